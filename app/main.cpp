@@ -1,0 +1,86 @@
+#include "app/Logger.h"
+#include "config/QuorConfig.h"
+
+#include <QGuiApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QQmlApplicationEngine>
+#include <QQmlContext>
+#include <QScreen>
+#include <QThread>
+#include <QTranslator>
+#include <QtWebEngine/qtwebengineglobal.h>
+
+#include <unistd.h>
+
+namespace {
+
+double uiScaleFactor(const QScreen *screen)
+{
+    const double ratio = screen ? screen->logicalDotsPerInch() / 96.0 : 1.0;
+    return ratio < 1.0 ? 1.0 : ratio;
+}
+
+void installTranslation(QGuiApplication &app, QTranslator &translator)
+{
+    const QStringList languages = QLocale::system().uiLanguages();
+    qDebug() << "local uiLanguages: " << languages;
+    if (languages.isEmpty())
+        return;
+    // Only the most preferred language is tried.
+    QString tag = languages.first();
+    tag.replace(QLatin1Char('-'), QLatin1Char('_'));
+    if (translator.load(QStringLiteral("quor3d_") + tag,
+                        QLibraryInfo::location(QLibraryInfo::TranslationsPath))) {
+        const bool installed = app.installTranslator(&translator);
+        qDebug() << "installTranslator" << tag << installed;
+    }
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    Logger logger;
+    logger.start(QThread::InheritPriority);
+
+    QGuiApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Quor3D"));
+    QCoreApplication::setOrganizationDomain(QStringLiteral("quor3d.com"));
+    QCoreApplication::setApplicationName(QStringLiteral("Quor Slice"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("2.1.6"));
+
+    QTranslator translator;
+    installTranslation(app, translator);
+
+    for (const QScreen *screen : app.screens())
+        qDebug() << "dpi: " << screen->logicalDotsPerInch() << screen->devicePixelRatio()
+                 << screen->physicalDotsPerInch();
+
+    QuorConfig config;
+    qDebug() << QThread::currentThreadId() << "main" << QThread::idealThreadCount();
+
+    qmlRegisterModule("Quor3D", 1, 0);
+
+    int exitCode = 0;
+    {
+        QQmlApplicationEngine engine;
+        engine.rootContext()->setContextProperty(QStringLiteral("dpiRatio"),
+                                                 uiScaleFactor(app.primaryScreen()));
+        engine.rootContext()->setContextProperty(QStringLiteral("quor3dConfig"), &config);
+        engine.rootContext()->setContextProperty(QStringLiteral("supportConfig"),
+                                                 config.supportConfig());
+
+        // The web engine's sandbox cannot start for root; the printer page still works without it.
+        if (geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
+            qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+        QtWebEngine::initialize();
+
+        engine.load(QUrl(QStringLiteral("qrc:/main.qml")));
+        if (engine.rootObjects().isEmpty())
+            return -1;
+
+        exitCode = app.exec();
+    }
+    return exitCode;
+}
