@@ -37,7 +37,9 @@ configure_and_build() {
 }
 
 run_main() {
-  local exe=build/quorslice
+  # Logs go to the working directory: keep them in the build folder, out of the sources.
+  local exe=$(pwd)/build/quorslice
+  mkdir -p build/run && cd build/run
   export QTWEBENGINE_DISABLE_SANDBOX=${QTWEBENGINE_DISABLE_SANDBOX:-1}
   if [ -n "${DISPLAY:-}" ]; then
     exec "$exe"
