@@ -9,12 +9,13 @@ Q_DECLARE_METATYPE(ResinConfig)
 namespace {
 
 // A minimal valid model body on a 1000 x 1000 px panel at 10 px/mm (100 x 100 mm).
-QByteArray catalogueWith(const QByteArray &models, const QByteArray &extra = QByteArray())
+QByteArray
+catalogueWith(const QByteArray &models,
+              const QByteArray &groups = R"({"g": {"_comment_": "x", "r": [[50, 30, 10]]}})")
 {
-    return QByteArray(R"({"defaultConfs": {"firstLayers": 5},
-        "resinGroups": {"g": {"_comment_": "x", "r": [[50, 30, 10]]}},
-        "lcds": {"p": {"x": 1000, "y": 1000, "xppmm": 10, "yppmm": 10}}, )") +
-           extra + QByteArray(R"("models": {)") + models + QByteArray("}}");
+    return QByteArray(R"({"defaultConfs": {"firstLayers": 5}, "resinGroups": )") + groups +
+           QByteArray(R"(, "lcds": {"p": {"x": 1000, "y": 1000, "xppmm": 10, "yppmm": 10}},)") +
+           QByteArray(R"("models": {)") + models + QByteArray("}}");
 }
 
 QByteArray modelBody(const QByteArray &overrides = QByteArray())
@@ -193,7 +194,7 @@ void TestCatalogue::badRowsAreSkippedWithWarnings()
     ConfigTestEnv env;
     const QString path = env.writeCatalogue(catalogueWith(
         "\"M\": " + modelBody(R"("resins": {"r": [[10, 1]], "s": [[20, 1.5, 2.25, 4], [30]]})"),
-        R"("resinGroups": {"g": {"r": [[50, 30, 10]]}, "e": {"x": [[1]]}}, )"));
+        R"({"g": {"r": [[50, 30, 10]]}, "e": {"x": [[1]]}})"));
     LogCapture log;
     QuorConfig config(path);
     const ResinTable resins = config.catalogue().models.value("M").resins;
