@@ -1,4 +1,5 @@
 #include "app/Logger.h"
+#include "app/StartupRules.h"
 #include "config/QuorConfig.h"
 
 #include <QGuiApplication>
@@ -15,25 +16,16 @@
 
 namespace {
 
-double uiScaleFactor(const QScreen *screen)
-{
-    const double ratio = screen ? screen->logicalDotsPerInch() / 96.0 : 1.0;
-    return ratio < 1.0 ? 1.0 : ratio;
-}
-
 void installTranslation(QGuiApplication &app, QTranslator &translator)
 {
     const QStringList languages = QLocale::system().uiLanguages();
     qDebug() << "local uiLanguages: " << languages;
-    if (languages.isEmpty())
+    const QString file = StartupRules::translationFileName(languages);
+    if (file.isEmpty())
         return;
-    // Only the most preferred language is tried.
-    QString tag = languages.first();
-    tag.replace(QLatin1Char('-'), QLatin1Char('_'));
-    if (translator.load(QStringLiteral("quor3d_") + tag,
-                        QLibraryInfo::location(QLibraryInfo::TranslationsPath))) {
+    if (translator.load(file, QLibraryInfo::location(QLibraryInfo::TranslationsPath))) {
         const bool installed = app.installTranslator(&translator);
-        qDebug() << "installTranslator" << tag << installed;
+        qDebug() << "installTranslator" << languages.first() << installed;
     }
 }
 
@@ -65,8 +57,9 @@ int main(int argc, char *argv[])
     int exitCode = 0;
     {
         QQmlApplicationEngine engine;
-        engine.rootContext()->setContextProperty(QStringLiteral("dpiRatio"),
-                                                 uiScaleFactor(app.primaryScreen()));
+        engine.rootContext()->setContextProperty(
+            QStringLiteral("dpiRatio"),
+            StartupRules::uiScaleFactor(app.primaryScreen()->logicalDotsPerInch()));
         engine.rootContext()->setContextProperty(QStringLiteral("quor3dConfig"), &config);
         engine.rootContext()->setContextProperty(QStringLiteral("supportConfig"),
                                                  config.supportConfig());
