@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+// One vertex exactly as it is uploaded: position then normal, six floats, 24 bytes.
+struct Vertex
+{
+    float px = 0.0f;
+    float py = 0.0f;
+    float pz = 0.0f;
+    float nx = 0.0f;
+    float ny = 0.0f;
+    float nz = 0.0f;
+};
+static_assert(sizeof(Vertex) == 24, "the GPU layout expects six packed floats");
+
+// Triangle mesh in the object's own frame. Copies of a normal model share one instance.
+struct MeshPrimitiveData
+{
+    std::vector<Vertex> vertices;
+    std::vector<uint32_t> indices; // three per triangle
+    // Leading vertices that belong to the mesh; the rest are layer-preview extras. 0 = all.
+    uint32_t baseVertexCount = 0;
+};

@@ -1,0 +1,435 @@
+#include "model/Model.h"
+
+#include "model/DoItem.h"
+#include "model/MeshGeometry.h"
+#include "model/MeshImport.h"
+#include "workspace/QuorModel.h"
+
+#include <QDebug>
+#include <QFileInfo>
+
+#include <algorithm>
+
+namespace {
+
+template <typename T> void eraseValue(std::vector<T *> &list, const T *value)
+{
+    list.erase(std::remove(list.begin(), list.end(), value), list.end());
+}
+
+} // namespace
+
+Model::Model(int type)
+    : Base3DObject(type), transforms(std::make_shared<std::vector<TransformItem>>())
+{
+    qInfo() << "create new model" << this << "type" << type;
+}
+
+Model::Model(const Model &other)
+    : Base3DObject(other), bboxMin(0.0f, 0.0f, 0.0f), bboxMax(0.0f, 0.0f, 0.0f),
+      name(other.name + QStringLiteral("_copy")),
+      transforms(std::make_shared<std::vector<TransformItem>>(*other.transforms))
+{
+    if (type == TYPE_NORMAL) {
+        mesh = other.mesh;
+    } else {
+        mesh->vertices = other.mesh->vertices;
+        mesh->indices = other.mesh->indices;
+        mesh->baseVertexCount = other.mesh->baseVertexCount;
+    }
+    meshReady = true;
+    qInfo() << "copy create new model" << this << "from" << &other << "type" << type;
+    updateGeometry(false);
+}
+
+Model::~Model()
+{
+    qDebug() << "destroy model" << this;
+    if (parent) {
+        eraseValue(parent->supports, this);
+        eraseValue(parent->linkers, this);
+        if (parent->supportBase == this)
+            parent->supportBase = nullptr;
+    }
+    // Children may outlive their owner in the workspace list; they must not reach back.
+    for (Model *child : supports)
+        if (child->parent == this)
+            child->parent = nullptr;
+    for (Model *child : linkers)
+        if (child->parent == this)
+            child->parent = nullptr;
+    if (supportBase && supportBase->parent == this)
+        supportBase->parent = nullptr;
+}
+
+QMatrix4x4 Model::modelMatrix() const
+{
+    if (type == TYPE_PLATFORM_BOTTOM)
+        return QMatrix4x4();
+    QMatrix4x4 m;
+    for (const TransformItem &item : *transforms)
+        m = item.postMatrix * item.matrix * item.preMatrix * m;
+    return m;
+}
+
+QMatrix4x4 Model::normalMatrix() const
+{
+    QMatrix4x4 n;
+    for (const TransformItem &item : *transforms)
+        if (item.type != DoItem::DO_T_TRANSLATE)
+            n = item.matrix * n;
+    return n;
+}
+
+QColor Model::color() const
+{
+    if (type == TYPE_PLATFORM_BOTTOM)
+        return QColor(254, 254, 254, 255);
+    QColor c = selected ? QColor(128, 128, 240, 255) : QColor(128, 128, 128, 255);
+    if (type == TYPE_NORMAL)
+        return c;
+    if (selected)
+        c = QColor(230, 230, 5, 255);
+    // A support that was just generated stays red until the selection changes.
+    if (justCreated)
+        c = QColor(Qt::red);
+    return c;
+}
+
+void Model::shiftBottom(float) {}
+
+void Model::updateGeometry(bool force)
+{
+    if (!geometryDirty && !force && !(parent && parent->geometryDirty))
+        return;
+    const MeshGeometry g = computeMeshGeometry(*mesh, modelMatrix());
+    bboxMin = g.bboxMin;
+    bboxMax = g.bboxMax;
+    center = g.center;
+    volume = g.volumeCm3;
+    radius = g.radius;
+    if (g.centerRepaired)
+        qDebug() << "repair center to"
+                 << QString::asprintf("(%.8f, %.8f, %.8f)", double(center.x()), double(center.y()),
+                                      double(center.z()));
+    geometryDirty = false;
+}
+
+void Model::uploadBuffers()
+{
+    updateGeometry(false);
+    if (!gl)
+        return;
+    if (buffersUploaded) {
+        gl->glBindBuffer(GL_ARRAY_BUFFER, vertexBuffer);
+        gl->glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, indexBuffer);
+    } else {
+        MeshPrimitiveData &m = *mesh;
+        const uint32_t base = m.baseVertexCount;
+        QuorModel *workspace = QuorModel::instance();
+        const int layer = workspace ? workspace->currentLayer : -1;
+        const bool preview = layer >= 0 && workspace->currentLayerZ <= bboxMax.z() &&
+                             size_t(layer) < layerCutCache.layers.size() &&
+                             !layerCutCache.layers[size_t(layer)].indices.empty();
+        gl->glBindBuffer(GL_ARRAY_BUFFER, vertexBuffer);
+        gl->glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, indexBuffer);
+        if (!preview) {
+            if (base != 0 && base < m.vertices.size())
+                m.vertices.resize(base);
+            const size_t count =
+                base != 0 ? std::min<size_t>(base, m.vertices.size()) : m.vertices.size();
+            gl->glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(count * sizeof(Vertex)), m.vertices.data(),
+                             GL_STATIC_DRAW);
+            gl->glBufferData(GL_ELEMENT_ARRAY_BUFFER,
+                             GLsizeiptr(m.indices.size() * sizeof(uint32_t)), m.indices.data(),
+                             GL_STATIC_DRAW);
+            indexCount = int(m.indices.size());
+        } else {
+            const LayerCut &cut = layerCutCache.layers[size_t(layer)];
+            // The cut's extra vertices follow the mesh's own ones.
+            if (base != 0 && base < m.vertices.size())
+                m.vertices.resize(base);
+            m.vertices.insert(m.vertices.end(), cut.vertices.begin(), cut.vertices.end());
+            gl->glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(m.vertices.size() * sizeof(Vertex)),
+                             m.vertices.data(), GL_STATIC_DRAW);
+            gl->glBufferData(GL_ELEMENT_ARRAY_BUFFER,
+                             GLsizeiptr(cut.indices.size() * sizeof(uint32_t)), cut.indices.data(),
+                             GL_STATIC_DRAW);
+            indexCount = int(cut.indices.size());
+        }
+    }
+    gl->glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, sizeof(Vertex), nullptr);
+    gl->glVertexAttribPointer(1, 3, GL_FLOAT, GL_FALSE, sizeof(Vertex),
+                              reinterpret_cast<const void *>(3 * sizeof(float)));
+    gl->glEnableVertexAttribArray(0);
+    gl->glEnableVertexAttribArray(1);
+    gl->glBindBuffer(GL_ARRAY_BUFFER, 0);
+}
+
+void Model::attachChild(Model *child)
+{
+    if (!child || child == this)
+        return;
+    if (child->type == TYPE_SUPPORT_BASE)
+        supportBase = child;
+    else if (child->type == TYPE_SUPPORT_LINKER) {
+        if (std::find(linkers.begin(), linkers.end(), child) == linkers.end())
+            linkers.push_back(child);
+    } else if (std::find(supports.begin(), supports.end(), child) == supports.end()) {
+        supports.push_back(child);
+    }
+    child->parent = this;
+    child->transforms = transforms;
+    child->geometryDirty = true;
+}
+
+void Model::finishMesh()
+{
+    mesh->baseVertexCount = uint32_t(mesh->vertices.size());
+    meshReady = true;
+    updateGeometry(true);
+    if (!parent)
+        return;
+    transforms = parent->transforms;
+    bool invertible = false;
+    QMatrix4x4 inverse = modelMatrix().inverted(&invertible);
+    if (!invertible)
+        inverse = QMatrix4x4();
+    const float *m = inverse.constData();
+    for (uint32_t i = 0; i < mesh->baseVertexCount; ++i) {
+        Vertex &v = mesh->vertices[i];
+        float out[3];
+        mapPointProjective(m, v.px, v.py, v.pz, out);
+        v.px = out[0];
+        v.py = out[1];
+        v.pz = out[2];
+    }
+    geometryDirty = true;
+    updateGeometry(true);
+    buffersUploaded = false;
+}
+
+Model *Model::duplicate(bool offset)
+{
+    Model *copy = new Model(*this);
+    if (!offset)
+        return copy;
+    ++copyCount;
+    copy->pushTransformWithUndo(DoItem::DO_T_TRANSLATE);
+    const float depthMm = bboxMax.y() - bboxMin.y();
+    QMatrix4x4 shift;
+    shift.translate(0.0f, float(copyCount) * (depthMm + 3.0f), 0.0f);
+    copy->transforms->back().matrix = shift;
+    copy->geometryDirty = true;
+    copy->shiftSupports(0.0f);
+    copy->updateGeometry(true);
+    return copy;
+}
+
+std::vector<Model *> Model::duplicateWithSupports()
+{
+    updateGeometry(false);
+    // Bases, supports and linkers are copied by their own builders once those exist.
+    return {duplicate(true)};
+}
+
+void Model::removeAllSupports()
+{
+    qDebug() << "remove all supports of" << this;
+    QuorModel *workspace = QuorModel::instance();
+    if (supportBase) {
+        Model *base = supportBase;
+        qDebug() << "remove base support" << base;
+        if (workspace)
+            workspace->removeModel(base);
+        supportBase = nullptr;
+    }
+    const std::vector<Model *> current = supports;
+    for (Model *support : current) {
+        qDebug() << "remove suport" << support;
+        if (workspace)
+            workspace->removeModel(support);
+    }
+    supports.clear();
+}
+
+void Model::pushTransform(int type)
+{
+    TransformItem item;
+    item.type = type;
+    transforms->push_back(item);
+    geometryDirty = true;
+}
+
+void Model::pushTransformWithUndo(int type)
+{
+    if (QuorModel *workspace = QuorModel::instance())
+        workspace->addDo(this, type);
+    else
+        pushTransform(type);
+}
+
+TransformItem *Model::topItem()
+{
+    if (transforms->empty()) {
+        qWarning() << "no transform item to edit on" << this;
+        return nullptr;
+    }
+    return &transforms->back();
+}
+
+bool Model::popTransform()
+{
+    if (transforms->empty())
+        return false;
+    const TransformItem &top = transforms->back();
+    if (top.type == DoItem::DO_T_TRANSLATE) {
+        const QVector3D moved = top.matrix.map(QVector3D());
+        qDebug() << "undo doTranslate" << moved << moved.z();
+        shiftSupports(-moved.z());
+    }
+    transforms->pop_back();
+    geometryDirty = true;
+    return true;
+}
+
+void Model::setTranslate(float x, float y, float z)
+{
+    TransformItem *item = topItem();
+    if (!item)
+        return;
+    const QMatrix4x4 old = item->matrix;
+    item->matrix.setToIdentity();
+    item->matrix.translate(x, y, z);
+    const QVector3D d = item->matrix.map(QVector3D()) - old.map(QVector3D());
+    qDebug() << "doTranslate" << z << d << d.z();
+    geometryDirty = true;
+    // Supports keep their feet on the platform while the model moves up or down.
+    shiftSupports(d.z());
+}
+
+void Model::translateBy(float dx, float dy, float dz)
+{
+    TransformItem *item = topItem();
+    if (!item)
+        return;
+    item->matrix.translate(dx, dy, dz);
+    geometryDirty = true;
+    shiftSupports(dz);
+}
+
+void Model::setScale(float x, float y, float z)
+{
+    TransformItem *item = topItem();
+    if (!item)
+        return;
+    qDebug() << "set model" << this << "new scale" << x << y << z;
+    item->matrix.setToIdentity();
+    item->matrix.scale(x, y, z);
+    geometryDirty = true;
+}
+
+void Model::setRotate(float ax, float ay, float az, const QVector3D &centre)
+{
+    updateGeometry(false);
+    TransformItem *item = topItem();
+    if (!item)
+        return;
+    item->preMatrix.setToIdentity();
+    item->preMatrix.translate(-centre);
+    item->matrix.setToIdentity();
+    item->matrix.rotate(ax, 1.0f, 0.0f, 0.0f);
+    item->matrix.rotate(ay, 0.0f, 1.0f, 0.0f);
+    item->matrix.rotate(az, 0.0f, 0.0f, 1.0f);
+    item->postMatrix.setToIdentity();
+    item->postMatrix.translate(centre);
+    geometryDirty = true;
+}
+
+void Model::flip(int flag)
+{
+    pushTransformWithUndo(DoItem::DO_T_FLIP);
+    // Any other flag leaves an identity item that the next pruning removes.
+    if (flag == 1)
+        setScale(-1.0f, 1.0f, 1.0f);
+    else if (flag == 2)
+        setScale(1.0f, -1.0f, 1.0f);
+    else if (flag == 3)
+        setScale(1.0f, 1.0f, -1.0f);
+}
+
+void Model::rotate90()
+{
+    pushTransformWithUndo(DoItem::DO_T_ROTATE);
+    setRotate(0.0f, 0.0f, 90.0f, center);
+}
+
+void Model::shiftSupports(float dzMm)
+{
+    for (Model *support : supports)
+        support->shiftBottom(dzMm);
+    if (supportBase) {
+        // The base shares our transforms; moving its vertices back keeps it on the platform.
+        MeshPrimitiveData &m = *supportBase->mesh;
+        for (Vertex &v : m.vertices)
+            v.pz -= dzMm;
+        supportBase->geometryDirty = true;
+        supportBase->buffersUploaded = false;
+    }
+    for (Model *linker : linkers)
+        linker->geometryDirty = true;
+}
+
+bool Model::isTopIdentity() const
+{
+    return !transforms->empty() && transforms->back().matrix.isIdentity();
+}
+
+bool Model::load(const QUrl &url, bool smoothNormals, bool generateNormals)
+{
+    fileUrl = url;
+    name = url.toLocalFile();
+    const QFileInfo info(name);
+    if (!info.exists() || !info.isFile()) {
+        qWarning() << name << "is not file";
+        return false;
+    }
+    if (!MeshImport::readFirstMesh(name, smoothNormals, generateNormals, *mesh))
+        return false;
+    mesh->baseVertexCount = uint32_t(mesh->vertices.size());
+
+    updateGeometry(false);
+    const float offset[3] = {-center.x(), -center.y(), -bboxMin.z()};
+    qDebug() << "translate when loaded: " << offset[0] << offset[1] << offset[2];
+    for (uint32_t i = 0; i < mesh->baseVertexCount; ++i) {
+        Vertex &v = mesh->vertices[i];
+        v.px += offset[0];
+        v.py += offset[1];
+        v.pz += offset[2];
+    }
+    updateGeometry(true);
+
+    const float heightMm = bboxMax.z();
+    if (heightMm > 200.0f) {
+        pushTransformWithUndo(DoItem::DO_T_SCALE);
+        const float factor = 130.0f / heightMm;
+        setScale(factor, factor, factor);
+    }
+    meshReady = true;
+    return true;
+}
+
+bool Model::normalsInvalid() const
+{
+    if (!mesh)
+        return false;
+    size_t count = std::min<size_t>(3, mesh->vertices.size());
+    if (mesh->baseVertexCount != 0)
+        count = std::min<size_t>(count, mesh->baseVertexCount);
+    for (size_t i = 0; i < count; ++i) {
+        const Vertex &v = mesh->vertices[i];
+        if (v.nx != 0.0f || v.ny != 0.0f || v.nz != 0.0f)
+            return false;
+    }
+    return true;
+}

@@ -1,0 +1,93 @@
+#pragma once
+
+#include "model/Base3DObject.h"
+#include "model/LayerCut.h"
+#include "model/TransformItem.h"
+
+#include <QMetaType>
+#include <QString>
+#include <QUrl>
+#include <QVector3D>
+
+#include <memory>
+#include <vector>
+
+// A scene object with a transform stack and cached world geometry: user models and the
+// support family, told apart by `type`.
+class Model : public Base3DObject
+{
+public:
+    enum ModelType
+    {
+        TYPE_NORMAL = 0,
+        TYPE_SUPPORT = 1,
+        TYPE_SUPPORT_BASE = 2,
+        TYPE_SUPPORT_LINKER = 3,
+        TYPE_MULTI_POINT_SUPPORT = 4,
+        TYPE_PLATFORM_BOTTOM = 5,
+        TYPE_FRAME = 100 // the view's outline box and grid; never a mesh object
+    };
+
+    explicit Model(int type = TYPE_NORMAL);
+    // Normal models share the source's mesh; the transform stack is copied, never shared.
+    Model(const Model &other);
+    ~Model() override;
+
+    void uploadBuffers() override;
+    QMatrix4x4 modelMatrix() const override;
+    QMatrix4x4 normalMatrix() const override;
+    QColor color() const override;
+    // Supports lower their foot by dz when their owner moves up by dz; others ignore it.
+    virtual void shiftBottom(float dzMm);
+
+    void updateGeometry(bool force);
+    void attachChild(Model *child);
+    void finishMesh();
+
+    // A copy moved copyCount model depths (plus 3 mm each) along +y when `offset` is set.
+    Model *duplicate(bool offset);
+    // The copy first, then the copies of its support family.
+    std::vector<Model *> duplicateWithSupports();
+    void removeAllSupports();
+
+    // Transform stack; the editing operations act on the newest item.
+    void pushTransform(int type);
+    bool popTransform();
+    void setTranslate(float x, float y, float z);
+    void translateBy(float dx, float dy, float dz);
+    void setScale(float x, float y, float z);
+    void setRotate(float ax, float ay, float az, const QVector3D &centre);
+    void flip(int flag);
+    void rotate90();
+    void shiftSupports(float dzMm);
+    bool isTopIdentity() const;
+
+    // Model import through Assimp.
+    bool load(const QUrl &url, bool smoothNormals, bool generateNormals);
+    bool normalsInvalid() const;
+
+    bool geometryDirty = true;
+    QVector3D bboxMin{1000000.0f, 1000000.0f, 1000000.0f};
+    QVector3D bboxMax{-1000000.0f, -1000000.0f, -1000000.0f};
+    QVector3D center;
+    float volume = 0.0f; // cm³
+    float radius = 0.0f;
+    QString name = QStringLiteral("Model");
+    Model *parent = nullptr;
+    std::shared_ptr<std::vector<TransformItem>> transforms;
+    int copyCount = 0;
+    QUrl fileUrl;
+    bool selected = false;
+    Model *supportBase = nullptr;
+    bool justCreated = true;
+    std::vector<Model *> supports;
+    std::vector<Model *> linkers;
+    LayerCutCache layerCutCache;
+
+private:
+    // Records the new item with the workspace when there is one.
+    void pushTransformWithUndo(int type);
+    TransformItem *topItem();
+};
+
+Q_DECLARE_METATYPE(Model *)

@@ -1,0 +1,118 @@
+#include "workspace/QuorApp.h"
+
+#include "config/QuorConfig.h"
+#include "workspace/QuorModel.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QDesktopServices>
+#include <QThread>
+
+#include <exception>
+
+QuorApp *QuorApp::s_instance = nullptr;
+
+QuorApp::QuorApp(QObject *parent) : QObject(parent)
+{
+    m_machine.maker = QStringLiteral("QUOR3D");
+    m_machine.model = QStringLiteral("K200X");
+    m_machine.volumeXMm = 65.02f;
+    m_machine.volumeYMm = 116.0f;
+    m_machine.volumeZMm = 135.0f;
+    m_machine.panelWidthPx = 1440;
+    m_machine.panelHeightPx = 2560;
+    s_instance = this;
+}
+
+QuorApp::~QuorApp()
+{
+    qDebug() << "QuorApp::~QuorApp()";
+    if (s_instance == this)
+        s_instance = nullptr;
+}
+
+bool QuorApp::isProjectFile(const QUrl &url)
+{
+    return url.fileName().toLower().endsWith(QuorConfig::instance()->jobType());
+}
+
+QUrl QuorApp::quor3DLink(const QString &t)
+{
+    if (t == QLatin1String("buy"))
+        return QUrl(QStringLiteral("https://www.quor3d.com/shop"));
+    if (t == QLatin1String("readme"))
+        return QUrl(QStringLiteral("https://www.quor3d.com/quor-slice/readme"));
+    if (t == QLatin1String("download"))
+        return QUrl(QStringLiteral("https://www.quor3d.com/download"));
+    return QUrl(QStringLiteral("https://www.quor3d.com/"));
+}
+
+bool QuorApp::openModelOrProject(const QUrl &file)
+{
+    if (isProjectFile(file)) {
+        // Project files count as handled whatever their content; their reader reports
+        // problems in the log only.
+        qDebug() << "QuorApp::open project" << file;
+        return true;
+    }
+    QuorModel *workspace = QuorModel::instance();
+    // The workspace's data-changed signal repaints the view once the model is in.
+    return workspace && workspace->loadModel(file);
+}
+
+void QuorApp::open(QUrl file)
+{
+    qDebug() << QThread::currentThreadId() << "QuorApp::Open() " << file;
+    bool handled = false;
+    try {
+        handled = openModelOrProject(file);
+    } catch (const std::exception &e) {
+        const QString what = QString::fromLocal8Bit(e.what());
+        qCritical() << "open exception"
+                    << (what.isEmpty() ? QStringLiteral("Unknown exception") : what);
+    } catch (...) {
+        qCritical() << "open exception"
+                    << "...";
+    }
+    if (!handled) {
+        if (QuorModel *workspace = QuorModel::instance())
+            emit workspace->showAlert(tr("Load model failed!"));
+    }
+}
+
+void QuorApp::newPrj()
+{
+    qDebug() << "QuorApp::newPrj()";
+}
+
+void QuorApp::setCwsFile(QUrl file)
+{
+    qDebug() << QThread::currentThreadId() << "QuorApp::setCwsFile " << file;
+    m_cwsFile = file;
+    emit readyToSlice();
+}
+
+void QuorApp::setPrjFile(const QString &text)
+{
+    const QUrl url(text);
+    // The UI writes file URLs; the same URL again, or its own local path, is no change.
+    if (text == prjFile() || url == m_prjFile)
+        return;
+    m_prjFile = url;
+    emit prjFileChanged();
+}
+
+void QuorApp::openQuor3DLink(QString t)
+{
+    QDesktopServices::openUrl(quor3DLink(t));
+}
+
+void QuorApp::openLink(QString link)
+{
+    QDesktopServices::openUrl(QUrl(link));
+}
+
+QString QuorApp::version() const
+{
+    return QCoreApplication::applicationVersion();
+}

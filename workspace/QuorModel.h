@@ -1,0 +1,119 @@
+#pragma once
+
+#include "model/DoItem.h"
+#include "model/Model.h"
+
+#include <QMatrix4x4>
+#include <QMutex>
+#include <QObject>
+#include <QOpenGLFunctions>
+#include <QStringList>
+#include <QTime>
+#include <QUrl>
+
+#include <atomic>
+#include <vector>
+
+class QOpenGLShaderProgram;
+
+// The workspace: every mesh object of the scene, the selection, the status machine the UI
+// follows and the undo list. One instance, created by the main UI document.
+class QuorModel : public QObject, public QOpenGLFunctions
+{
+    Q_OBJECT
+public:
+    enum ModelStatus
+    {
+        MODEL_INIT = 0,
+        MODEL_LOADED = 1,
+        MODEL_SLICING = 2,
+        MODEL_SHOW_SLICE = 3,
+        MODEL_AUTO_GEN_SUPPORT = 4
+    };
+    Q_ENUM(ModelStatus)
+
+    explicit QuorModel(QObject *parent = nullptr);
+    ~QuorModel() override;
+
+    static QuorModel *instance() { return s_instance; }
+
+    Q_INVOKABLE void deleteSelectedModel();
+    Q_INVOKABLE int modelSize() const;
+    Q_INVOKABLE void copyModel(int n);
+    Q_INVOKABLE float getTotalVolume();
+    Q_INVOKABLE QStringList getSelectedModelInfo() const;
+    Q_INVOKABLE bool isSelectedModel() const;
+    Q_INVOKABLE bool isSelectedModelTypeNormal() const;
+    Q_INVOKABLE bool isSelectedModelHaveAnySupports() const;
+    Q_INVOKABLE void setModelStatus(int status);
+    Q_INVOKABLE void setModelStatus(QuorModel::ModelStatus status, bool force);
+    Q_INVOKABLE void setModelStatus(QuorModel::ModelStatus status);
+    Q_INVOKABLE void setSelectedModelTranslate(float x, float y, float z);
+    Q_INVOKABLE void setSelectedModelScale(float x, float y, float z);
+    Q_INVOKABLE void setSelectedModelRotate(float x, float y, float z);
+    Q_INVOKABLE void flip(int flag);
+    Q_INVOKABLE Model *getSelectedModel() const;
+    Q_INVOKABLE int getSelectedModelIndex() const;
+    Q_INVOKABLE void removeAllSupportsOfSelectedModel();
+    Q_INVOKABLE void undo();
+    Q_INVOKABLE void startNewTransform(int t);
+    Q_INVOKABLE bool hasAnyNewDo() const { return hasNewDo; }
+
+    void addModel(Model *object);
+    void removeModel(Model *object);
+    bool deleteModel(Model *object);
+    void selectModel(Model *object);
+    void deselectAll(bool notify);
+    bool loadModel(const QUrl &url);
+
+    // Undo machinery.
+    void addDo(Model *model, int type);
+    void dropNoOpRecords();
+    void removeRecordsOf(const Model *model);
+
+    // Buffer names of destroyed objects, deleted later on the render thread.
+    void releaseBuffer(GLuint name);
+    std::vector<GLuint> takeReleasedBuffers();
+
+    // 3D view state read by every object's draw.
+    QOpenGLShaderProgram *shaderProgram() const { return m_program; }
+    QMatrix4x4 modelScaleMatrix() const { return m_modelScale; }
+    float cameraPitchDeg() const { return m_cameraPitchDeg; }
+
+    ModelStatus status = MODEL_INIT;
+    QTime jobTimer;
+    int jobCostMs = -1;
+    float layerThickness = 0.0f;
+    int currentLayer = -1;
+    float currentLayerZ = 0.0f;
+    std::vector<Model *> models;
+    bool useSmoothNormals = false;
+    int m_sliceNumber = 0;
+    std::atomic_bool m_cancelSlice{false};
+    bool manualAddingSupport = false;
+    std::vector<DoItem> doList;
+    bool hasNewDo = false;
+
+signals:
+    void quorModelDataChanged();
+    void modelStatusChanged(QuorModel::ModelStatus statusPre, QuorModel::ModelStatus statusNew,
+                            bool haveSupports, bool isNormalType);
+    void modelSelectionChanged(int index);
+    void layerChanged(int layer);
+    void sliceCompletedProgress(float ratio, bool canceld, QString event);
+    void showAlert(QString msg);
+
+private:
+    // A model that never entered the list: its load records go with it.
+    void discardModel(Model *model);
+    int indexOf(const Model *object) const;
+    Model *selectedOrWarn() const;
+
+    static QuorModel *s_instance;
+
+    QOpenGLShaderProgram *m_program = nullptr;
+    QMatrix4x4 m_modelScale;
+    float m_cameraPitchDeg = 0.0f;
+    std::vector<GLuint> m_releasedBuffers;
+    static QMutex s_releaseMutex;
+};
