@@ -1,5 +1,5 @@
 #include "LogCapture.h"
-#include "TestMeshes.h"
+#include "SceneMeshes.h"
 
 #include "model/DoItem.h"
 #include "model/MeshGeometry.h"
@@ -11,7 +11,7 @@
 #include <cmath>
 #include <memory>
 
-using namespace TestMeshes;
+using namespace SceneMeshes;
 
 class TstMeshObjects : public QObject
 {
