@@ -1,0 +1,354 @@
+#include "LogCapture.h"
+#include "SceneMeshes.h"
+
+#include "model/DoItem.h"
+#include "model/Model.h"
+#include "workspace/QuorModel.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace SceneMeshes;
+
+namespace {
+
+// Stands in for a support pillar: remembers every bottom shift it is told about.
+class ShiftRecorder : public Model
+{
+public:
+    ShiftRecorder() : Model(TYPE_SUPPORT) {}
+    void shiftBottom(float dzMm) override
+    {
+        shifts.push_back(dzMm);
+        totalMm += dzMm;
+    }
+    std::vector<float> shifts;
+    float totalMm = 0.0f;
+};
+
+// A selected 10 mm cube on the platform of a fresh workspace.
+Model *addSelectedCube(QuorModel &ws)
+{
+    Model *cube = makeBox({-5, -5, 0}, {5, 5, 10});
+    ws.addModel(cube);
+    ws.selectModel(cube);
+    return cube;
+}
+
+} // namespace
+
+class TstUndo : public QObject
+{
+    Q_OBJECT
+private slots:
+    void pageLeftAtIdentityLeavesNoRecord();
+    void verticalMoveShiftsSupportsAndUndoShiftsBack();
+    void verticalMoveShiftsSupportBase();
+    void translateByShiftsSupports();
+    void flipTwiceAndUndoTwice();
+    void flipWithUnknownFlag_data();
+    void flipWithUnknownFlag();
+    void undoStopsAtCreationBarrier();
+    void undoOfNewSupportDeletesIt();
+    void undoWithEmptyList();
+    void recordWithEmptyStackStays();
+    void rotateKeepsCentre();
+    void rotate90TurnsAboutCentre();
+    void commandsWithoutSelection();
+    void editingWithoutOpenItemIsHarmless();
+    void startNewTransformRejectsNonTransformTypes();
+    void removedSupportTakesItsRecords();
+    void addDoPrunesAndFlags();
+};
+
+void TstUndo::pageLeftAtIdentityLeavesNoRecord()
+{
+    QuorModel ws;
+    Model *cube = addSelectedCube(ws);
+    ws.startNewTransform(DoItem::DO_T_TRANSLATE);
+    ws.setSelectedModelTranslate(0, 0, 0); // the move page opened, nothing changed
+    ws.startNewTransform(DoItem::DO_T_SCALE);
+    QCOMPARE(cube->transforms->size(), size_t(1));
+    QCOMPARE(cube->transforms->back().type, int(DoItem::DO_T_SCALE));
+    QCOMPARE(ws.doList.size(), size_t(2)); // creation and the scale
+    QCOMPARE(int(ws.doList.back().type), int(DoItem::DO_T_SCALE));
+    QVERIFY(ws.hasAnyNewDo());
+}
+
+void TstUndo::verticalMoveShiftsSupportsAndUndoShiftsBack()
+{
+    QuorModel ws;
+    Model *cube = addSelectedCube(ws);
+    auto *a = new ShiftRecorder;
+    auto *b = new ShiftRecorder;
+    ws.addModel(a);
+    ws.addModel(b);
+    cube->attachChild(a);
+    cube->attachChild(b);
+    ws.selectModel(cube);
+
+    ws.startNewTransform(DoItem::DO_T_TRANSLATE);
+    ws.setSelectedModelTranslate(0, 0, 2);
+    ws.setSelectedModelTranslate(0, 0, 5); // spin box edits rewrite the same item
+    // Each edit shifts by the change of the item: 2, then 3.
+    QCOMPARE(a->shifts, (std::vector<float>{2, 3}));
+    QCOMPARE(b->totalMm, 5.0f);
+    cube->updateGeometry(false);
+    QCOMPARE(cube->bboxMin.z(), 5.0f);
+
+    QSignalSpy data(&ws, &QuorModel::quorModelDataChanged);
+    LogCapture log;
+    ws.undo();
+    QVERIFY(log.contains(QStringLiteral("undo doTranslate")));
+    QCOMPARE(a->shifts.back(), -5.0f);
+    QCOMPARE(a->totalMm, 0.0f);
+    QCOMPARE(b->totalMm, 0.0f);
+    QVERIFY(cube->transforms->empty());
+    QCOMPARE(data.count(), 1);
+}
+
+void TstUndo::verticalMoveShiftsSupportBase()
+{
+    QuorModel ws;
+    Model *cube = addSelectedCube(ws);
+    Model *base = makeBox({-6, -6, 0}, {6, 6, 1}, Model::TYPE_SUPPORT_BASE);
+    Model *linker = makeBox({0, 0, 0}, {1, 1, 1}, Model::TYPE_SUPPORT_LINKER);
+    ws.addModel(base);
+    ws.addModel(linker);
+    cube->attachChild(base);
+    cube->attachChild(linker);
+    base->updateGeometry(true);
+    linker->updateGeometry(true);
+    ws.selectModel(cube);
+    ws.startNewTransform(DoItem::DO_T_TRANSLATE);
+    ws.setSelectedModelTranslate(0, 0, 5);
+    // The base follows the model's stack but its vertices moved down: it stays on the plate.
+    base->updateGeometry(false);
+    QCOMPARE(base->bboxMin.z(), 0.0f);
+    QVERIFY(!base->buffersUploaded);
+    QVERIFY(linker->geometryDirty);
+    ws.undo();
+    base->updateGeometry(false);
+    QCOMPARE(base->bboxMin.z(), 0.0f);
+    QCOMPARE(base->mesh->vertices[0].pz, 0.0f);
+}
+
+void TstUndo::translateByShiftsSupports()
+{
+    QuorModel ws;
+    Model *cube = addSelectedCube(ws);
+    auto *s = new ShiftRecorder;
+    ws.addModel(s);
+    cube->attachChild(s);
+    ws.addDo(cube, DoItem::DO_T_TRANSLATE);
+    cube->translateBy(1, 2, 0.5f);
+    cube->translateBy(1, 0, 0.25f);
+    QCOMPARE(s->totalMm, 0.75f);
+    QCOMPARE(cube->transforms->back().matrix.map(QVector3D()), QVector3D(2, 2, 0.75f));
+}
+
+void TstUndo::flipTwiceAndUndoTwice()
+{
+    QuorModel ws;
+    Model *cube = addSelectedCube(ws);
+    ws.flip(2);
+    ws.flip(2);
+    QCOMPARE(cube->transforms->size(), size_t(2));
+    QMatrix4x4 mirrorY;
+    mirrorY.scale(1, -1, 1);
+    QCOMPARE(cube->transforms->at(0).matrix, mirrorY);
+    QCOMPARE(cube->transforms->at(1).type, int(DoItem::DO_T_FLIP));
+    QVERIFY(cube->modelMatrix().isIdentity()); // mirroring y twice restores the shape
+    ws.undo();
+    QCOMPARE(cube->transforms->size(), size_t(1));
+    ws.undo();
+    QVERIFY(cube->transforms->empty());
+    QCOMPARE(ws.doList.size(), size_t(1));
+}
+
+void TstUndo::flipWithUnknownFlag_data()
+{
+    QTest::addColumn<bool>("thenUndo");
+    QTest::newRow("next transform prunes it") << false;
+    QTest::newRow("undo prunes it") << true;
+}
+
+void TstUndo::flipWithUnknownFlag()
+{
+    QFETCH(bool, thenUndo);
+    QuorModel ws;
+    Model *cube = addSelectedCube(ws);
+    ws.flip(7);
+    QCOMPARE(cube->transforms->size(), size_t(1));
+    QVERIFY(cube->isTopIdentity());
+    QCOMPARE(cube->transforms->back().type, int(DoItem::DO_T_FLIP));
+    if (thenUndo) {
+        LogCapture log;
+        ws.undo();
+        QVERIFY(cube->transforms->empty());
+        QVERIFY(log.contains(QStringLiteral("undo skip new model")));
+    } else {
+        ws.startNewTransform(DoItem::DO_T_ROTATE);
+        QCOMPARE(cube->transforms->size(), size_t(1));
+        QCOMPARE(cube->transforms->back().type, int(DoItem::DO_T_ROTATE));
+    }
+    for (const DoItem &r : ws.doList)
+        QVERIFY(r.type != DoItem::DO_T_FLIP);
+}
+
+void TstUndo::undoStopsAtCreationBarrier()
+{
+    QuorModel ws;
+    Model *cube = addSelectedCube(ws);
+    LogCapture log;
+    ws.undo();
+    ws.undo();
+    QVERIFY(log.contains(QStringLiteral("undo skip new model")));
+    QCOMPARE(ws.models.size(), size_t(1));
+    QCOMPARE(ws.models[0], cube);
+    QCOMPARE(ws.doList.size(), size_t(1));
+    QVERIFY(ws.hasAnyNewDo());
+}
+
+void TstUndo::undoOfNewSupportDeletesIt()
+{
+    QuorModel ws;
+    Model *cube = addSelectedCube(ws);
+    auto *s = new ShiftRecorder;
+    ws.addModel(s);
+    cube->attachChild(s);
+    QSignalSpy data(&ws, &QuorModel::quorModelDataChanged);
+    ws.undo();
+    QCOMPARE(ws.models.size(), size_t(1));
+    QVERIFY(cube->supports.empty());
+    QCOMPARE(ws.doList.size(), size_t(1));
+    QVERIFY(data.count() >= 1);
+}
+
+void TstUndo::undoWithEmptyList()
+{
+    QuorModel ws;
+    LogCapture log;
+    ws.undo();
+    QVERIFY(log.contains(QStringLiteral("do list empty")));
+    QVERIFY(!ws.hasAnyNewDo());
+}
+
+void TstUndo::recordWithEmptyStackStays()
+{
+    QuorModel ws;
+    Model *cube = addSelectedCube(ws);
+    ws.startNewTransform(DoItem::DO_T_SCALE);
+    ws.setSelectedModelScale(2, 2, 2);
+    cube->transforms->clear(); // the stack lost its item behind the record's back
+    QSignalSpy data(&ws, &QuorModel::quorModelDataChanged);
+    ws.undo();
+    QCOMPARE(ws.doList.size(), size_t(2));
+    QCOMPARE(data.count(), 0);
+    QVERIFY(!cube->popTransform());
+}
+
+void TstUndo::rotateKeepsCentre()
+{
+    QuorModel ws;
+    Model *m = makeBox({10, 0, 0}, {30, 4, 2});
+    ws.addModel(m);
+    ws.selectModel(m);
+    const QVector3D before = m->center; // (20, 2, 1)
+    ws.startNewTransform(DoItem::DO_T_ROTATE);
+    ws.setSelectedModelRotate(0, 0, 90);
+    ws.setSelectedModelRotate(30, 0, 90);
+    m->updateGeometry(false);
+    QVERIFY((m->center - before).length() < 1e-4f);
+    QCOMPARE(m->transforms->size(), size_t(1));
+    // After the quarter turn about z the 20 mm long side lies along y.
+    ws.setSelectedModelRotate(0, 0, 90);
+    m->updateGeometry(false);
+    QVERIFY(qAbs((m->bboxMax.y() - m->bboxMin.y()) - 20.0f) < 1e-4f);
+}
+
+void TstUndo::rotate90TurnsAboutCentre()
+{
+    QuorModel ws;
+    Model *m = makeBox({0, 0, 0}, {8, 2, 2});
+    ws.addModel(m);
+    m->rotate90();
+    m->updateGeometry(false);
+    QCOMPARE(int(ws.doList.back().type), int(DoItem::DO_T_ROTATE));
+    QVERIFY(qAbs((m->bboxMax.x() - m->bboxMin.x()) - 2.0f) < 1e-4f);
+    QVERIFY(qAbs(m->center.x() - 4.0f) < 1e-4f);
+}
+
+void TstUndo::commandsWithoutSelection()
+{
+    QuorModel ws;
+    ws.addModel(makeBox({0, 0, 0}, {1, 1, 1}));
+    LogCapture log;
+    ws.setSelectedModelTranslate(1, 2, 3);
+    ws.setSelectedModelScale(1, 2, 3);
+    ws.setSelectedModelRotate(1, 2, 3);
+    QCOMPARE(log.lines().filter(QStringLiteral("no model selected")).size(), 3);
+    ws.flip(1);
+    ws.startNewTransform(DoItem::DO_T_TRANSLATE);
+    QCOMPARE(ws.doList.size(), size_t(1));
+    QVERIFY(ws.models[0]->transforms->empty());
+}
+
+void TstUndo::editingWithoutOpenItemIsHarmless()
+{
+    QuorModel ws;
+    Model *cube = addSelectedCube(ws);
+    // The UI may send a value before any page opened an item; nothing may be written.
+    ws.setSelectedModelTranslate(1, 1, 1);
+    ws.setSelectedModelScale(2, 2, 2);
+    ws.setSelectedModelRotate(0, 0, 45);
+    QVERIFY(cube->transforms->empty());
+    QVERIFY(cube->modelMatrix().isIdentity());
+}
+
+void TstUndo::startNewTransformRejectsNonTransformTypes()
+{
+    QuorModel ws;
+    Model *cube = addSelectedCube(ws);
+    ws.startNewTransform(DoItem::DO_NEW);
+    ws.startNewTransform(DoItem::DO_UNKNOWN);
+    QVERIFY(cube->transforms->empty());
+    QCOMPARE(ws.doList.size(), size_t(1));
+}
+
+void TstUndo::removedSupportTakesItsRecords()
+{
+    QuorModel ws;
+    Model *cube = addSelectedCube(ws);
+    auto *s = new ShiftRecorder;
+    ws.addModel(s);
+    cube->attachChild(s);
+    ws.selectModel(s);
+    ws.startNewTransform(DoItem::DO_T_SCALE);
+    ws.setSelectedModelScale(2, 2, 2);
+    ws.selectModel(cube);
+    ws.removeAllSupportsOfSelectedModel();
+    for (const DoItem &r : ws.doList)
+        QVERIFY(r.model == cube);
+    ws.undo(); // must not touch the freed support
+    QCOMPARE(ws.models.size(), size_t(1));
+}
+
+void TstUndo::addDoPrunesAndFlags()
+{
+    QuorModel ws;
+    Model *cube = addSelectedCube(ws);
+    QVERIFY(!ws.hasAnyNewDo());
+    ws.startNewTransform(DoItem::DO_T_TRANSLATE); // left at identity
+    ws.addDo(cube, DoItem::DO_T_SCALE);
+    QCOMPARE(cube->transforms->size(), size_t(1));
+    QCOMPARE(cube->transforms->back().type, int(DoItem::DO_T_SCALE));
+    QVERIFY(ws.hasAnyNewDo());
+    DoItem copy = ws.doList.back();
+    QCOMPARE(copy.model, cube);
+    QCOMPARE(int(copy.type), int(DoItem::DO_T_SCALE));
+}
+
+QTEST_GUILESS_MAIN(TstUndo)
+#include "tst_undo.moc"
