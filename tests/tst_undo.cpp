@@ -36,6 +36,14 @@ Model *addSelectedCube(QuorModel &ws)
     return cube;
 }
 
+ShiftRecorder *addSupport(QuorModel &ws, Model *owner)
+{
+    auto *s = new ShiftRecorder;
+    ws.addModel(s);
+    owner->attachChild(s);
+    return s;
+}
+
 } // namespace
 
 class TstUndo : public QObject
@@ -80,12 +88,8 @@ void TstUndo::verticalMoveShiftsSupportsAndUndoShiftsBack()
 {
     QuorModel ws;
     Model *cube = addSelectedCube(ws);
-    auto *a = new ShiftRecorder;
-    auto *b = new ShiftRecorder;
-    ws.addModel(a);
-    ws.addModel(b);
-    cube->attachChild(a);
-    cube->attachChild(b);
+    ShiftRecorder *a = addSupport(ws, cube);
+    ShiftRecorder *b = addSupport(ws, cube);
     ws.selectModel(cube);
 
     ws.startNewTransform(DoItem::DO_T_TRANSLATE);
@@ -138,9 +142,7 @@ void TstUndo::translateByShiftsSupports()
 {
     QuorModel ws;
     Model *cube = addSelectedCube(ws);
-    auto *s = new ShiftRecorder;
-    ws.addModel(s);
-    cube->attachChild(s);
+    ShiftRecorder *s = addSupport(ws, cube);
     ws.addDo(cube, DoItem::DO_T_TRANSLATE);
     cube->translateBy(1, 2, 0.5f);
     cube->translateBy(1, 0, 0.25f);
@@ -215,9 +217,7 @@ void TstUndo::undoOfNewSupportDeletesIt()
 {
     QuorModel ws;
     Model *cube = addSelectedCube(ws);
-    auto *s = new ShiftRecorder;
-    ws.addModel(s);
-    cube->attachChild(s);
+    ShiftRecorder *s = addSupport(ws, cube);
     QSignalSpy data(&ws, &QuorModel::quorModelDataChanged);
     ws.undo();
     QCOMPARE(ws.models.size(), size_t(1));
@@ -321,9 +321,7 @@ void TstUndo::removedSupportTakesItsRecords()
 {
     QuorModel ws;
     Model *cube = addSelectedCube(ws);
-    auto *s = new ShiftRecorder;
-    ws.addModel(s);
-    cube->attachChild(s);
+    ShiftRecorder *s = addSupport(ws, cube);
     ws.selectModel(s);
     ws.startNewTransform(DoItem::DO_T_SCALE);
     ws.setSelectedModelScale(2, 2, 2);
