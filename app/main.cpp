@@ -1,12 +1,16 @@
 #include "app/Logger.h"
 #include "app/StartupRules.h"
 #include "config/QuorConfig.h"
+#include "model/DoItem.h"
+#include "workspace/QuorApp.h"
+#include "workspace/QuorModel.h"
 
 #include <QGuiApplication>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QQmlApplicationEngine>
 #include <QQmlContext>
+#include <QQmlEngine>
 #include <QScreen>
 #include <QThread>
 #include <QTranslator>
@@ -49,10 +53,12 @@ int main(int argc, char *argv[])
         qDebug() << "dpi: " << screen->logicalDotsPerInch() << screen->devicePixelRatio()
                  << screen->physicalDotsPerInch();
 
+    QuorApp quorApp;
     QuorConfig config;
     qDebug() << QThread::currentThreadId() << "main" << QThread::idealThreadCount();
 
-    qmlRegisterModule("Quor3D", 1, 0);
+    qmlRegisterType<DoItem>("Quor3D", 1, 0, "DoItem");
+    qmlRegisterType<QuorModel>("Quor3D", 1, 0, "QuorModel");
 
     int exitCode = 0;
     {
@@ -60,6 +66,7 @@ int main(int argc, char *argv[])
         engine.rootContext()->setContextProperty(
             QStringLiteral("dpiRatio"),
             StartupRules::uiScaleFactor(app.primaryScreen()->logicalDotsPerInch()));
+        engine.rootContext()->setContextProperty(QStringLiteral("quor3dApp"), &quorApp);
         engine.rootContext()->setContextProperty(QStringLiteral("quor3dConfig"), &config);
         engine.rootContext()->setContextProperty(QStringLiteral("supportConfig"),
                                                  config.supportConfig());

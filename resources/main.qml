@@ -15,7 +15,13 @@ ApplicationWindow {
     minimumWidth: 1024
     minimumHeight: 800
     color: "whitesmoke"
-    title: quor3dConfig.appName()
+    title: quor3dConfig.appName() + " v" + quor3dApp.version() + " " + quor3dApp.bitInfo()
+
+    QuorModel {
+        id: quor3dModel
+    }
+
+    DoItem {}
 
     Settings {
         property alias width: mainWindow.width
