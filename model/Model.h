@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cws/LayerSegment.h"
 #include "model/Base3DObject.h"
 #include "model/LayerCut.h"
 #include "model/TransformItem.h"
@@ -11,6 +12,10 @@
 
 #include <memory>
 #include <vector>
+
+namespace CWS {
+class SliceMesh;
+}
 
 // A scene object with a transform stack and cached world geometry: user models and the
 // support family, told apart by `type`.
@@ -84,9 +89,24 @@ public:
     std::vector<Model *> linkers;
     LayerCutCache layerCutCache;
 
-private:
+    // Layer cross-sections: one segment list per closed surface, appended to out.
+    virtual int sliceLayer(int layerIndex, float z, CWS::SegmentListSet &out);
+    // Cuts the triangles of indices [first, end); withCache builds the preview cut instead.
+    int sliceTriangles(int layerIndex, float z, CWS::SegmentList &out, int first, int end,
+                       bool withCache);
+    // Fills the preview cut of one layer unless it is already there.
+    void buildPreviewCut(int layerIndex, float z);
+    // World-space copy of the mesh for the length of a slicing job; null outside one.
+    std::shared_ptr<const CWS::SliceMesh> sliceMesh;
+
     // Records the new item with the workspace when there is one.
     void pushTransformWithUndo(int type);
+
+    // Orientation and placement: tilt to the smallest height; rest on the plate or the base.
+    bool autoRotate(float *axDeg, float *ayDeg);
+    float moveToBottom(bool onlyIfBelow, bool newStep);
+
+private:
     TransformItem *topItem();
 };
 

@@ -15,11 +15,17 @@ QuorModel::QuorModel(QObject *parent) : QObject(parent)
     qRegisterMetaType<QuorModel::ModelStatus>("QuorModel::ModelStatus");
     qRegisterMetaType<Model *>("Model*");
     s_instance = this;
+    // The short form of the progress signal always speaks of slicing.
+    connect(this, QOverload<float, bool>::of(&QuorModel::sliceCompletedProgress), this,
+            [this](float ratio, bool canceld) {
+                emit sliceCompletedProgress(ratio, canceld, QStringLiteral("slice"));
+            });
 }
 
 QuorModel::~QuorModel()
 {
     qDebug() << QThread::currentThreadId() << "QuorModel::~QuorModel()";
+    stopSlicer();
     s_instance = nullptr;
     delete m_program;
     m_program = nullptr;

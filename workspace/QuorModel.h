@@ -15,6 +15,9 @@
 #include <vector>
 
 class QOpenGLShaderProgram;
+namespace CWS {
+class Slicer;
+}
 
 // The workspace: every mesh object of the scene, the selection, the status machine the UI
 // follows and the undo list. One instance, created by the main UI document.
@@ -59,6 +62,30 @@ public:
     Q_INVOKABLE void startNewTransform(int t);
     Q_INVOKABLE bool hasAnyNewDo() const { return hasNewDo; }
 
+    // Slicing and the layer preview.
+    Q_INVOKABLE void cancelSlice();
+    Q_INVOKABLE bool getCancelSlice() const { return m_cancelSlice.load(); }
+    Q_INVOKABLE int sliceNumber() const { return m_sliceNumber; }
+    Q_INVOKABLE int calcNumSlices(Model *model);
+    Q_INVOKABLE int calcNumSlices();
+    Q_INVOKABLE QString getSliceCostTime() const;
+    Q_INVOKABLE bool setShowSliceEnable(bool enable);
+    Q_INVOKABLE void setCurrentLayer(int layer);
+    // How the last slicing job ended: complete, or why not.
+    bool lastSliceCompleted() const { return m_lastSliceCompleted; }
+    QString lastSliceError() const { return m_lastSliceError; }
+    bool isSlicing() const { return m_slicer != nullptr; }
+    // Puts the build plate at position 0 unless it is there; the renderer's first frame does
+    // it in the GUI, headless callers call it themselves so counts match the GUI's.
+    void ensurePlatformBottom();
+
+    // Orientation and placement.
+    Q_INVOKABLE QStringList rotateSelectedToLowest();
+    Q_INVOKABLE QStringList rotateAllToLowest();
+    Q_INVOKABLE float moveToBottom();
+    Q_INVOKABLE void autoLayoutModel(int sel);
+    Q_INVOKABLE void autoLayoutModel();
+
     void addModel(Model *object);
     void removeModel(Model *object);
     bool deleteModel(Model *object);
@@ -94,6 +121,12 @@ public:
     std::vector<DoItem> doList;
     bool hasNewDo = false;
 
+public slots:
+    void startSlice();
+    void sliceFinished();
+    void updateSliceProgress(int layers, QString event);
+    void updateSliceProgress(int layers);
+
 signals:
     void quorModelDataChanged();
     void modelStatusChanged(QuorModel::ModelStatus statusPre, QuorModel::ModelStatus statusNew,
@@ -101,6 +134,7 @@ signals:
     void modelSelectionChanged(int index);
     void layerChanged(int layer);
     void sliceCompletedProgress(float ratio, bool canceld, QString event);
+    void sliceCompletedProgress(float ratio, bool canceld);
     void showAlert(QString msg);
 
 private:
@@ -109,7 +143,14 @@ private:
     int indexOf(const Model *object) const;
     Model *selectedOrWarn() const;
 
+    // Ends a running job before the workspace goes away.
+    void stopSlicer();
+
     static QuorModel *s_instance;
+
+    CWS::Slicer *m_slicer = nullptr;
+    bool m_lastSliceCompleted = false;
+    QString m_lastSliceError;
 
     QOpenGLShaderProgram *m_program = nullptr;
     QMatrix4x4 m_modelScale;

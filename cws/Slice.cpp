@@ -1,0 +1,90 @@
+#include "cws/Slice.h"
+
+#include "cws/LayerRaster.h"
+#include "cws/Slicer.h"
+#include "model/Model.h"
+#include "workspace/QuorModel.h"
+
+namespace CWS {
+
+namespace {
+
+bool anyButPlate(int type)
+{
+    return type != Model::TYPE_PLATFORM_BOTTOM;
+}
+bool normalOnly(int type)
+{
+    return type == Model::TYPE_NORMAL;
+}
+bool supportFamily(int type)
+{
+    return type != Model::TYPE_NORMAL && type != Model::TYPE_PLATFORM_BOTTOM;
+}
+
+} // namespace
+
+Slice::Slice(Slicer *slicer, const SliceBuildConfig &settings, int layerIndex, float z)
+    : m_slicer(slicer), m_settings(settings), m_layerIndex(layerIndex), m_z(z)
+{
+}
+
+Slice::~Slice() = default;
+
+void Slice::drawObjects(QImage &target, bool (*wanted)(int type), Model *only)
+{
+    std::vector<Model *> objects;
+    if (only) {
+        objects.push_back(only);
+    } else if (QuorModel *workspace = QuorModel::instance()) {
+        objects = workspace->models;
+    }
+    for (Model *object : objects) {
+        if (!wanted(object->type))
+            continue;
+        SegmentListSet lists;
+        object->sliceLayer(m_layerIndex, m_z, lists);
+        for (const SegmentList &list : qAsConst(lists))
+            LayerRaster::drawSegmentList(target, list, m_settings.xPixelsPerMm,
+                                         m_settings.yPixelsPerMm);
+    }
+}
+
+QImage *Slice::buildLayerImage(bool grey, Model *only)
+{
+    const bool antiAlias = m_settings.antiAliasActive;
+    QImage::Format format = antiAlias || grey ? QImage::Format_Grayscale8 : QImage::Format_Mono;
+    auto image =
+        std::make_unique<QImage>(m_settings.imageWidthPx, m_settings.imageHeightPx, format);
+    if (format == QImage::Format_Mono)
+        image->setColorTable({qRgb(0, 0, 0), qRgb(255, 255, 255)});
+    image->fill(0);
+
+    if (!antiAlias) {
+        drawObjects(*image, anyButPlate, only);
+        m_image = std::move(image);
+        return m_image.get();
+    }
+
+    // Models supersampled and scaled down smoothly; supports hard-edged at job resolution.
+    drawObjects(*image, normalOnly, only);
+    m_superImage = std::move(image);
+    m_image = std::make_unique<QImage>(
+        m_superImage
+            ->scaled(m_settings.targetSizePx, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+            .convertToFormat(QImage::Format_Grayscale8));
+    const double factor = m_settings.antiAliasFactor;
+    m_settings.antiAliasOff();
+    drawObjects(*m_image, supportFamily, only);
+    m_settings.setAntiAlias(true, factor);
+    return m_image.get();
+}
+
+void Slice::run()
+{
+    buildLayerImage(false, nullptr);
+    if (m_slicer && !m_slicer->cancelled())
+        m_slicer->writeLayer(m_layerIndex, *m_image);
+}
+
+} // namespace CWS

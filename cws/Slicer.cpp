@@ -1,0 +1,227 @@
+#include "cws/Slicer.h"
+
+#include "config/QuorConfig.h"
+#include "cws/GcodeWriter.h"
+#include "cws/Slice.h"
+#include "cws/SliceMesh.h"
+#include "workspace/QuorModel.h"
+
+#include <QBuffer>
+#include <QDateTime>
+#include <QDebug>
+#include <QFile>
+#include <QImage>
+
+#include <quazip/quazip.h>
+#include <quazip/quazipfile.h>
+#include <quazip/quazipnewinfo.h>
+#include <zlib.h>
+
+#include <exception>
+#include <stdexcept>
+
+namespace CWS {
+
+namespace {
+
+// Deflate at the default level, not raw, the usual window and memory sizes.
+bool openEntry(QuaZipFile &file, const QString &name)
+{
+    return file.open(QIODevice::WriteOnly, QuaZipNewInfo(name), nullptr, 0, Z_DEFLATED,
+                     Z_DEFAULT_COMPRESSION, false, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
+}
+
+} // namespace
+
+Slicer::Slicer(SliceBuildConfig *settings, int layerCount, QObject *parent)
+    : QThread(parent), m_settings(settings), m_layerCount(layerCount)
+{
+}
+
+Slicer::~Slicer()
+{
+    m_pool.clear();
+    m_pool.waitForDone();
+    qDebug() << "Slicer::~Slicer()";
+}
+
+bool Slicer::cancelled() const
+{
+    const QuorModel *workspace = QuorModel::instance();
+    return workspace && workspace->m_cancelSlice.load();
+}
+
+void Slicer::fail(const QString &reason)
+{
+    if (m_outcome.load() != Outcome::Failed)
+        m_failureReason = reason;
+    m_outcome = Outcome::Failed;
+}
+
+void Slicer::run()
+{
+    try {
+        runJob();
+    } catch (const std::exception &e) {
+        qWarning() << "slicer exception" << e.what();
+        fail(QStringLiteral("The slicer stopped unexpectedly: %1")
+                 .arg(QString::fromLocal8Bit(e.what())));
+    } catch (...) {
+        qWarning() << "slicer exception";
+        fail(QStringLiteral("The slicer stopped unexpectedly."));
+    }
+    releaseMeshes();
+    if (m_zip && m_zip->isOpen()) {
+        m_pool.waitForDone(); // no entry may be open while the archive closes
+        m_zip->close();
+        const bool writeError = m_file->error() != QFileDevice::NoError;
+        m_file->close();
+        if (m_zip->getZipError() != ZIP_OK || writeError)
+            fail(QStringLiteral("The job file could not be completed: %1")
+                     .arg(m_settings->outputArchivePath));
+    }
+    if (m_outcome.load() == Outcome::Running)
+        m_outcome = cancelled() ? Outcome::Cancelled : Outcome::Completed;
+}
+
+void Slicer::runJob()
+{
+    QuorModel *workspace = QuorModel::instance();
+    if (!workspace)
+        throw std::runtime_error("no workspace");
+    qDebug() << QThread::currentThreadId() << "run slicer thread, total layers:" << m_layerCount;
+    m_padLength = GcodeWriter::padLength(m_layerCount);
+    qDebug() << "m_padLength:" << m_padLength;
+
+    // Unbuffered, so a full disk shows up at the write that hits it instead of vanishing in
+    // a buffer flushed at close.
+    m_file = std::make_unique<QFile>(m_settings->outputArchivePath);
+    m_zip = std::make_unique<QuaZip>(m_file.get());
+    if (!m_file->open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered) ||
+        !m_zip->open(QuaZip::mdCreate)) {
+        qDebug() << "open zip file fail" << m_settings->outputArchivePath;
+        fail(QStringLiteral("The job file could not be created: %1")
+                 .arg(m_settings->outputArchivePath));
+        m_zip.reset();
+        return;
+    }
+    prepareMeshes();
+    runLayerPool();
+    if (m_writeFailed.load())
+        fail(QStringLiteral("Layer images could not be written to %1")
+                 .arg(m_settings->outputArchivePath));
+    if (!cancelled())
+        writeGcode();
+}
+
+void Slicer::prepareMeshes()
+{
+    // World-space meshes bucketed by height, built once for the whole job.
+    for (Model *object : QuorModel::instance()->models) {
+        if (object->type != Model::TYPE_PLATFORM_BOTTOM && object->mesh)
+            object->sliceMesh = std::make_shared<const SliceMesh>(
+                *object->mesh, object->modelMatrix(), m_settings->layerThicknessMm);
+    }
+}
+
+void Slicer::releaseMeshes()
+{
+    if (QuorModel *workspace = QuorModel::instance()) {
+        for (Model *object : workspace->models)
+            object->sliceMesh.reset();
+    }
+}
+
+void Slicer::runLayerPool()
+{
+    qDebug() << QTime::currentTime() << "Slicing started, pool" << m_pool.maxThreadCount();
+    m_finishedLayers = 0;
+    const QuorConfig *config = QuorConfig::instance();
+    const float factor = qRound(config->antiAliseValue() * 10.0f) / 10.0f;
+    m_settings->setAntiAlias(config->useAntialise(), double(factor));
+
+    const float t = m_settings->layerThicknessMm;
+    float z = t * 0.5f; // cut at mid-slab
+    for (int i = 0; i < m_layerCount; ++i) {
+        m_pool.start(new Slice(this, *m_settings, i, z), 0);
+        z += t;
+    }
+    QThread::usleep(1);
+    qDebug() << "active thread:" << m_pool.activeThreadCount();
+    bool wasCancelled = false;
+    while (m_pool.activeThreadCount() > 0) {
+        if (cancelled()) {
+            m_pool.clear();
+            qDebug() << "slicer cancel slice";
+            wasCancelled = true;
+            break;
+        }
+        QThread::msleep(50);
+    }
+    if (!wasCancelled)
+        qDebug() << "all thread done:" << m_pool.activeThreadCount();
+    // Running layers still finish (and skip writing) before the archive closes.
+    m_pool.waitForDone();
+    m_settings->antiAliasOff();
+}
+
+void Slicer::writeLayer(int layerIndex, const QImage &image)
+{
+    // Encoding needs no lock; only the archive takes one entry at a time.
+    QByteArray png;
+    {
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        if (!image.save(&buffer, "PNG", -1))
+            m_writeFailed = true;
+    }
+    QMutexLocker lock(&m_writeMutex);
+    try {
+        const QString name =
+            GcodeWriter::layerEntryName(m_settings->entryBaseName, layerIndex, m_padLength);
+        QuaZipFile file(m_zip.get());
+        if (!openEntry(file, name) || file.write(png) != png.size()) {
+            m_writeFailed = true;
+        }
+        file.close();
+        if (file.getZipError() != ZIP_OK)
+            m_writeFailed = true;
+    } catch (...) {
+        qWarning() << "write zip exception";
+        m_writeFailed = true;
+    }
+    const int finished = ++m_finishedLayers;
+    if (finished < m_layerCount) {
+        if (QuorModel *workspace = QuorModel::instance())
+            emit workspace->sliceCompletedProgress(float(finished) / float(m_layerCount),
+                                                   cancelled(), QStringLiteral("slice"));
+    }
+}
+
+void Slicer::writeGcode()
+{
+    const QuorConfig *config = QuorConfig::instance();
+    const PrinterModelConfig printer = config->currentPrinterModel();
+    if (printer.name.isEmpty())
+        throw std::runtime_error("the selected printer model is not in the catalogue");
+    const QString text =
+        GcodeWriter::gcodeText(*m_settings, m_layerCount, printer.vz, QDateTime::currentDateTime());
+    const QString name = m_settings->entryBaseName + QStringLiteral(".gcode");
+    QuaZipFile file(m_zip.get());
+    if (!openEntry(file, name)) {
+        qDebug() << "open fail" << name;
+        fail(QStringLiteral("The G-code could not be written to %1")
+                 .arg(m_settings->outputArchivePath));
+        return;
+    }
+    const QByteArray bytes = text.toLatin1();
+    if (file.write(bytes) != bytes.size())
+        fail(QStringLiteral("The G-code could not be written to %1")
+                 .arg(m_settings->outputArchivePath));
+    file.close();
+    if (file.getZipError() != ZIP_OK)
+        fail(QStringLiteral("The G-code could not be written to %1")
+                 .arg(m_settings->outputArchivePath));
+}
+
+} // namespace CWS

@@ -1,0 +1,69 @@
+#pragma once
+
+#include "cws/SliceBuildConfig.h"
+
+#include <QMutex>
+#include <QThread>
+#include <QThreadPool>
+
+#include <atomic>
+#include <memory>
+
+class QFile;
+class QImage;
+class QuaZip;
+
+namespace CWS {
+
+// One slicing job: opens the archive, runs one Slice per layer on its own pool, then writes
+// the G-code and closes the archive.
+class Slicer : public QThread
+{
+    Q_OBJECT
+public:
+    enum class Outcome
+    {
+        Running,
+        Completed,
+        Cancelled,
+        Failed
+    };
+
+    // layerCount is the scene's layer count, worked out when the job starts.
+    Slicer(SliceBuildConfig *settings, int layerCount, QObject *parent = nullptr);
+    ~Slicer() override;
+
+    // Called by the layer workers: adds the layer's PNG entry and reports progress.
+    void writeLayer(int layerIndex, const QImage &image);
+
+    bool cancelled() const;
+    int layerCount() const { return m_layerCount; }
+    Outcome outcome() const { return m_outcome; }
+    // Why a failed job failed, in words for the user.
+    QString failureReason() const { return m_failureReason; }
+
+protected:
+    void run() override;
+
+private:
+    void runJob();
+    void runLayerPool();
+    void writeGcode();
+    void fail(const QString &reason);
+    void prepareMeshes();
+    void releaseMeshes();
+
+    SliceBuildConfig *m_settings;
+    int m_layerCount = 0;
+    QThreadPool m_pool;
+    int m_finishedLayers = 0;
+    std::unique_ptr<QFile> m_file;
+    std::unique_ptr<QuaZip> m_zip;
+    QString m_padLength;
+    QMutex m_writeMutex;
+    std::atomic<Outcome> m_outcome{Outcome::Running};
+    QString m_failureReason;
+    std::atomic_bool m_writeFailed{false};
+};
+
+} // namespace CWS

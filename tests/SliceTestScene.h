@@ -1,0 +1,120 @@
+#pragma once
+
+#include "ConfigTestEnv.h"
+#include "TestMeshes.h"
+#include "config/QuorConfig.h"
+#include "model/Model.h"
+#include "workspace/QuorApp.h"
+#include "workspace/QuorModel.h"
+
+#include <QImage>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include <quazip/quazip.h>
+#include <quazip/quazipfile.h>
+
+#include <memory>
+
+// A model whose mesh is a TestMesh, flat-shaded, in its own frame.
+inline Model *modelFromMesh(const TestMesh &m, int type = Model::TYPE_NORMAL)
+{
+    Model *model = new Model(type);
+    model->mesh->vertices.clear();
+    model->mesh->indices.clear();
+    for (int i = 0; i + 2 < m.indices.size(); i += 3) {
+        const QVector3D a = m.positions[int(m.indices[i])];
+        const QVector3D b = m.positions[int(m.indices[i + 1])];
+        const QVector3D c = m.positions[int(m.indices[i + 2])];
+        const QVector3D n = QVector3D::normal(a, b, c);
+        for (const QVector3D &p : {a, b, c}) {
+            model->mesh->indices.push_back(uint32_t(model->mesh->vertices.size()));
+            model->mesh->vertices.push_back({p.x(), p.y(), p.z(), n.x(), n.y(), n.z()});
+        }
+    }
+    model->mesh->baseVertexCount = uint32_t(model->mesh->vertices.size());
+    model->indexCount = int(model->mesh->indices.size());
+    model->meshReady = true;
+    model->pushTransform(0);
+    model->updateGeometry(true);
+    return model;
+}
+
+// Scratch home, configuration, application service and workspace for one test.
+struct SliceTestScene
+{
+    ConfigTestEnv env;
+    std::unique_ptr<QuorApp> app = std::make_unique<QuorApp>();
+    std::unique_ptr<QuorConfig> config = std::make_unique<QuorConfig>();
+    std::unique_ptr<QuorModel> workspace = std::make_unique<QuorModel>();
+
+    SliceTestScene()
+    {
+        config->useAntialise(false);
+        config->save();
+    }
+    ~SliceTestScene()
+    {
+        workspace.reset();
+        config.reset();
+        app.reset();
+    }
+
+    Model *add(Model *m)
+    {
+        workspace->addModel(m);
+        return m;
+    }
+
+    QString archivePath(const QString &name = QStringLiteral("job.cws")) const
+    {
+        return env.path(name);
+    }
+
+    // Starts a job into path and waits for its end; returns the final progress arguments.
+    QList<QVariant> slice(const QString &path, int timeoutMs = 60000)
+    {
+        QSignalSpy progress(workspace.get(), QOverload<float, bool, QString>::of(
+                                                 &QuorModel::sliceCompletedProgress));
+        app->setCwsFile(QUrl::fromLocalFile(path));
+        workspace->startSlice();
+        auto ended = [&] {
+            for (const QList<QVariant> &args : qAsConst(progress))
+                if (args.at(0).toFloat() >= 1.0f)
+                    return true;
+            return false;
+        };
+        QElapsedTimer timer;
+        timer.start();
+        while (!ended() && timer.elapsed() < timeoutMs)
+            QTest::qWait(20);
+        for (const QList<QVariant> &args : qAsConst(progress))
+            if (args.at(0).toFloat() >= 1.0f)
+                return args;
+        return {};
+    }
+};
+
+// Entry names and contents of a job archive.
+struct ArchiveContents
+{
+    QStringList names;
+    QMap<QString, QByteArray> data;
+
+    static ArchiveContents read(const QString &path)
+    {
+        ArchiveContents c;
+        QuaZip zip(path);
+        if (!zip.open(QuaZip::mdUnzip))
+            return c;
+        for (bool more = zip.goToFirstFile(); more; more = zip.goToNextFile()) {
+            QuaZipFile f(&zip);
+            f.open(QIODevice::ReadOnly);
+            const QString name = zip.getCurrentFileName();
+            c.names << name;
+            c.data.insert(name, f.readAll());
+        }
+        return c;
+    }
+    QImage image(const QString &name) const { return QImage::fromData(data.value(name), "PNG"); }
+};

@@ -1,0 +1,298 @@
+#include "LogCapture.h"
+#include "SliceTestScene.h"
+#include "cws/GcodeWriter.h"
+#include "cws/SliceMesh.h"
+
+#include <QtTest>
+
+using namespace CWS;
+
+namespace {
+
+QString gcodeOf(const ArchiveContents &c, const QString &base = QStringLiteral("job"))
+{
+    return QString::fromLatin1(c.data.value(base + QStringLiteral(".gcode")));
+}
+
+bool sameSegments(const SegmentList &a, const SegmentList &b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (int i = 0; i < a.size(); ++i)
+        if (a[i].p0 != b[i].p0 || a[i].p1 != b[i].p1)
+            return false;
+    return true;
+}
+
+} // namespace
+
+class TestSliceJob : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void bucketedCutsMatchPlainCuts_data();
+    void bucketedCutsMatchPlainCuts();
+    void previewCutIsCachedPerLayer();
+    void cubeJobArchive();
+    void antiAliasedModelsAndHardSupports();
+    void emptyWorkspaceJob();
+    void cancelledJobHasNoGcode();
+    void uncreatableArchiveIsReportedAsFailure();
+    void fullDiskIsReportedAsFailure();
+    void previewRefusesWhileSlicing();
+};
+
+void TestSliceJob::bucketedCutsMatchPlainCuts_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::newRow("sphere") << 0;
+    QTest::newRow("tube") << 1;
+    QTest::newRow("many small parts") << 2;
+    QTest::newRow("thin walls") << 3;
+    QTest::newRow("rotated and scaled") << 4;
+}
+
+void TestSliceJob::bucketedCutsMatchPlainCuts()
+{
+    QFETCH(int, kind);
+    TestMesh mesh;
+    switch (kind) {
+    case 0:
+        mesh = TestMesh::sphere(QVector3D(0, 0, 6), 6.0f, 40, 60);
+        break;
+    case 1:
+        mesh = TestMesh::tube(8.0f, 6.0f, 0.0f, 15.0f, 80);
+        break;
+    case 2:
+        for (int i = 0; i < 100; ++i)
+            mesh.append(
+                TestMesh::box(QVector3D(i % 10 * 2.1f - 10, i / 10 * 2.1f - 10, i % 7 * 0.9f),
+                              QVector3D(i % 10 * 2.1f - 9, i / 10 * 2.1f - 9, i % 7 * 0.9f + 3)));
+        break;
+    case 3:
+        for (int i = 0; i < 6; ++i)
+            mesh.append(
+                TestMesh::box(QVector3D(i * 1.5f, -5, 0), QVector3D(i * 1.5f + 0.04f, 5, 12)));
+        break;
+    default:
+        mesh = TestMesh::sphere(QVector3D(0, 0, 0), 5.0f, 20, 30);
+        mesh.append(TestMesh::box(QVector3D(-3, -3, -8), QVector3D(3, 3, 0)));
+        break;
+    }
+    std::unique_ptr<Model> model(modelFromMesh(mesh));
+    if (kind == 4) {
+        model->setRotate(23.0f, -41.0f, 12.0f, QVector3D(1, 2, 3));
+        model->pushTransform(2);
+        model->setScale(1.3f, 0.7f, 1.1f);
+        model->pushTransform(1);
+        model->setTranslate(2.0f, -1.0f, 9.0f);
+    }
+    model->updateGeometry(true);
+    const float t = 0.05f;
+    const SliceMesh fast(*model->mesh, model->modelMatrix(), t);
+    int layers = 0;
+    for (float z = t * 0.5f; z < model->bboxMax.z() + t; z += t, ++layers) {
+        SegmentListSet plain;
+        model->sliceMesh.reset();
+        model->sliceLayer(layers, z, plain);
+        SegmentList bucketed;
+        fast.cut(z, 0, int(model->mesh->indices.size()), bucketed);
+        QVERIFY2(sameSegments(plain.first(), bucketed), qPrintable(QString("z=%1").arg(z)));
+        // A part range gives the same segments as the plain cut of that range.
+        const int half = int(model->mesh->indices.size()) / 6 * 3;
+        SegmentList plainPart, fastPart;
+        model->sliceTriangles(layers, z, plainPart, half, int(model->mesh->indices.size()), false);
+        fast.cut(z, half, int(model->mesh->indices.size()), fastPart);
+        QVERIFY(sameSegments(plainPart, fastPart));
+    }
+    QVERIFY(layers > 100);
+}
+
+void TestSliceJob::previewCutIsCachedPerLayer()
+{
+    SliceTestScene scene;
+    Model *cube =
+        scene.add(modelFromMesh(TestMesh::box(QVector3D(-5, -5, 0), QVector3D(5, 5, 10))));
+    QSignalSpy layerSpy(scene.workspace.get(), &QuorModel::layerChanged);
+    QVERIFY(scene.workspace->setShowSliceEnable(true));
+    QCOMPARE(layerSpy.count(), 1);
+    QCOMPARE(layerSpy.first().first().toInt(), 200); // 10 mm at 50 um
+    QCOMPARE(scene.workspace->status, QuorModel::MODEL_SHOW_SLICE);
+    QCOMPARE(int(cube->layerCutCache.layers.size()), 200);
+    QVERIFY(!cube->layerCutCache.layers[0].indices.empty());
+
+    {
+        LogCapture log;
+        scene.workspace->setCurrentLayer(100);
+        QVERIFY(!log.contains(QStringLiteral("use cached slice data")));
+        scene.workspace->setCurrentLayer(100);
+        QVERIFY(log.contains(QStringLiteral("use cached slice data")));
+    }
+    // Only the shown layer holds a cut: the bottom, four side strips up to z = 5.025.
+    QVERIFY(cube->layerCutCache.layers[0].indices.empty());
+    const LayerCut &cut = cube->layerCutCache.layers[100];
+    QVERIFY(!cut.indices.empty());
+    QCOMPARE(cube->layerCutCache.filledLayers, std::vector<int>({100}));
+    const uint32_t base = cube->mesh->baseVertexCount;
+    for (uint32_t i : cut.indices) {
+        const Vertex &v = i < base ? cube->mesh->vertices[i] : cut.vertices[i - base];
+        QVERIFY(v.pz <= 5.025f + 1e-5f);
+    }
+    // Layers outside the preview do nothing.
+    scene.workspace->setCurrentLayer(200);
+    scene.workspace->setCurrentLayer(-1);
+    QCOMPARE(scene.workspace->currentLayer, 100);
+    QVERIFY(!scene.workspace->setShowSliceEnable(false));
+    QCOMPARE(scene.workspace->currentLayer, -1);
+    QVERIFY(cube->layerCutCache.layers.empty());
+    QCOMPARE(scene.workspace->status, QuorModel::MODEL_LOADED);
+}
+
+void TestSliceJob::cubeJobArchive()
+{
+    SliceTestScene scene;
+    scene.workspace->ensurePlatformBottom();
+    // A cube floating 2 mm up: dropped onto the plate before slicing.
+    Model *cube =
+        scene.add(modelFromMesh(TestMesh::box(QVector3D(-5, -5, 2), QVector3D(5, 5, 12))));
+    const QList<QVariant> end = scene.slice(scene.archivePath());
+    QVERIFY(!end.isEmpty());
+    QCOMPARE(end.at(0).toFloat(), 1.1f);
+    QCOMPARE(end.at(1).toBool(), false);
+    QVERIFY(scene.workspace->lastSliceCompleted());
+    QCOMPARE(scene.workspace->status, QuorModel::MODEL_LOADED);
+    QCOMPARE(cube->bboxMin.z(), 0.0f);
+    QCOMPARE(scene.workspace->sliceNumber(), 200);
+
+    const ArchiveContents c = ArchiveContents::read(scene.archivePath());
+    QCOMPARE(c.names.size(), 201);
+    QVERIFY(c.names.contains("job000.png"));
+    QVERIFY(c.names.contains("job199.png"));
+    QVERIFY(c.names.contains("job.gcode"));
+    const QStringList gcode = gcodeOf(c).split('\n');
+    QCOMPARE(gcode.at(4), QStringLiteral(";(X Resolution            = 1375 )"));
+    QCOMPARE(gcode.at(25), QStringLiteral(";Number of Slices         = 200"));
+    // Every layer of a cube is the same square: 1-bit, 10 mm wide around the image centre.
+    for (const QString &name : {QStringLiteral("job000.png"), QStringLiteral("job123.png")}) {
+        const QImage img = c.image(name);
+        QCOMPARE(img.size(), QSize(1375, 2455));
+        QCOMPARE(img.depth(), 1);
+        QCOMPARE(img.pixel(687, 1227), qRgb(255, 255, 255));
+        QCOMPARE(img.pixel(687 - 105, 1227), qRgb(255, 255, 255));
+        QCOMPARE(img.pixel(687 - 106, 1227), qRgb(0, 0, 0));
+        QCOMPARE(img.pixel(10, 10), qRgb(0, 0, 0));
+    }
+}
+
+void TestSliceJob::antiAliasedModelsAndHardSupports()
+{
+    SliceTestScene scene;
+    scene.config->useAntialise(true);
+    scene.config->antiAliseValue(2.0f);
+    scene.add(modelFromMesh(TestMesh::sphere(QVector3D(-10, 0, 5), 5.0f, 24, 48)));
+    Model *support = scene.add(modelFromMesh(
+        TestMesh::box(QVector3D(10, -2, 0), QVector3D(14, 2, 10)), Model::TYPE_SUPPORT));
+    Q_UNUSED(support)
+    const QList<QVariant> end = scene.slice(scene.archivePath());
+    QVERIFY(scene.workspace->lastSliceCompleted());
+    QVERIFY(!end.isEmpty());
+    const ArchiveContents c = ArchiveContents::read(scene.archivePath());
+    const QImage img = c.image("job100.png");
+    QCOMPARE(img.size(), QSize(1375, 2455)); // drawn at twice the size, saved at job size
+    QCOMPARE(img.format(), QImage::Format_Grayscale8);
+    // The sphere's rim is grey somewhere; the support is 255 or 0 everywhere.
+    bool sphereGrey = false;
+    for (int x = 687 - 320; x < 687 - 100; ++x)
+        sphereGrey |= qGray(img.pixel(x, 1227)) > 0 && qGray(img.pixel(x, 1227)) < 255;
+    QVERIFY(sphereGrey);
+    for (int x = 687 + 200; x < 687 + 320; ++x) {
+        const int g = qGray(img.pixel(x, 1227));
+        QVERIFY2(g == 0 || g == 255, qPrintable(QString("x=%1 grey %2").arg(x).arg(g)));
+    }
+    QCOMPARE(qGray(img.pixel(687 + 253, 1227)), 255); // 12 mm is inside the support
+    // The header reports the job's own resolution, not the supersampled one.
+    QVERIFY(gcodeOf(c).contains(";(Pix per mm X            = 21.164 )"));
+    QCOMPARE(scene.config->buildConfig()->antiAliasActive, false);
+}
+
+void TestSliceJob::emptyWorkspaceJob()
+{
+    SliceTestScene scene;
+    QSignalSpy status(scene.workspace.get(), &QuorModel::modelStatusChanged);
+    const QList<QVariant> end = scene.slice(scene.archivePath("empty.cws"));
+    QVERIFY(!end.isEmpty());
+    QCOMPARE(scene.workspace->status, QuorModel::MODEL_INIT);
+    const ArchiveContents c = ArchiveContents::read(scene.archivePath("empty.cws"));
+    QCOMPARE(c.names, QStringList({"empty.gcode"}));
+    QVERIFY(gcodeOf(c, "empty").contains(";Number of Slices         = 0\n"));
+}
+
+void TestSliceJob::cancelledJobHasNoGcode()
+{
+    SliceTestScene scene;
+    scene.add(modelFromMesh(TestMesh::sphere(QVector3D(0, 0, 60), 30.0f, 60, 90)));
+    QSignalSpy progress(scene.workspace.get(),
+                        QOverload<float, bool, QString>::of(&QuorModel::sliceCompletedProgress));
+    scene.app->setCwsFile(QUrl::fromLocalFile(scene.archivePath()));
+    scene.workspace->startSlice();
+    QCOMPARE(scene.workspace->status, QuorModel::MODEL_SLICING);
+    QTRY_VERIFY_WITH_TIMEOUT(progress.count() > 0, 30000); // some layers are written
+    scene.workspace->cancelSlice();
+    QVERIFY(scene.workspace->getCancelSlice());
+    QTRY_VERIFY_WITH_TIMEOUT(!scene.workspace->isSlicing(), 30000);
+    QCOMPARE(progress.last().at(0).toFloat(), 1.1f);
+    QCOMPARE(progress.last().at(1).toBool(), true);
+    QVERIFY(!scene.workspace->lastSliceCompleted());
+    const ArchiveContents c = ArchiveContents::read(scene.archivePath());
+    QVERIFY(!c.names.contains("job.gcode"));
+    QVERIFY(!c.names.isEmpty());
+    QVERIFY(c.names.size() < 2400);
+    for (const QString &name : c.names)
+        QVERIFY(!c.image(name).isNull()); // every entry that is there is whole
+}
+
+void TestSliceJob::uncreatableArchiveIsReportedAsFailure()
+{
+    SliceTestScene scene;
+    scene.add(modelFromMesh(TestMesh::box(QVector3D(-5, -5, 0), QVector3D(5, 5, 1))));
+    QSignalSpy alerts(scene.workspace.get(), &QuorModel::showAlert);
+    LogCapture log;
+    const QList<QVariant> end = scene.slice(scene.env.path("no/such/folder/job.cws"));
+    QVERIFY(!end.isEmpty());
+    QCOMPARE(end.at(1).toBool(), true); // hides the progress bar, no completion dialog
+    QVERIFY(log.contains(QStringLiteral("open zip file fail")));
+    QCOMPARE(alerts.count(), 1);
+    QVERIFY(alerts.first().first().toString().contains("could not be created"));
+    QVERIFY(!scene.workspace->lastSliceCompleted());
+    QCOMPARE(scene.workspace->status, QuorModel::MODEL_LOADED);
+}
+
+void TestSliceJob::fullDiskIsReportedAsFailure()
+{
+    SliceTestScene scene;
+    scene.add(modelFromMesh(TestMesh::box(QVector3D(-5, -5, 0), QVector3D(5, 5, 1))));
+    QSignalSpy alerts(scene.workspace.get(), &QuorModel::showAlert);
+    // Every write to /dev/full fails with "no space left".
+    const QList<QVariant> end = scene.slice(QStringLiteral("/dev/full"));
+    QVERIFY(!end.isEmpty());
+    QCOMPARE(end.at(1).toBool(), true);
+    QCOMPARE(alerts.count(), 1);
+    QVERIFY(!scene.workspace->lastSliceCompleted());
+    QVERIFY(!scene.workspace->lastSliceError().isEmpty());
+}
+
+void TestSliceJob::previewRefusesWhileSlicing()
+{
+    SliceTestScene scene;
+    scene.add(modelFromMesh(TestMesh::sphere(QVector3D(0, 0, 40), 20.0f, 40, 60)));
+    scene.app->setCwsFile(QUrl::fromLocalFile(scene.archivePath()));
+    scene.workspace->startSlice();
+    QVERIFY(!scene.workspace->setShowSliceEnable(true));
+    QCOMPARE(scene.workspace->status, QuorModel::MODEL_SLICING);
+    scene.workspace->cancelSlice();
+    QTRY_VERIFY_WITH_TIMEOUT(!scene.workspace->isSlicing(), 30000);
+}
+
+QTEST_GUILESS_MAIN(TestSliceJob)
+#include "tst_slicejob.moc"
