@@ -7,83 +7,142 @@ namespace {
 
 struct Point
 {
-    float v[3];
+    float x, y, z;
 };
 
-inline double det3(const Point &a, const Point &b, const Point &c)
+// Sums of one pass. The tetrahedron volumes are summed as determinants (six times the volume)
+// and divided once at the end; the signed sums in double, the clamped one in single precision.
+struct Accumulator
 {
-    const double ax = a.v[0], ay = a.v[1], az = a.v[2];
-    const double bx = b.v[0], by = b.v[1], bz = b.v[2];
-    const double cx = c.v[0], cy = c.v[1], cz = c.v[2];
-    return ax * (by * cz - bz * cy) - ay * (bx * cz - bz * cx) + az * (bx * cy - by * cx);
-}
+    float lo[3] = {1000000.0f, 1000000.0f, 1000000.0f};
+    float hi[3] = {-1000000.0f, -1000000.0f, -1000000.0f};
+    double sumDet = 0.0;
+    double weighted[3] = {0.0, 0.0, 0.0}; // det x (a + b + c)
+    float clampedDet = 0.0f;
 
-// Same determinant in single precision with every height clamped to the platform.
-inline float det3ClampedZ(const Point &a, const Point &b, const Point &c)
+    inline void widen(const Point &p)
+    {
+        lo[0] = std::min(lo[0], p.x);
+        lo[1] = std::min(lo[1], p.y);
+        lo[2] = std::min(lo[2], p.z);
+        hi[0] = std::max(hi[0], p.x);
+        hi[1] = std::max(hi[1], p.y);
+        hi[2] = std::max(hi[2], p.z);
+    }
+
+    inline void addTriangle(const Point &a, const Point &b, const Point &c)
+    {
+        const double ax = a.x, ay = a.y, az = a.z;
+        const double bx = b.x, by = b.y, bz = b.z;
+        const double cx = c.x, cy = c.y, cz = c.z;
+        const double det =
+            ax * (by * cz - bz * cy) - ay * (bx * cz - bz * cx) + az * (bx * cy - by * cx);
+        sumDet += det;
+        weighted[0] += det * (ax + bx + cx);
+        weighted[1] += det * (ay + by + cy);
+        weighted[2] += det * (az + bz + cz);
+        // Same tetrahedron with every height clamped to the platform.
+        const float qa = std::max(a.z, 0.0f), qb = std::max(b.z, 0.0f), qc = std::max(c.z, 0.0f);
+        clampedDet += a.x * (b.y * qc - qb * c.y) - a.y * (b.x * qc - qb * c.x) +
+                      qa * (b.x * c.y - b.y * c.x);
+    }
+};
+
+struct Affine
 {
-    const float az = std::max(a.v[2], 0.0f), bz = std::max(b.v[2], 0.0f),
-                cz = std::max(c.v[2], 0.0f);
-    return a.v[0] * (b.v[1] * cz - bz * c.v[1]) - a.v[1] * (b.v[0] * cz - bz * c.v[0]) +
-           az * (b.v[0] * c.v[1] - b.v[1] * c.v[0]);
+    const float *m;
+    inline Point operator()(const Vertex &v) const
+    {
+        return {m[0] * v.px + m[4] * v.py + m[8] * v.pz + m[12],
+                m[1] * v.px + m[5] * v.py + m[9] * v.pz + m[13],
+                m[2] * v.px + m[6] * v.py + m[10] * v.pz + m[14]};
+    }
+};
+
+struct Projective
+{
+    const float *m;
+    inline Point operator()(const Vertex &v) const
+    {
+        Point p;
+        mapPointProjective(m, v.px, v.py, v.pz, &p.x);
+        return p;
+    }
+};
+
+struct Unchanged
+{
+    inline Point operator()(const Vertex &v) const { return {v.px, v.py, v.pz}; }
+};
+
+static_assert(sizeof(Point) == 3 * sizeof(float), "Point doubles as a float[3]");
+
+template <typename Map>
+void accumulate(const MeshPrimitiveData &mesh, const Map &map, Accumulator &result)
+{
+    const Vertex *verts = mesh.vertices.data();
+    const size_t vertexCount = mesh.vertices.size();
+    const uint32_t *idx = mesh.indices.data();
+    const size_t indexCount = mesh.indices.size();
+    const size_t whole = indexCount - indexCount % 3;
+
+    // Sums live in locals: stored through a reference they could alias the vertex floats and
+    // would be written back on every triangle.
+    Accumulator acc = result;
+    for (size_t i = 0; i < whole; i += 3) {
+        const uint32_t i0 = idx[i], i1 = idx[i + 1], i2 = idx[i + 2];
+        if (i0 < vertexCount && i1 < vertexCount && i2 < vertexCount) {
+            const Point a = map(verts[i0]), b = map(verts[i1]), c = map(verts[i2]);
+            acc.widen(a);
+            acc.widen(b);
+            acc.widen(c);
+            acc.addTriangle(a, b, c);
+            continue;
+        }
+        // An index beyond the vertices is skipped rather than read; the rest still count
+        // for the box. Unrolled, this rare path no longer slows the whole loop down.
+#pragma GCC unroll 3
+        for (size_t k = i; k < i + 3; ++k)
+            if (idx[k] < vertexCount)
+                acc.widen(map(verts[idx[k]]));
+    }
+    for (size_t k = whole; k < indexCount; ++k)
+        if (idx[k] < vertexCount)
+            acc.widen(map(verts[idx[k]]));
+    result = acc;
 }
 
 } // namespace
 
 MeshGeometry computeMeshGeometry(const MeshPrimitiveData &mesh, const QMatrix4x4 &modelMatrix)
 {
-    MeshGeometry g;
+    Accumulator acc;
     const float *m = modelMatrix.constData();
-    const Vertex *verts = mesh.vertices.data();
-    const size_t vertexCount = mesh.vertices.size();
-    const uint32_t *idx = mesh.indices.data();
-    const size_t indexCount = mesh.indices.size();
+    if (modelMatrix.isIdentity())
+        accumulate(mesh, Unchanged(), acc);
+    else if (m[3] == 0.0f && m[7] == 0.0f && m[11] == 0.0f && m[15] == 1.0f)
+        accumulate(mesh, Affine{m}, acc); // w is 1: the projective division is a no-op
+    else
+        accumulate(mesh, Projective{m}, acc);
 
-    float lo[3] = {g.bboxMin.x(), g.bboxMin.y(), g.bboxMin.z()};
-    float hi[3] = {g.bboxMax.x(), g.bboxMax.y(), g.bboxMax.z()};
-    double sumU = 0.0;
-    double weighted[3] = {0.0, 0.0, 0.0};
-    float clampedSum = 0.0f;
-
-    for (size_t i = 0; i < indexCount; i += 3) {
-        Point p[3];
-        int mapped = 0;
-        for (size_t k = i; k < i + 3 && k < indexCount; ++k) {
-            // An index beyond the vertices is skipped rather than read.
-            if (idx[k] >= vertexCount)
-                continue;
-            const Vertex &v = verts[idx[k]];
-            Point &q = p[mapped++];
-            mapPointProjective(m, v.px, v.py, v.pz, q.v);
-            for (int a = 0; a < 3; ++a) {
-                lo[a] = std::min(lo[a], q.v[a]);
-                hi[a] = std::max(hi[a], q.v[a]);
-            }
-        }
-        if (mapped != 3)
-            continue;
-        const double u = det3(p[0], p[1], p[2]) / 6.0;
-        sumU += u;
-        for (int a = 0; a < 3; ++a)
-            weighted[a] += u * (double(p[0].v[a]) + p[1].v[a] + p[2].v[a]) / 4.0;
-        clampedSum += det3ClampedZ(p[0], p[1], p[2]) / 6.0f;
-    }
-
-    g.bboxMin = QVector3D(lo[0], lo[1], lo[2]);
-    g.bboxMax = QVector3D(hi[0], hi[1], hi[2]);
-    g.volumeCm3 = std::fabs(clampedSum) / 1000.0f;
+    MeshGeometry g;
+    g.bboxMin = QVector3D(acc.lo[0], acc.lo[1], acc.lo[2]);
+    g.bboxMax = QVector3D(acc.hi[0], acc.hi[1], acc.hi[2]);
+    g.volumeCm3 = std::fabs(acc.clampedDet / 6.0f) / 1000.0f;
 
     // A flat or empty mesh has no volume to weigh the centre by; a non-finite centre counts
     // as outside the box too.
     float c[3] = {0.0f, 0.0f, 0.0f};
-    bool outside = sumU == 0.0;
+    // Centroid sum u (a + b + c) / 4 over sum u, with u = det / 6.
+    bool outside = acc.sumDet == 0.0;
     for (int a = 0; a < 3 && !outside; ++a) {
-        c[a] = float(weighted[a] / sumU);
-        if (!std::isfinite(c[a]) || lo[a] > c[a] || c[a] > hi[a])
+        c[a] = float(acc.weighted[a] / (4.0 * acc.sumDet));
+        if (!std::isfinite(c[a]) || acc.lo[a] > c[a] || c[a] > acc.hi[a])
             outside = true;
     }
     if (outside) {
         for (int a = 0; a < 3; ++a)
-            c[a] = (lo[a] + hi[a]) / 2.0f;
+            c[a] = (acc.lo[a] + acc.hi[a]) / 2.0f;
         g.centerRepaired = true;
     }
     g.center = QVector3D(c[0], c[1], c[2]);

@@ -19,6 +19,12 @@ struct MeshGeometry
 // One pass over the triangles; allocates nothing.
 MeshGeometry computeMeshGeometry(const MeshPrimitiveData &mesh, const QMatrix4x4 &modelMatrix);
 
+// The move that stands a mesh with its volume centre over the origin, its lowest point on z = 0.
+inline QVector3D placementOffset(const MeshGeometry &g)
+{
+    return QVector3D(-g.center.x(), -g.center.y(), -g.bboxMin.z());
+}
+
 // Full projective product of a 4x4 matrix (column-major data) and a point.
 inline void mapPointProjective(const float *m, float x, float y, float z, float out[3])
 {

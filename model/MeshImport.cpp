@@ -7,7 +7,7 @@
 #include <assimp/config.h>
 #include <assimp/scene.h>
 
-#include <cmath>
+#include <algorithm>
 
 namespace MeshImport {
 
@@ -17,27 +17,36 @@ namespace {
 constexpr unsigned kLargeMeshVertices = 178957;
 
 // Appends the mesh's vertices and its triangles. Points and lines that survive triangulation
-// are left out: the index list holds whole triangles only.
-void readMesh(const aiMesh *src, MeshPrimitiveData &mesh)
+// are left out: the index list holds whole triangles only. False when the mesh names a vertex
+// it does not have or holds a position that is not finite.
+bool readMesh(const aiMesh *src, MeshPrimitiveData &mesh)
 {
     qDebug() << "processAssimpMesh, total vertices:" << src->mNumVertices;
     if (!src->mVertices || !src->mFaces)
-        return;
+        return true;
     std::vector<Vertex> &vertices = mesh.vertices;
-    vertices.reserve(vertices.size() + src->mNumVertices);
-    for (unsigned i = 0; i < src->mNumVertices; ++i) {
-        const aiVector3D &p = src->mVertices[i];
-        Vertex v;
-        v.px = p.x;
-        v.py = p.y;
-        v.pz = p.z;
-        if (src->mNormals) {
-            const aiVector3D &n = src->mNormals[i];
-            v.nx = n.x;
-            v.ny = n.y;
-            v.nz = n.z;
+    const size_t first = vertices.size();
+    vertices.reserve(first + src->mNumVertices);
+    const aiVector3D *positions = src->mVertices;
+    const aiVector3D *normals = src->mNormals;
+    // One branch-free test per vertex: x - x is NaN exactly when x is NaN or infinite.
+    bool finite = true;
+    auto isFinite = [](const aiVector3D &p) {
+        return (p.x - p.x) == 0.0f && (p.y - p.y) == 0.0f && (p.z - p.z) == 0.0f;
+    };
+    if (normals) {
+        for (unsigned i = 0; i < src->mNumVertices; ++i) {
+            const aiVector3D &p = positions[i];
+            const aiVector3D &n = normals[i];
+            finite &= isFinite(p);
+            vertices.push_back({p.x, p.y, p.z, n.x, n.y, n.z});
         }
-        vertices.push_back(v);
+    } else {
+        for (unsigned i = 0; i < src->mNumVertices; ++i) {
+            const aiVector3D &p = positions[i];
+            finite &= isFinite(p);
+            vertices.push_back({p.x, p.y, p.z, 0.0f, 0.0f, 0.0f});
+        }
     }
     qDebug() << "read vertices succeed:" << vertices.size() << vertices.capacity()
              << vertices.max_size();
@@ -47,21 +56,37 @@ void readMesh(const aiMesh *src, MeshPrimitiveData &mesh)
     qDebug() << "total faces:" << src->mNumFaces;
     std::vector<uint32_t> &indices = mesh.indices;
     indices.reserve(indices.size() + size_t(src->mNumFaces) * 3);
+    unsigned highest = 0;
     for (unsigned f = 0; f < src->mNumFaces; ++f) {
         const aiFace &face = src->mFaces[f];
         if (face.mNumIndices != 3)
             continue;
-        indices.push_back(face.mIndices[0]);
-        indices.push_back(face.mIndices[1]);
-        indices.push_back(face.mIndices[2]);
+        const unsigned a = face.mIndices[0], b = face.mIndices[1], c = face.mIndices[2];
+        highest = std::max(highest, std::max(a, std::max(b, c)));
+        indices.push_back(uint32_t(first + a));
+        indices.push_back(uint32_t(first + b));
+        indices.push_back(uint32_t(first + c));
     }
     qDebug() << "indices:" << indices.size() << indices.capacity() << indices.max_size();
     // A mesh without triangles must not leave its vertices in front of the next mesh's.
-    if (indices.empty())
-        vertices.clear();
+    if (indices.empty()) {
+        vertices.resize(first);
+        return true;
+    }
+    if (highest >= src->mNumVertices) {
+        qWarning() << "invalid mesh data: index" << highest << "beyond" << src->mNumVertices
+                   << "vertices";
+        return false;
+    }
+    if (!finite) {
+        qWarning() << "invalid mesh data: vertex position not finite";
+        return false;
+    }
+    return true;
 }
 
-bool readNode(const aiScene *scene, const aiNode *node, MeshPrimitiveData &mesh)
+// Depth first; true once a mesh has delivered triangles. `bad` is set when one was unusable.
+bool readNode(const aiScene *scene, const aiNode *node, MeshPrimitiveData &mesh, bool &bad)
 {
     qDebug() << "processAssimpNode" << node << "mesh" << node->mNumMeshes << "children"
              << node->mNumChildren;
@@ -70,17 +95,20 @@ bool readNode(const aiScene *scene, const aiNode *node, MeshPrimitiveData &mesh)
         const unsigned meshIndex = node->mMeshes[i];
         if (meshIndex >= scene->mNumMeshes || !scene->mMeshes[meshIndex])
             continue;
-        readMesh(scene->mMeshes[meshIndex], mesh);
+        if (!readMesh(scene->mMeshes[meshIndex], mesh)) {
+            bad = true;
+            return false;
+        }
         if (!mesh.indices.empty()) {
             if (i + 1 < node->mNumMeshes)
                 qWarning() << "skip" << node->mNumMeshes - i - 1 << "meshes in file";
             return true;
         }
     }
-    for (unsigned i = 0; i < node->mNumChildren; ++i) {
+    for (unsigned i = 0; i < node->mNumChildren && !bad; ++i) {
         if (!node->mChildren[i])
             continue;
-        if (readNode(scene, node->mChildren[i], mesh)) {
+        if (readNode(scene, node->mChildren[i], mesh, bad)) {
             if (i + 1 < node->mNumChildren)
                 qWarning() << "skip" << node->mNumChildren - i - 1 << "children nodes in file";
             return true;
@@ -90,20 +118,6 @@ bool readNode(const aiScene *scene, const aiNode *node, MeshPrimitiveData &mesh)
 }
 
 } // namespace
-
-QString meshDataError(const MeshPrimitiveData &mesh)
-{
-    if (mesh.indices.size() % 3 != 0)
-        return QStringLiteral("incomplete triangle");
-    const size_t vertexCount = mesh.vertices.size();
-    for (uint32_t index : mesh.indices)
-        if (index >= vertexCount)
-            return QStringLiteral("index %1 beyond %2 vertices").arg(index).arg(vertexCount);
-    for (const Vertex &v : mesh.vertices)
-        if (!std::isfinite(v.px) || !std::isfinite(v.py) || !std::isfinite(v.pz))
-            return QStringLiteral("vertex position not finite");
-    return QString();
-}
 
 bool readFirstMesh(const QString &path, bool smoothNormals, bool generateNormals,
                    MeshPrimitiveData &mesh)
@@ -128,15 +142,10 @@ bool readFirstMesh(const QString &path, bool smoothNormals, bool generateNormals
     }
     qDebug() << "assimp read file succeed, mesh size: " << scene->mNumMeshes;
 
-    if (!readNode(scene, scene->mRootNode, mesh)) {
-        mesh.vertices.clear();
-        mesh.indices.clear();
-        return false;
-    }
-    // The file is user data: nothing that could crash or poison later passes gets through.
-    const QString error = meshDataError(mesh);
-    if (!error.isEmpty()) {
-        qWarning() << "invalid mesh data in" << path << ":" << error;
+    // The file is user data: an index past the vertices or a non-finite position would crash
+    // or poison every later pass, so such a mesh is refused.
+    bool bad = false;
+    if (!readNode(scene, scene->mRootNode, mesh, bad) || bad) {
         mesh.vertices = std::vector<Vertex>();
         mesh.indices = std::vector<uint32_t>();
         return false;

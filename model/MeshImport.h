@@ -20,8 +20,4 @@ constexpr unsigned kSmoothNormalsFlags = 0x58;
 bool readFirstMesh(const QString &path, bool smoothNormals, bool generateNormals,
                    MeshPrimitiveData &mesh);
 
-// Empty when every index names a vertex, the indices form whole triangles and every position
-// is finite; otherwise the reason.
-QString meshDataError(const MeshPrimitiveData &mesh);
-
 } // namespace MeshImport

@@ -17,6 +17,20 @@ template <typename T> void eraseValue(std::vector<T *> &list, const T *value)
     list.erase(std::remove(list.begin(), list.end(), value), list.end());
 }
 
+void applyGeometry(Model &m, const MeshGeometry &g)
+{
+    m.bboxMin = g.bboxMin;
+    m.bboxMax = g.bboxMax;
+    m.center = g.center;
+    m.volume = g.volumeCm3;
+    m.radius = g.radius;
+    if (g.centerRepaired)
+        qDebug() << "repair center to"
+                 << QString::asprintf("(%.8f, %.8f, %.8f)", double(m.center.x()),
+                                      double(m.center.y()), double(m.center.z()));
+    m.geometryDirty = false;
+}
+
 } // namespace
 
 Model::Model(int type)
@@ -102,17 +116,7 @@ void Model::updateGeometry(bool force)
 {
     if (!geometryDirty && !force && !(parent && parent->geometryDirty))
         return;
-    const MeshGeometry g = computeMeshGeometry(*mesh, modelMatrix());
-    bboxMin = g.bboxMin;
-    bboxMax = g.bboxMax;
-    center = g.center;
-    volume = g.volumeCm3;
-    radius = g.radius;
-    if (g.centerRepaired)
-        qDebug() << "repair center to"
-                 << QString::asprintf("(%.8f, %.8f, %.8f)", double(center.x()), double(center.y()),
-                                      double(center.z()));
-    geometryDirty = false;
+    applyGeometry(*this, computeMeshGeometry(*mesh, modelMatrix()));
 }
 
 void Model::uploadBuffers()
@@ -398,14 +402,16 @@ bool Model::load(const QUrl &url, bool smoothNormals, bool generateNormals)
         return false;
     mesh->baseVertexCount = uint32_t(mesh->vertices.size());
 
-    updateGeometry(false);
-    const float offset[3] = {-center.x(), -center.y(), -bboxMin.z()};
-    qDebug() << "translate when loaded: " << offset[0] << offset[1] << offset[2];
+    // The stack is still empty, so this is the geometry of the raw vertices.
+    const MeshGeometry raw = computeMeshGeometry(*mesh, modelMatrix());
+    applyGeometry(*this, raw);
+    const QVector3D offset = placementOffset(raw);
+    qDebug() << "translate when loaded: " << offset.x() << offset.y() << offset.z();
     for (uint32_t i = 0; i < mesh->baseVertexCount; ++i) {
         Vertex &v = mesh->vertices[i];
-        v.px += offset[0];
-        v.py += offset[1];
-        v.pz += offset[2];
+        v.px += offset.x();
+        v.py += offset.y();
+        v.pz += offset.z();
     }
     updateGeometry(true);
 

@@ -4,7 +4,6 @@
 
 #include "config/QuorConfig.h"
 #include "model/DoItem.h"
-#include "model/MeshImport.h"
 #include "model/Model.h"
 #include "workspace/QuorApp.h"
 #include "workspace/QuorModel.h"
@@ -77,8 +76,6 @@ private slots:
     void badInput();
     void directoryNamedStl();
     void unreadableFile();
-    void meshDataChecks_data();
-    void meshDataChecks();
 
 private:
     QString path(const QString &name) const { return m_dir->filePath(name); }
@@ -381,31 +378,6 @@ void TstModelImport::unreadableFile()
         expectRefusal(url);
     }
     QFile::setPermissions(url.toLocalFile(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-}
-
-void TstModelImport::meshDataChecks_data()
-{
-    QTest::addColumn<int>("defect");
-    QTest::addColumn<QString>("reason");
-    QTest::newRow("sound") << 0 << "";
-    QTest::newRow("index beyond vertices") << 1 << "index 99 beyond 36 vertices";
-    QTest::newRow("incomplete triangle") << 2 << "incomplete triangle";
-    QTest::newRow("NaN position") << 3 << "vertex position not finite";
-}
-
-void TstModelImport::meshDataChecks()
-{
-    QFETCH(int, defect);
-    QFETCH(QString, reason);
-    MeshPrimitiveData mesh;
-    fillMesh(mesh, box({0, 0, 0}, {1, 1, 1}));
-    if (defect == 1)
-        mesh.indices[4] = 99;
-    else if (defect == 2)
-        mesh.indices.pop_back();
-    else if (defect == 3)
-        mesh.vertices[7].pz = std::nanf("");
-    QCOMPARE(MeshImport::meshDataError(mesh), reason);
 }
 
 QTEST_GUILESS_MAIN(TstModelImport)

@@ -218,6 +218,7 @@ void TstUndo::undoOfNewSupportDeletesIt()
     QuorModel ws;
     Model *cube = addSelectedCube(ws);
     ShiftRecorder *s = addSupport(ws, cube);
+    QCOMPARE(ws.doList.back().model, static_cast<Model *>(s));
     QSignalSpy data(&ws, &QuorModel::quorModelDataChanged);
     ws.undo();
     QCOMPARE(ws.models.size(), size_t(1));

@@ -1,0 +1,231 @@
+// Loads a generated 1,000,000-triangle binary STL through the workspace and compares the
+// time with Assimp's own read of the same file, then times the geometry update.
+#include "model/MeshImport.h"
+#include "model/Model.h"
+#include "workspace/QuorModel.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QUrl>
+
+#include <assimp/Importer.hpp>
+#include <assimp/config.h>
+#include <assimp/scene.h>
+
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <vector>
+
+#if !defined(__SANITIZE_ADDRESS__)
+// Counts heap allocations so the geometry loop can show that it makes none.
+// Only the geometry loop is counted, so Assimp's own allocations cost it nothing extra.
+static long g_allocations = 0;
+static bool g_counting = false;
+void *operator new(std::size_t size)
+{
+    if (g_counting)
+        ++g_allocations;
+    if (void *p = std::malloc(size ? size : 1))
+        return p;
+    throw std::bad_alloc();
+}
+void operator delete(void *p) noexcept
+{
+    std::free(p);
+}
+void operator delete(void *p, std::size_t) noexcept
+{
+    std::free(p);
+}
+#define QUOR_COUNT_ALLOCATIONS 1
+#endif
+
+namespace {
+
+constexpr int kTriangles = 1000000;
+
+void putFloats(char *&out, float a, float b, float c)
+{
+    const float v[3] = {a, b, c};
+    std::memcpy(out, v, sizeof v);
+    out += sizeof v;
+}
+
+// 83,333 small cubes on a grid plus one tetrahedron: closed parts, exactly 1,000,000 faces.
+QByteArray generateStl()
+{
+    QByteArray bytes(84 + 50 * kTriangles, '\0');
+    char *out = bytes.data();
+    const quint32 count = kTriangles;
+    std::memcpy(out + 80, &count, sizeof count);
+    out += 84;
+    int written = 0;
+    auto triangle = [&](const float *a, const float *b, const float *c) {
+        const float ux = b[0] - a[0], uy = b[1] - a[1], uz = b[2] - a[2];
+        const float vx = c[0] - a[0], vy = c[1] - a[1], vz = c[2] - a[2];
+        putFloats(out, uy * vz - uz * vy, uz * vx - ux * vz, ux * vy - uy * vx);
+        putFloats(out, a[0], a[1], a[2]);
+        putFloats(out, b[0], b[1], b[2]);
+        putFloats(out, c[0], c[1], c[2]);
+        out += 2;
+        ++written;
+    };
+    static const int faces[12][3] = {{0, 2, 3}, {0, 3, 1}, {4, 5, 7}, {4, 7, 6},
+                                     {0, 1, 5}, {0, 5, 4}, {2, 6, 7}, {2, 7, 3},
+                                     {0, 4, 6}, {0, 6, 2}, {1, 3, 7}, {1, 7, 5}};
+    const int cubes = kTriangles / 12;
+    const int side = 289;
+    for (int i = 0; i < cubes; ++i) {
+        const float x0 = float(i % side) * 0.2f, y0 = float(i / side) * 0.2f,
+                    z0 = float(i % 7) * 0.1f;
+        float corner[8][3];
+        for (int k = 0; k < 8; ++k) {
+            corner[k][0] = x0 + (k & 1 ? 0.15f : 0.0f);
+            corner[k][1] = y0 + (k & 2 ? 0.15f : 0.0f);
+            corner[k][2] = z0 + (k & 4 ? 0.15f : 0.0f);
+        }
+        for (const auto &f : faces)
+            triangle(corner[f[0]], corner[f[1]], corner[f[2]]);
+    }
+    const float t[4][3] = {{0, 0, 2}, {1, 0, 2}, {0, 1, 2}, {0, 0, 3}};
+    triangle(t[0], t[2], t[1]);
+    triangle(t[0], t[1], t[3]);
+    triangle(t[1], t[2], t[3]);
+    triangle(t[0], t[3], t[2]);
+    if (written != kTriangles)
+        qFatal("generator wrote %d triangles", written);
+    return bytes;
+}
+
+struct AssimpTimes
+{
+    double readMs = 0.0;    // ReadFile with the loader's settings
+    double releaseMs = 0.0; // freeing the scene it built
+};
+
+AssimpTimes assimpRead(const QString &path)
+{
+    AssimpTimes t;
+    QElapsedTimer timer;
+    timer.start();
+    auto *importer = new Assimp::Importer;
+    importer->SetPropertyInteger(AI_CONFIG_PP_RVC_FLAGS, MeshImport::kKeepNormalsComponents);
+    const aiScene *scene =
+        importer->ReadFile(QFile::encodeName(path).constData(), MeshImport::kFlatNormalsFlags);
+    if (!scene || scene->mNumMeshes == 0 || scene->mMeshes[0]->mNumFaces != kTriangles)
+        qFatal("assimp could not read the benchmark file");
+    t.readMs = double(timer.nsecsElapsed()) / 1e6;
+    timer.restart();
+    delete importer;
+    t.releaseMs = double(timer.nsecsElapsed()) / 1e6;
+    return t;
+}
+
+double loadModelMs(QuorModel &ws, const QUrl &url)
+{
+    QElapsedTimer timer;
+    timer.start();
+    if (!ws.loadModel(url))
+        qFatal("loadModel failed");
+    const double ms = double(timer.nsecsElapsed()) / 1e6;
+    ws.deleteModel(ws.models.back());
+    return ms;
+}
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+long peakRssMiB()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss / 1024;
+}
+
+void quiet(QtMsgType, const QMessageLogContext &, const QString &) {}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    qInstallMessageHandler(quiet);
+    const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("bench.stl"));
+    {
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly) || f.write(generateStl()) != 84 + 50 * kTriangles)
+            qFatal("cannot write %s", qPrintable(path));
+    }
+    const QUrl url = QUrl::fromLocalFile(path);
+    const long baseRss = peakRssMiB();
+
+    QuorModel ws;
+    assimpRead(path); // warm the page cache
+    const double firstLoadMs = loadModelMs(ws, url);
+    const long loadPeak = peakRssMiB();
+
+    std::vector<double> reads, releases, total;
+    for (int i = 0; i < rounds; ++i) {
+        const AssimpTimes t = assimpRead(path);
+        reads.push_back(t.readMs);
+        releases.push_back(t.releaseMs);
+        total.push_back(loadModelMs(ws, url));
+    }
+    const double assimpMs = median(reads);
+    const double releaseMs = median(releases);
+    const double totalMs = median(total);
+    // What the loader adds after Assimp returns: copy with checks, placement, geometry.
+    const double oursMs = totalMs - assimpMs - releaseMs;
+
+    if (!ws.loadModel(url))
+        qFatal("loadModel failed");
+    Model *model = ws.models.back();
+    const int geometryRounds = 20;
+    std::vector<double> geometry;
+    geometry.reserve(geometryRounds);
+#ifdef QUOR_COUNT_ALLOCATIONS
+    g_counting = true;
+#endif
+    for (int i = 0; i < geometryRounds; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        model->updateGeometry(true);
+        geometry.push_back(double(timer.nsecsElapsed()) / 1e6);
+    }
+#ifdef QUOR_COUNT_ALLOCATIONS
+    g_counting = false;
+    const long allocations = g_allocations;
+#else
+    const long allocations = -1;
+#endif
+
+    std::printf("triangles                     %d\n", kTriangles);
+    std::printf("rounds                        %d (medians)\n", rounds);
+    std::printf("first loadModel               %.1f ms\n", firstLoadMs);
+    std::printf("assimp ReadFile               %.1f ms\n", assimpMs);
+    std::printf("assimp scene release          %.1f ms\n", releaseMs);
+    std::printf("loadModel total               %.1f ms\n", totalMs);
+    std::printf("our share after assimp        %.1f ms = %.1f%% of assimp\n", oursMs,
+                100.0 * oursMs / assimpMs);
+    std::printf("updateGeometry(true)          %.2f ms median, %.2f ms min (%d calls)\n",
+                median(geometry), *std::min_element(geometry.begin(), geometry.end()),
+                geometryRounds);
+    std::printf("heap allocations in geometry  %ld\n", allocations);
+    std::printf("peak RSS                      %ld MiB (%ld MiB before loading, %ld MiB after "
+                "the first load)\n",
+                peakRssMiB(), baseRss, loadPeak);
+    return 0;
+}
