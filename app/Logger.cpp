@@ -62,20 +62,24 @@ bool isExpired(const QString &fileName, const QString &cutoff)
 
 } // namespace LogFormat
 
-void quorMessageHandler(QtMsgType type, const QMessageLogContext &context, const QString &msg)
+QString LogFormat::appendLine(QtMsgType type, const QString &msg)
 {
-    const QString line = LogFormat::levelText(type, msg);
+    const QString line = levelText(type, msg);
     const QDateTime now = QDateTime::currentDateTime();
-    const QString stamp = LogFormat::timestamp(now);
-
+    const QString stamp = timestamp(now);
     // A fresh open/append/close per message: no state shared between threads.
-    QFile file(LogFormat::fileName(now.date()));
+    QFile file(fileName(now.date()));
     if (file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text)) {
         QTextStream out(&file);
         out << stamp << line << Qt::endl;
     }
     file.close();
+    return stamp;
+}
 
+void quorMessageHandler(QtMsgType type, const QMessageLogContext &context, const QString &msg)
+{
+    const QString stamp = LogFormat::appendLine(type, msg);
     if (g_previousHandler)
         g_previousHandler(type, context, stamp + msg);
 }

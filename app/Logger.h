@@ -29,4 +29,6 @@ QString timestamp(const QDateTime &at);
 QString fileName(const QDate &day);
 QString cutoffDay(const QDate &today);
 bool isExpired(const QString &fileName, const QString &cutoff);
+// Appends one line for the message to today's file; returns the time stamp it used.
+QString appendLine(QtMsgType type, const QString &msg);
 } // namespace LogFormat

@@ -88,7 +88,8 @@ QuorConfig::QuorConfig(const QString &cataloguePath, QObject *parent)
 
 QuorConfig::~QuorConfig()
 {
-    save();
+    if (m_saveOnExit)
+        save();
     qDebug() << "~ modelIndex:" << m_modelIndex;
     if (s_instance == this)
         s_instance = nullptr;

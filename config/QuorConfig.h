@@ -90,6 +90,8 @@ public:
     bool loadCustomConf();
     QString settingsPath() const { return m_customConfPath; }
     bool settingsLoaded() const { return m_settingsLoaded; }
+    // One-off jobs (the command-line slicer) keep their overrides out of the settings file.
+    void setSaveOnExit(bool save) { m_saveOnExit = save; }
 
     SliceBuildConfig *buildConfig() { return &m_buildConfig; }
     CWS::SupportConfig *supportConfig() { return &m_supportConfig; }
@@ -123,6 +125,7 @@ private:
     float m_antiAliseValue = 2.0f;
     QString m_customConfPath;
     bool m_settingsLoaded = false;
+    bool m_saveOnExit = true;
     QStringList m_printerIPList;
 
     SliceBuildConfig m_buildConfig;

@@ -1,0 +1,120 @@
+#include "app/CliJob.h"
+
+#include "config/QuorConfig.h"
+#include "workspace/QuorApp.h"
+#include "workspace/QuorModel.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QUrl>
+
+namespace {
+
+enum ExitStatus
+{
+    kDone = 0,
+    kFailed = 1,
+    kUsage = 2,
+    kCancelled = 130
+};
+
+} // namespace
+
+CliJob::CliJob(const CliOptions &options, FILE *out, FILE *err, bool progressBar)
+    : m_options(options), m_out(out), m_err(err), m_progressBar(progressBar)
+{
+}
+
+void CliJob::cancel()
+{
+    m_cancelRequested = true;
+    if (QuorModel *workspace = QuorModel::instance())
+        workspace->cancelSlice();
+}
+
+void CliJob::showProgress(float ratio)
+{
+    if (!m_progressBar)
+        return;
+    const int percent = qBound(0, int(ratio * 100.0f), 100);
+    if (percent == m_lastPercent)
+        return;
+    m_lastPercent = percent;
+    const int width = 40;
+    const int filled = percent * width / 100;
+    std::fprintf(m_out, "\r[%s%s] %3d%%", QByteArray(filled, '#').constData(),
+                 QByteArray(width - filled, '.').constData(), percent);
+    std::fflush(m_out);
+}
+
+int CliJob::run()
+{
+    QuorApp *app = QuorApp::instance();
+    QuorModel *workspace = QuorModel::instance();
+    connect(workspace, &QuorModel::showAlert, this,
+            [this](const QString &msg) { m_lastAlert = msg; });
+
+    // Opened in order, laid out when there is more than one, as the file dialog does.
+    const int before = workspace->modelSize();
+    for (const QString &input : qAsConst(m_options.inputs)) {
+        const QFileInfo info(input);
+        m_lastAlert.clear();
+        if (!info.isFile() || !info.isReadable()) {
+            std::fprintf(m_err, "quorslice-cli: %s: no such readable file\n", qPrintable(input));
+            return kFailed;
+        }
+        const int count = workspace->modelSize();
+        app->open(QUrl::fromLocalFile(info.absoluteFilePath()));
+        if (!m_lastAlert.isEmpty() || workspace->modelSize() == count) {
+            std::fprintf(m_err, "quorslice-cli: %s: %s\n", qPrintable(input),
+                         m_lastAlert.isEmpty() ? "nothing could be loaded from this file"
+                                               : qPrintable(m_lastAlert));
+            return kFailed;
+        }
+    }
+    if (before > 0 || m_options.inputs.size() > 1)
+        workspace->autoLayoutModel();
+
+    const QString archive = QFileInfo(m_options.output).absoluteFilePath();
+    QEventLoop loop;
+    bool ended = false;
+    connect(workspace, QOverload<float, bool, QString>::of(&QuorModel::sliceCompletedProgress),
+            this, [&](float ratio, bool, const QString &event) {
+                if (event != QLatin1String("slice"))
+                    return;
+                if (ratio >= 1.0f) {
+                    ended = true;
+                    loop.quit();
+                } else {
+                    showProgress(ratio);
+                }
+            });
+    QElapsedTimer timer;
+    timer.start();
+    showProgress(0.0f);
+    app->setCwsFile(QUrl::fromLocalFile(archive)); // starts the job, as the GUI does
+    if (m_cancelRequested)
+        workspace->cancelSlice();
+    if (!ended)
+        loop.exec();
+    if (m_progressBar)
+        std::fprintf(m_out, "\n");
+
+    if (workspace->lastSliceCompleted()) {
+        showProgress(1.0f);
+        std::fprintf(m_out, "Sliced %d layers in %.1f s into %s\n", workspace->sliceNumber(),
+                     double(timer.elapsed()) / 1000.0,
+                     qPrintable(QDir::toNativeSeparators(archive)));
+        return kDone;
+    }
+    if (m_cancelRequested || workspace->getCancelSlice()) {
+        std::fprintf(m_err, "quorslice-cli: cancelled; %s is incomplete\n", qPrintable(archive));
+        return kCancelled;
+    }
+    std::fprintf(m_err, "quorslice-cli: %s\n",
+                 qPrintable(workspace->lastSliceError().isEmpty() ? QStringLiteral("slicing failed")
+                                                                  : workspace->lastSliceError()));
+    return kFailed;
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "app/CliOptions.h"
+
+#include <QObject>
+
+#include <cstdio>
+
+// One command-line job: opens the files as the file dialog does, slices them through the
+// workspace's own slicing path and reports the result.
+class CliJob : public QObject
+{
+    Q_OBJECT
+public:
+    CliJob(const CliOptions &options, FILE *out, FILE *err, bool progressBar);
+
+    // Runs the job to its end; the process exit status.
+    int run();
+
+    // Asks the running job to stop (Ctrl+C); safe to call at any time on the GUI thread.
+    void cancel();
+
+private:
+    void showProgress(float ratio);
+
+    CliOptions m_options;
+    FILE *m_out;
+    FILE *m_err;
+    bool m_progressBar;
+    bool m_cancelRequested = false;
+    QString m_lastAlert;
+    int m_lastPercent = -1;
+};

@@ -1,0 +1,86 @@
+// The command-line slicer: model and project files in, one job archive out.
+#include "app/CliJob.h"
+#include "app/CliOptions.h"
+#include "app/Logger.h"
+#include "config/QuorConfig.h"
+#include "workspace/QuorApp.h"
+#include "workspace/QuorModel.h"
+
+#include <QGuiApplication>
+#include <QTimer>
+
+#include <csignal>
+#include <cstdio>
+#include <exception>
+#include <unistd.h>
+
+namespace {
+
+volatile std::sig_atomic_t g_interrupted = 0;
+
+void onInterrupt(int)
+{
+    g_interrupted = 1;
+}
+
+// The log file only: the terminal is for the progress bar and the summary.
+void logFileOnly(QtMsgType type, const QMessageLogContext &, const QString &msg)
+{
+    LogFormat::appendLine(type, msg);
+}
+
+int runCli(int argc, char *argv[])
+{
+    // Offscreen unless told otherwise: the slicer never opens a window.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Quor3D"));
+    QCoreApplication::setApplicationName(QStringLiteral("Quor Slice"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("2.1.6"));
+
+    QuorApp service;
+    QuorConfig config;
+    QuorModel workspace;
+    workspace.ensurePlatformBottom();
+    QObject::connect(&service, &QuorApp::readyToSlice, &workspace, &QuorModel::startSlice);
+
+    const CliParseResult parsed = parseCliArguments(app.arguments().mid(1), config);
+    if (parsed.status == CliParseResult::ShowHelp) {
+        std::fprintf(stdout, "%s", qPrintable(parsed.text));
+        config.setSaveOnExit(false);
+        return 0;
+    }
+    if (parsed.status == CliParseResult::Error) {
+        std::fprintf(stderr, "quorslice-cli: %s\n", qPrintable(parsed.text));
+        config.setSaveOnExit(false);
+        return 2;
+    }
+    applyCliOptions(parsed.options, config);
+
+    CliJob job(parsed.options, stdout, stderr, isatty(fileno(stdout)) != 0);
+    QTimer interruptPoll;
+    QObject::connect(&interruptPoll, &QTimer::timeout, [&] {
+        if (g_interrupted)
+            job.cancel();
+    });
+    interruptPoll.start(100);
+    return job.run();
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    qInstallMessageHandler(logFileOnly);
+    std::signal(SIGINT, onInterrupt);
+    std::signal(SIGTERM, onInterrupt);
+    try {
+        return runCli(argc, argv);
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "quorslice-cli: unexpected error: %s\n", e.what());
+    } catch (...) {
+        std::fprintf(stderr, "quorslice-cli: unexpected error\n");
+    }
+    return 1;
+}

@@ -1,0 +1,260 @@
+#include "ConfigTestEnv.h"
+#include "SliceTestScene.h"
+
+#include <QProcess>
+#include <QtTest>
+
+#include <csignal>
+
+namespace {
+
+// Binary STL of a mesh, written from code.
+void writeStl(const QString &path, const TestMesh &m)
+{
+    QFile f(path);
+    f.open(QIODevice::WriteOnly);
+    QByteArray data(80, ' ');
+    const quint32 count = quint32(m.indices.size() / 3);
+    data.append(reinterpret_cast<const char *>(&count), 4);
+    for (int i = 0; i + 2 < m.indices.size(); i += 3) {
+        const QVector3D p[3] = {m.positions[int(m.indices[i])], m.positions[int(m.indices[i + 1])],
+                                m.positions[int(m.indices[i + 2])]};
+        const QVector3D n = QVector3D::normal(p[0], p[1], p[2]);
+        for (const QVector3D &v : {n, p[0], p[1], p[2]})
+            for (float c : {v.x(), v.y(), v.z()})
+                data.append(reinterpret_cast<const char *>(&c), 4);
+        data.append(2, '\0');
+    }
+    f.write(data);
+}
+
+struct Run
+{
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+} // namespace
+
+class TestCli : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void slicesOneModel();
+    void twoModelsAreLaidOut();
+    void overridesApplyWithoutSaving();
+    void refusals_data();
+    void refusals();
+    void unloadableModelFails();
+    void unwritableArchiveFails();
+    void interruptCancels();
+    void helpListsOptions();
+
+private:
+    Run run(const QStringList &args, int timeoutMs = 120000);
+    QString path(const QString &name) const { return m_env->path(name); }
+    ConfigTestEnv *m_env = nullptr;
+};
+
+void TestCli::init()
+{
+    m_env = new ConfigTestEnv;
+    writeStl(path("cube.stl"), TestMesh::box(QVector3D(0, 0, 0), QVector3D(10, 10, 2)));
+    writeStl(path("tall.stl"), TestMesh::sphere(QVector3D(0, 0, 50), 25.0f, 60, 90));
+}
+
+void TestCli::cleanup()
+{
+    delete m_env;
+    m_env = nullptr;
+}
+
+Run TestCli::run(const QStringList &args, int timeoutMs)
+{
+    QProcess p;
+    p.setWorkingDirectory(m_env->cwd());
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", m_env->home());
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(QUOR_CLI_PATH), args);
+    Run r;
+    if (!p.waitForFinished(timeoutMs))
+        return r;
+    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = QString::fromLocal8Bit(p.readAllStandardOutput());
+    r.err = QString::fromLocal8Bit(p.readAllStandardError());
+    return r;
+}
+
+void TestCli::slicesOneModel()
+{
+    const Run r = run({path("cube.stl"), "-o", path("cube.cws"), "--antialias", "off"});
+    QCOMPARE(r.exitCode, 0);
+    // Quiet when not on a terminal: no progress bar, one summary line.
+    QCOMPARE(r.out.count('\n'), 1);
+    QVERIFY(r.out.startsWith("Sliced 40 layers in "));
+    QVERIFY(r.out.contains(path("cube.cws")));
+    const ArchiveContents c = ArchiveContents::read(path("cube.cws"));
+    QCOMPARE(c.names.size(), 41); // 2 mm at 50 um, and the G-code
+    QVERIFY(c.names.contains("cube.gcode"));
+    QVERIFY(c.names.contains("cube00.png"));
+    QVERIFY(!QDir(m_env->cwd()).entryList({"quor3d.*.log"}).isEmpty()); // logs in the working dir
+}
+
+void TestCli::twoModelsAreLaidOut()
+{
+    writeStl(path("other.stl"), TestMesh::box(QVector3D(0, 0, 0), QVector3D(10, 10, 3)));
+    const Run r = run(
+        {path("cube.stl"), path("other.stl"), "--output", path("two.cws"), "--antialias", "off"});
+    QCOMPARE(r.exitCode, 0);
+    const ArchiveContents c = ArchiveContents::read(path("two.cws"));
+    QCOMPARE(c.names.size(), 61);
+    // Side by side after the layout: two separate squares on the first layer.
+    const QImage img = c.image("two00.png");
+    int runs = 0;
+    bool inside = false;
+    const int y = img.height() / 2;
+    for (int x = 0; x < img.width(); ++x) {
+        const bool white = qGray(img.pixel(x, y)) > 127;
+        runs += white && !inside;
+        inside = white;
+    }
+    QCOMPARE(runs, 2);
+}
+
+void TestCli::overridesApplyWithoutSaving()
+{
+    const Run r = run({path("cube.stl"),
+                       "-o",
+                       path("k.cws"),
+                       "--printer",
+                       "K200",
+                       "--resin",
+                       "tan",
+                       "--thickness",
+                       "0.1",
+                       "--bottom-layers",
+                       "2",
+                       "--bottom-exposure",
+                       "20",
+                       "--exposure",
+                       "6.5",
+                       "--antialias",
+                       "on",
+                       "--aa-factor",
+                       "3",
+                       "--lift-height",
+                       "6",
+                       "--lift-up-speed",
+                       "60",
+                       "--lift-down-speed",
+                       "150",
+                       "--wait",
+                       "0.5"});
+    QCOMPARE(r.exitCode, 0);
+    const ArchiveContents c = ArchiveContents::read(path("k.cws"));
+    const QString gcode = QString::fromLatin1(c.data.value("k.gcode"));
+    QVERIFY(gcode.contains(";(Layer Thickness         = 0.10000 mm )"));
+    QVERIFY(gcode.contains(";(Layer Time              = 6500 ms )"));
+    QVERIFY(gcode.contains(";(Bottom Layers Time      = 20000 ms )"));
+    QVERIFY(gcode.contains(";(Number of Bottom Layers = 2 )"));
+    QVERIFY(gcode.contains(";Number of Slices         = 20\n"));
+    // 6 mm at 60 up and 150 down: 6 s + 2.4 s + 0.5 s.
+    QVERIFY(gcode.contains("G1 Z6.000 F60\nG1 Z-5.900 F150\n;<Delay> 8900\n"));
+    QVERIFY(c.image("k00.png").format() == QImage::Format_Grayscale8);
+    // K200 is 130 mm tall: 128 mm of room, so the final raise is 50.
+    QVERIFY(gcode.contains("G1 Z50\n;<Completed>"));
+    // The saved settings are untouched.
+    QVERIFY(!QFile::exists(m_env->settingsPath()));
+}
+
+void TestCli::refusals_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("unknown printer") << QStringList{"--printer", "X1"} << "H310, K200";
+    QTest::newRow("unknown resin") << QStringList{"--resin", "gold"} << "the resins are zhu";
+    QTest::newRow("thickness too thin") << QStringList{"--thickness", "0.005"} << "0.01 to 0.1";
+    QTest::newRow("exposure too long") << QStringList{"--exposure", "200"} << "1 to 180";
+    QTest::newRow("bottom layers not whole")
+        << QStringList{"--bottom-layers", "2.5"} << "whole number 0 to 10";
+    QTest::newRow("factor below range") << QStringList{"--aa-factor", "1"} << "2 to 5";
+    QTest::newRow("speed above range") << QStringList{"--lift-up-speed", "500"} << "20 to 200";
+    QTest::newRow("antialias not on or off") << QStringList{"--antialias", "maybe"} << "on or off";
+    QTest::newRow("not a number") << QStringList{"--wait", "soon"} << "0 to 3";
+    QTest::newRow("unknown option") << QStringList{"--colour", "red"} << "Unknown option";
+}
+
+void TestCli::refusals()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, message);
+    const Run r = run(QStringList{path("cube.stl"), "-o", path("x.cws")} + args);
+    QCOMPARE(r.exitCode, 2);
+    QVERIFY2(r.err.contains(message), qPrintable(r.err));
+    QVERIFY(!QFile::exists(path("x.cws")));
+    const Run none = run({path("cube.stl")});
+    QCOMPARE(none.exitCode, 2);
+    QVERIFY(none.err.contains("-o FILE"));
+}
+
+void TestCli::unloadableModelFails()
+{
+    QFile empty(path("empty.stl"));
+    empty.open(QIODevice::WriteOnly);
+    empty.close();
+    Run r = run({path("empty.stl"), "-o", path("e.cws")});
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY2(r.err.contains("Load model failed!"), qPrintable(r.err));
+    r = run({path("missing.stl"), "-o", path("e.cws")});
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY(r.err.contains("no such readable file"));
+    QVERIFY(!QFile::exists(path("e.cws")));
+}
+
+void TestCli::unwritableArchiveFails()
+{
+    Run r = run({path("cube.stl"), "-o", path("no/such/dir/a.cws"), "--antialias", "off"});
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY2(r.err.contains("could not be created"), qPrintable(r.err));
+    r = run({path("cube.stl"), "-o", "/dev/full", "--antialias", "off"});
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY(r.out.isEmpty());
+}
+
+void TestCli::interruptCancels()
+{
+    QProcess p;
+    p.setWorkingDirectory(m_env->cwd());
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", m_env->home());
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(QUOR_CLI_PATH), {path("tall.stl"), "-o", path("tall.cws")});
+    QVERIFY(p.waitForStarted());
+    // Interrupt once the job is writing its archive.
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(path("tall.cws")).size() > 0, 60000);
+    ::kill(pid_t(p.processId()), SIGINT);
+    QVERIFY(p.waitForFinished(60000));
+    QCOMPARE(p.exitCode(), 130);
+    QVERIFY(QString::fromLocal8Bit(p.readAllStandardError()).contains("cancelled"));
+    const ArchiveContents c = ArchiveContents::read(path("tall.cws"));
+    QVERIFY(!c.names.contains("tall.gcode"));
+}
+
+void TestCli::helpListsOptions()
+{
+    const Run r = run({"--help"});
+    QCOMPARE(r.exitCode, 0);
+    for (const char *option : {"--output", "--printer", "--resin", "--thickness", "--bottom-layers",
+                               "--bottom-exposure", "--exposure", "--antialias", "--aa-factor",
+                               "--lift-height", "--lift-up-speed", "--lift-down-speed", "--wait"})
+        QVERIFY2(r.out.contains(option), option);
+    QVERIFY(r.out.contains("H310, K200, K200A"));
+}
+
+QTEST_GUILESS_MAIN(TestCli)
+#include "tst_cli.moc"
