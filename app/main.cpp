@@ -80,6 +80,10 @@ int main(int argc, char *argv[])
         if (engine.rootObjects().isEmpty())
             return -1;
 
+        // Choosing a job file starts slicing, with or without the 3D view.
+        if (QuorModel *workspace = QuorModel::instance())
+            QObject::connect(&quorApp, &QuorApp::readyToSlice, workspace, &QuorModel::startSlice);
+
         exitCode = app.exec();
     }
     return exitCode;

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace CWS::LayerRaster {
 
@@ -223,6 +224,44 @@ void drawSegmentList(QImage &image, const SegmentList &segments, double xPixelsP
         for (int i = 0; i + 1 < xs.size(); i += 2)
             fillSpan(image, mono, y + hh, xs[i] + hw, xs[i + 1] + hw);
     }
+}
+
+QImage downscalePlain(const QImage &supersampled, const QSize &target)
+{
+    // Smooth scaling hands back an RGB image for grey input; grey values survive the trip.
+    return supersampled.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+        .convertToFormat(QImage::Format_Grayscale8);
+}
+
+QImage downscale(const QImage &supersampled, const QSize &target)
+{
+    const int f = target.width() > 0 ? supersampled.width() / target.width() : 0;
+    const bool exact = (f == 2 || f == 4) && supersampled.format() == QImage::Format_Grayscale8 &&
+                       supersampled.width() == f * target.width() &&
+                       supersampled.height() == f * target.height();
+    if (!exact)
+        return downscalePlain(supersampled, target);
+    // For whole factors of 2 and 4 the smooth scaling is the block mean, rounded down.
+    QImage out(target, QImage::Format_Grayscale8);
+    const int shift = f == 2 ? 2 : 4;
+    std::vector<int> sums(size_t(target.width()));
+    for (int y = 0; y < target.height(); ++y) {
+        std::fill(sums.begin(), sums.end(), 0);
+        for (int j = 0; j < f; ++j) {
+            const uchar *src = supersampled.constScanLine(f * y + j);
+            for (int x = 0; x < target.width(); ++x) {
+                const uchar *p = src + f * x;
+                int s = p[0] + p[1];
+                if (f == 4)
+                    s += p[2] + p[3];
+                sums[size_t(x)] += s;
+            }
+        }
+        uchar *dst = out.scanLine(y);
+        for (int x = 0; x < target.width(); ++x)
+            dst[x] = uchar(sums[size_t(x)] >> shift);
+    }
+    return out;
 }
 
 } // namespace CWS::LayerRaster

@@ -2,6 +2,7 @@
 
 #include "cws/LayerSegment.h"
 
+#include <QSize>
 #include <QVector>
 
 class QImage;
@@ -39,5 +40,11 @@ void drawSegmentListPlain(QImage &image, const SegmentList &segments, double xPi
 // straight into the image (Format_Mono or Format_Grayscale8).
 void drawSegmentList(QImage &image, const SegmentList &segments, double xPixelsPerMm,
                      double yPixelsPerMm);
+
+// The supersampled layer scaled down to the job's size as a grey image: QImage's smooth
+// scaling, converted back to grey.
+QImage downscalePlain(const QImage &supersampled, const QSize &target);
+// The same pixels; exact 2x and 4x reductions average each block directly.
+QImage downscale(const QImage &supersampled, const QSize &target);
 
 } // namespace CWS::LayerRaster

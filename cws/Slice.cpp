@@ -69,10 +69,8 @@ QImage *Slice::buildLayerImage(bool grey, Model *only)
     // Models supersampled and scaled down smoothly; supports hard-edged at job resolution.
     drawObjects(*image, normalOnly, only);
     m_superImage = std::move(image);
-    m_image = std::make_unique<QImage>(
-        m_superImage
-            ->scaled(m_settings.targetSizePx, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
-            .convertToFormat(QImage::Format_Grayscale8));
+    m_image =
+        std::make_unique<QImage>(LayerRaster::downscale(*m_superImage, m_settings.targetSizePx));
     const double factor = m_settings.antiAliasFactor;
     m_settings.antiAliasOff();
     drawObjects(*m_image, supportFamily, only);

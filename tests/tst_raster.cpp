@@ -62,6 +62,8 @@ private slots:
     void fastPathMatchesPlain_data();
     void fastPathMatchesPlain();
     void fastPathMatchesPlainOnSegmentSoup();
+    void downscaleMatchesSmoothScaling_data();
+    void downscaleMatchesSmoothScaling();
 };
 
 void TestRaster::squareCoversExpectedPixels()
@@ -241,6 +243,51 @@ void TestRaster::fastPathMatchesPlainOnSegmentSoup()
                                                    .arg(firstDifference(fast, plain))));
         }
     }
+}
+
+void TestRaster::downscaleMatchesSmoothScaling_data()
+{
+    QTest::addColumn<int>("factorTimesTwo");
+    QTest::addColumn<QSize>("target");
+    QTest::addColumn<bool>("layerLike");
+    for (int f2 : {4, 5, 6, 8, 10}) {
+        for (const QSize &size : {QSize(1375, 2455), QSize(37, 19)}) {
+            for (bool layerLike : {false, true})
+                QTest::newRow(qPrintable(QString("factor %1, %2x%3%4")
+                                             .arg(f2 / 2.0)
+                                             .arg(size.width())
+                                             .arg(size.height())
+                                             .arg(layerLike ? ", layer" : ", noise")))
+                    << f2 << size << layerLike;
+        }
+    }
+}
+
+void TestRaster::downscaleMatchesSmoothScaling()
+{
+    QFETCH(int, factorTimesTwo);
+    QFETCH(QSize, target);
+    QFETCH(bool, layerLike);
+    const double f = factorTimesTwo / 2.0;
+    QImage super(int(target.width() * f), int(target.height() * f), QImage::Format_Grayscale8);
+    super.fill(0);
+    if (layerLike) {
+        const TestMesh sphere =
+            TestMesh::sphere(QVector3D(1, 2, 0), 0.4f * target.width() / 21.0f, 30, 50);
+        LayerRaster::drawSegmentList(super, sectionOf(sphere, 0.3f), kPpmm * f, kPpmm * f);
+    } else {
+        QRandomGenerator rng(uint(factorTimesTwo * 1000 + target.width()));
+        for (int y = 0; y < super.height(); ++y) {
+            uchar *row = super.scanLine(y);
+            for (int x = 0; x < super.width(); ++x)
+                row[x] = rng.bounded(3) == 0 ? 255 : uchar(rng.bounded(256));
+        }
+    }
+    const QImage fast = LayerRaster::downscale(super, target);
+    const QImage plain = LayerRaster::downscalePlain(super, target);
+    QCOMPARE(fast.format(), QImage::Format_Grayscale8);
+    QCOMPARE(fast.size(), target);
+    QVERIFY2(fast == plain, qPrintable(firstDifference(fast, plain)));
 }
 
 QTEST_GUILESS_MAIN(TestRaster)
