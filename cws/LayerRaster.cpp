@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 namespace CWS::LayerRaster {
@@ -233,6 +234,33 @@ QImage downscalePlain(const QImage &supersampled, const QSize &target)
         .convertToFormat(QImage::Format_Grayscale8);
 }
 
+namespace {
+
+// out[x] = mean of the f x f block at (f x, f y), rounded down; rows of zeros stay zero.
+template <int F> void blockMeanRow(const QImage &super, int y, int widthPx, uchar *dst)
+{
+    const uchar *rows[F];
+    bool any = false;
+    for (int j = 0; j < F; ++j) {
+        rows[j] = super.constScanLine(F * y + j);
+        // Most of a layer is empty: skip the arithmetic where the block rows are all black.
+        any = any || std::any_of(rows[j], rows[j] + F * widthPx, [](uchar v) { return v != 0; });
+    }
+    if (!any) {
+        std::memset(dst, 0, size_t(widthPx));
+        return;
+    }
+    for (int x = 0; x < widthPx; ++x) {
+        unsigned sum = 0;
+        for (int j = 0; j < F; ++j)
+            for (int i = 0; i < F; ++i)
+                sum += rows[j][F * x + i];
+        dst[x] = uchar(sum / (F * F));
+    }
+}
+
+} // namespace
+
 QImage downscale(const QImage &supersampled, const QSize &target)
 {
     const int f = target.width() > 0 ? supersampled.width() / target.width() : 0;
@@ -243,23 +271,11 @@ QImage downscale(const QImage &supersampled, const QSize &target)
         return downscalePlain(supersampled, target);
     // For whole factors of 2 and 4 the smooth scaling is the block mean, rounded down.
     QImage out(target, QImage::Format_Grayscale8);
-    const int shift = f == 2 ? 2 : 4;
-    std::vector<int> sums(size_t(target.width()));
     for (int y = 0; y < target.height(); ++y) {
-        std::fill(sums.begin(), sums.end(), 0);
-        for (int j = 0; j < f; ++j) {
-            const uchar *src = supersampled.constScanLine(f * y + j);
-            for (int x = 0; x < target.width(); ++x) {
-                const uchar *p = src + f * x;
-                int s = p[0] + p[1];
-                if (f == 4)
-                    s += p[2] + p[3];
-                sums[size_t(x)] += s;
-            }
-        }
-        uchar *dst = out.scanLine(y);
-        for (int x = 0; x < target.width(); ++x)
-            dst[x] = uchar(sums[size_t(x)] >> shift);
+        if (f == 2)
+            blockMeanRow<2>(supersampled, y, target.width(), out.scanLine(y));
+        else
+            blockMeanRow<4>(supersampled, y, target.width(), out.scanLine(y));
     }
     return out;
 }
