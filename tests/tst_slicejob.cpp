@@ -1,6 +1,7 @@
 #include "LogCapture.h"
 #include "SliceTestScene.h"
 #include "cws/GcodeWriter.h"
+#include "cws/Slice.h"
 #include "cws/SliceMesh.h"
 
 #include <QtTest>
@@ -41,6 +42,8 @@ private slots:
     void uncreatableArchiveIsReportedAsFailure();
     void fullDiskIsReportedAsFailure();
     void previewRefusesWhileSlicing();
+    void antiAliasSwitchScalesTheGrid();
+    void layerAboveEverythingIsBlack();
 };
 
 void TestSliceJob::bucketedCutsMatchPlainCuts_data()
@@ -292,6 +295,50 @@ void TestSliceJob::previewRefusesWhileSlicing()
     QCOMPARE(scene.workspace->status, QuorModel::MODEL_SLICING);
     scene.workspace->cancelSlice();
     QTRY_VERIFY_WITH_TIMEOUT(!scene.workspace->isSlicing(), 30000);
+}
+
+void TestSliceJob::antiAliasSwitchScalesTheGrid()
+{
+    SliceBuildConfig s;
+    s.xPixelsPerMm = s.yPixelsPerMm = 21.164;
+    s.imageWidthPx = 1440;
+    s.imageHeightPx = 2560;
+    s.setAntiAlias(true, 2.0);
+    // Models are drawn on a grid twice as fine; the target stays the job's size.
+    QCOMPARE(s.imageWidthPx, 2880);
+    QCOMPARE(s.imageHeightPx, 5120);
+    QCOMPARE(s.xPixelsPerMm, 42.328);
+    QCOMPARE(s.targetSizePx, QSize(1440, 2560));
+    s.antiAliasOff();
+    QCOMPARE(s.imageWidthPx, 1440);
+    QCOMPARE(s.xPixelsPerMm, 21.164);
+    QVERIFY(!s.antiAliasActive);
+    s.antiAliasOff(); // only when active: nothing changes
+    QCOMPARE(s.imageWidthPx, 1440);
+    s.setAntiAlias(true, 2.5);
+    QCOMPARE(s.imageWidthPx, 3600);
+    QCOMPARE(s.imageHeightPx, 6400);
+    s.setAntiAlias(false, 3.0);
+    QCOMPARE(s.antiAliasFactor, 1.0);
+}
+
+void TestSliceJob::layerAboveEverythingIsBlack()
+{
+    SliceTestScene scene;
+    scene.add(modelFromMesh(TestMesh::box(QVector3D(-5, -5, 0), QVector3D(5, 5, 1))));
+    for (bool antiAlias : {false, true}) {
+        SliceBuildConfig settings = *scene.config->buildConfig();
+        settings.setAntiAlias(antiAlias, 2.0);
+        CWS::Slice slice(nullptr, settings, 40, 2.025f);
+        const QImage *img = slice.buildLayerImage(false);
+        QCOMPARE(img->size(), QSize(1375, 2455));
+        QCOMPARE(img->format(), antiAlias ? QImage::Format_Grayscale8 : QImage::Format_Mono);
+        QImage grey = img->convertToFormat(QImage::Format_Grayscale8);
+        for (int y = 0; y < grey.height(); ++y) {
+            const uchar *row = grey.constScanLine(y);
+            QVERIFY(std::all_of(row, row + grey.width(), [](uchar v) { return v == 0; }));
+        }
+    }
 }
 
 QTEST_GUILESS_MAIN(TestSliceJob)
