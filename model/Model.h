@@ -15,6 +15,7 @@
 
 namespace CWS {
 class SliceMesh;
+class Support;
 }
 
 // A scene object with a transform stack and cached world geometry: user models and the
@@ -54,6 +55,10 @@ public:
     // The copy first, then the copies of its support family.
     std::vector<Model *> duplicateWithSupports();
     void removeAllSupports();
+    // The pillar (type 1) of this model, other than from, whose body bottom lies nearest to
+    // from's horizontally within [minDistance, maxDistance]; null when none does.
+    CWS::Support *findNearestSupport(const CWS::Support *from, float minDistanceMm,
+                                     float maxDistanceMm) const;
 
     // Transform stack; the editing operations act on the newest item.
     void pushTransform(int type);
