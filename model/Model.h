@@ -13,6 +13,7 @@
 #include <memory>
 #include <vector>
 
+class QDataStream;
 namespace CWS {
 class SliceMesh;
 class Support;
@@ -59,6 +60,9 @@ public:
     // from's horizontally within [minDistance, maxDistance]; null when none does.
     CWS::Support *findNearestSupport(const CWS::Support *from, float minDistanceMm,
                                      float maxDistanceMm) const;
+    // Lifts the model to 3 mm and puts a new slab of the given thickness under it (the old
+    // one is freed); returns the new base, which the caller adds to the workspace.
+    Model *makeSupportBase(float thicknessMm);
 
     // Transform stack; the editing operations act on the newest item.
     void pushTransform(int type);
@@ -93,6 +97,10 @@ public:
     std::vector<Model *> supports;
     std::vector<Model *> linkers;
     LayerCutCache layerCutCache;
+
+    // Project record: name and mesh in world space. The reader refuses damaged records.
+    virtual void writeRecord(QDataStream &out) const;
+    virtual bool readRecord(QDataStream &in, int major, int minor);
 
     // Layer cross-sections: one segment list per closed surface, appended to out.
     virtual int sliceLayer(int layerIndex, float z, CWS::SegmentListSet &out);

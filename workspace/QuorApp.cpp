@@ -52,7 +52,7 @@ bool QuorApp::openModelOrProject(const QUrl &file)
     if (isProjectFile(file)) {
         // Project files count as handled whatever their content; their reader reports
         // problems in the log only.
-        qDebug() << "QuorApp::open project" << file;
+        loadPrj(file);
         return true;
     }
     QuorModel *workspace = QuorModel::instance();

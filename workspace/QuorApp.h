@@ -29,6 +29,8 @@ public:
     static QuorApp *instance() { return s_instance; }
 
     Q_INVOKABLE void open(QUrl file);
+    // Replaces the project file atomically; a failed save leaves the old file and alerts.
+    Q_INVOKABLE void savePrj();
     Q_INVOKABLE void newPrj();
     Q_INVOKABLE void setCwsFile(QUrl file);
     Q_INVOKABLE void openQuor3DLink(QString t);
@@ -55,6 +57,9 @@ signals:
 
 private:
     bool openModelOrProject(const QUrl &file);
+    // Project files (workspace/QuorAppProject.cpp).
+    void loadPrj(const QUrl &file);
+    bool writePrj();
 
     static QuorApp *s_instance;
 

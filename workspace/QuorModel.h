@@ -14,6 +14,7 @@
 #include <atomic>
 #include <vector>
 
+class QDataStream;
 class QOpenGLShaderProgram;
 namespace CWS {
 class Slicer;
@@ -93,6 +94,11 @@ public:
     void deselectAll(bool notify);
     bool loadModel(const QUrl &url);
 
+    // The objects block of a project file (workspace/QuorModelProject.cpp). Loading adds to
+    // what is there; on failure the objects read so far stay.
+    bool saveObjects(QDataStream &out) const;
+    bool loadObjects(QDataStream &in, int major, int minor);
+
     // Undo machinery.
     void addDo(Model *model, int type);
     void dropNoOpRecords();
@@ -140,6 +146,8 @@ signals:
 private:
     // A model that never entered the list: its load records go with it.
     void discardModel(Model *model);
+    // Ends a failed project load with what was read so far editable.
+    bool failProjectLoad();
     int indexOf(const Model *object) const;
     Model *selectedOrWarn() const;
 

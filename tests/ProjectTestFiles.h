@@ -1,0 +1,100 @@
+#pragma once
+
+#include "model/Model.h"
+#include "workspace/ProjectFile.h"
+#include "workspace/QuorModel.h"
+
+#include <QBuffer>
+#include <QDataStream>
+#include <QVector3D>
+#include <QtEndian>
+
+#include <cstring>
+#include <vector>
+
+// Project bytes in memory, and the places of the fields of a one-model project.
+namespace ProjectTestFiles {
+
+inline QByteArray save(const QuorModel &workspace)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    ProjectFile::write(buffer, workspace);
+    return bytes;
+}
+
+inline bool load(const QByteArray &bytes, QuorModel &workspace)
+{
+    QByteArray copy = bytes;
+    QBuffer buffer(&copy);
+    buffer.open(QIODevice::ReadOnly);
+    return ProjectFile::read(buffer, workspace);
+}
+
+// Frees every object, leaving an empty workspace in MODEL_INIT.
+inline void clear(QuorModel &workspace)
+{
+    while (!workspace.models.empty())
+        workspace.removeModel(workspace.models.back());
+    workspace.doList.clear();
+    workspace.setModelStatus(QuorModel::MODEL_INIT);
+}
+
+inline std::vector<QVector3D> worldPositions(const Model &m)
+{
+    std::vector<QVector3D> out;
+    const QMatrix4x4 matrix = m.modelMatrix();
+    const size_t count =
+        m.mesh->baseVertexCount ? m.mesh->baseVertexCount : m.mesh->vertices.size();
+    for (size_t i = 0; i < count; ++i) {
+        const Vertex &v = m.mesh->vertices[i];
+        out.push_back(matrix.map(QVector3D(v.px, v.py, v.pz)));
+    }
+    return out;
+}
+
+template <typename T> void put(QByteArray &bytes, qint64 offset, T value)
+{
+    qToBigEndian(value, reinterpret_cast<uchar *>(bytes.data() + offset));
+}
+
+template <typename T> T get(const QByteArray &bytes, qint64 offset)
+{
+    return qFromBigEndian<T>(reinterpret_cast<const uchar *>(bytes.constData() + offset));
+}
+
+inline void putFloat(QByteArray &bytes, qint64 offset, float f)
+{
+    quint32 bits;
+    std::memcpy(&bits, &f, 4);
+    put(bytes, offset, bits);
+}
+
+// Field offsets of a version 1.1 file holding exactly one normal model.
+struct OneModelLayout
+{
+    explicit OneModelLayout(qint64 vertexCount, qint64 indexCount) : v(vertexCount), i(indexCount)
+    {
+    }
+    qint64 v, i;
+    static constexpr qint64 major = 16; // after the marks and the logo
+    static constexpr qint64 minor = 18;
+    static constexpr qint64 objectCount = 20;
+    static constexpr qint64 sequence = 28;
+    static constexpr qint64 type = 36;
+    static constexpr qint64 tag1 = 40;
+    static constexpr qint64 name = 48;
+    static constexpr qint64 tag2 = 112;
+    static constexpr qint64 vertexCount = 116;
+    static constexpr qint64 vertices = 124;
+    qint64 tag3() const { return vertices + v * 24; }
+    qint64 indexCount() const { return tag3() + 4; }
+    qint64 indices() const { return indexCount() + 8; }
+    qint64 endTag() const { return indices() + i * 4; }
+    qint64 relationCount() const { return endTag() + 4; }
+    qint64 endMark1() const { return relationCount() + 8; }
+    qint64 size() const { return endMark1() + 8; }
+};
+
+} // namespace ProjectTestFiles

@@ -1,0 +1,76 @@
+#include "workspace/ProjectFile.h"
+
+#include "workspace/QuorModel.h"
+
+#include <QDataStream>
+#include <QDebug>
+#include <QIODevice>
+
+namespace {
+
+constexpr qint32 kStartMark = -1;
+constexpr qint32 kFormatMark = 1;
+constexpr qint32 kEndMark1 = 2;
+constexpr qint32 kEndMark2 = -1;
+const char kLogo[8] = {'Q', 'U', 'O', 'R', '3', 'D', '\0', '\0'};
+
+void prepare(QDataStream &s)
+{
+    s.setVersion(QDataStream::Qt_5_15);
+    s.setByteOrder(QDataStream::BigEndian);
+    s.setFloatingPointPrecision(QDataStream::SinglePrecision);
+}
+
+} // namespace
+
+bool ProjectFile::write(QIODevice &device, const QuorModel &workspace)
+{
+    QDataStream out(&device);
+    prepare(out);
+    out << kStartMark << kFormatMark;
+    out.writeRawData(kLogo, sizeof(kLogo));
+    out << kMajorVersion << kMinorVersion;
+    if (!workspace.saveObjects(out))
+        return false;
+    out << kEndMark1 << kEndMark2;
+    return out.status() == QDataStream::Ok;
+}
+
+bool ProjectFile::read(QIODevice &device, QuorModel &workspace)
+{
+    QDataStream in(&device);
+    prepare(in);
+    qint32 start = 0, format = 0;
+    in >> start;
+    if (in.status() != QDataStream::Ok || start != kStartMark) {
+        qDebug() << "start mark" << start;
+        return false;
+    }
+    in >> format;
+    if (in.status() != QDataStream::Ok || format != kFormatMark) {
+        qDebug() << "format mark" << format;
+        return false;
+    }
+    char logo[sizeof(kLogo)];
+    if (in.readRawData(logo, sizeof(logo)) != int(sizeof(logo)))
+        return false;
+    qDebug() << "logo:" << QByteArray(logo, sizeof(logo));
+    qint16 major = 0, minor = 0;
+    in >> major >> minor;
+    qDebug() << "job file version:" << major << minor;
+    if (in.status() != QDataStream::Ok || major != 1 || (minor != 0 && minor != 1)) {
+        qDebug() << "Reject this version";
+        return false;
+    }
+    // Version 1.0 files hold every float in double precision.
+    if (minor == 0)
+        in.setFloatingPointPrecision(QDataStream::DoublePrecision);
+    if (!workspace.loadObjects(in, major, minor))
+        return false;
+    qint32 end1 = 0, end2 = 0;
+    in >> end1;
+    if (in.status() != QDataStream::Ok || end1 != kEndMark1)
+        return false;
+    in >> end2;
+    return in.status() == QDataStream::Ok && end2 == kEndMark2;
+}

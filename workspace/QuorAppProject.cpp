@@ -1,0 +1,64 @@
+// Saving and opening project files.
+#include "workspace/ProjectFile.h"
+#include "workspace/QuorApp.h"
+#include "workspace/QuorModel.h"
+
+#include <QDebug>
+#include <QFile>
+#include <QSaveFile>
+
+#include <exception>
+
+bool QuorApp::writePrj()
+{
+    const QString path = m_prjFile.toLocalFile();
+    QuorModel *workspace = QuorModel::instance();
+    // Written beside the old file and renamed over it only when complete.
+    QSaveFile file(path);
+    if (path.isEmpty() || !workspace || !file.open(QIODevice::WriteOnly)) {
+        qWarning() << "open file failed" << m_prjFile;
+        return false;
+    }
+    if (!ProjectFile::write(file, *workspace)) {
+        qWarning() << "write project failed" << m_prjFile << file.errorString();
+        file.cancelWriting();
+        return false;
+    }
+    if (!file.commit()) {
+        qWarning() << "write project failed" << m_prjFile << file.errorString();
+        return false;
+    }
+    return true;
+}
+
+void QuorApp::savePrj()
+{
+    qDebug() << "QuorApp::savePrj()" << m_prjFile;
+    bool saved = false;
+    try {
+        saved = writePrj();
+    } catch (const std::exception &e) {
+        qCritical() << "save exception" << e.what();
+    } catch (...) {
+        qCritical() << "save exception"
+                    << "...";
+    }
+    if (!saved) {
+        if (QuorModel *workspace = QuorModel::instance())
+            emit workspace->showAlert(tr("Save project failed!"));
+    }
+}
+
+void QuorApp::loadPrj(const QUrl &file)
+{
+    qDebug() << "QuorApp::loadPrj()" << file;
+    m_prjFile.clear();
+    QFile f(file.toLocalFile());
+    if (!f.open(QIODevice::ReadOnly)) {
+        qWarning() << "open file failed" << file;
+        return;
+    }
+    QuorModel *workspace = QuorModel::instance();
+    if (workspace && ProjectFile::read(f, *workspace))
+        m_prjFile = file;
+}

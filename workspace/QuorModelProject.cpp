@@ -1,0 +1,160 @@
+// The objects block of a project file: every normal model, then the support family, then
+// the pairs that hang each support on its owner.
+#include "model/RecordIo.h"
+#include "workspace/QuorModel.h"
+
+#include <QDataStream>
+#include <QDebug>
+
+#include <unordered_map>
+
+namespace {
+
+// Sequence number, type and the smallest model record: no object takes fewer bytes.
+constexpr qint64 kSmallestObjectBytes = 8 + 4 + (4 + 4 + 64 + 4 + 8 + 4 + 8 + 4);
+
+bool isStoredSupportType(int type)
+{
+    return type == Model::TYPE_SUPPORT || type == Model::TYPE_SUPPORT_BASE ||
+           type == Model::TYPE_MULTI_POINT_SUPPORT;
+}
+
+// An empty object of a stored type, or null for any other code.
+Model *createStoredObject(int type)
+{
+    switch (type) {
+    case Model::TYPE_NORMAL:
+        return new Model(Model::TYPE_NORMAL);
+    default:
+        return nullptr;
+    }
+}
+
+// A support hangs on one normal model, and only once: a second owner or a second base would
+// leave a list pointing at an object that is freed later.
+bool canAttach(const Model *support, const Model *owner)
+{
+    if (!isStoredSupportType(support->type) || owner->type != Model::TYPE_NORMAL)
+        return false;
+    if (support->parent)
+        return false;
+    return support->type != Model::TYPE_SUPPORT_BASE || !owner->supportBase;
+}
+
+} // namespace
+
+bool QuorModel::saveObjects(QDataStream &out) const
+{
+    std::vector<Model *> sequence;
+    for (Model *object : models)
+        if (object->type == Model::TYPE_NORMAL)
+            sequence.push_back(object);
+    const size_t normalCount = sequence.size();
+    qDebug() << "normal model" << normalCount;
+    for (Model *object : models)
+        if (isStoredSupportType(object->type))
+            sequence.push_back(object);
+    qDebug() << "save model size" << sequence.size();
+
+    std::unordered_map<const Model *, qint32> firstPosition;
+    out << qint64(sequence.size());
+    for (size_t i = 0; i < sequence.size(); ++i) {
+        firstPosition.emplace(sequence[i], qint32(i));
+        out << qint64(i) << qint32(sequence[i]->type);
+        sequence[i]->writeRecord(out);
+    }
+    out << qint64(sequence.size() - normalCount);
+    for (size_t i = normalCount; i < sequence.size(); ++i) {
+        const auto owner = firstPosition.find(sequence[i]->parent);
+        out << qint32(i) << (owner == firstPosition.end() ? qint32(0) : owner->second);
+    }
+    return out.status() == QDataStream::Ok;
+}
+
+bool QuorModel::failProjectLoad()
+{
+    if (!models.empty() && status == MODEL_INIT) {
+        setModelStatus(MODEL_LOADED);
+        deselectAll(false);
+        emit quorModelDataChanged();
+    }
+    return false;
+}
+
+bool QuorModel::loadObjects(QDataStream &in, int major, int minor)
+{
+    if (status != MODEL_INIT && status != MODEL_LOADED) {
+        qDebug() << "invalid status for load" << status;
+        return false;
+    }
+    qint64 count = -1;
+    in >> count;
+    qDebug() << "total model size" << count;
+    if (in.status() != QDataStream::Ok || !RecordIo::fits(in, count, kSmallestObjectBytes)) {
+        qWarning() << "object count does not fit the file" << count;
+        return failProjectLoad();
+    }
+
+    std::vector<Model *> read;
+    read.reserve(size_t(count));
+    for (qint64 s = 0; s < count; ++s) {
+        qDebug() << "load" << s;
+        qint64 sequence = -1;
+        qint32 type = -1;
+        in >> sequence;
+        if (in.status() != QDataStream::Ok || sequence != s) {
+            qWarning() << "bad sequence number" << sequence << "at" << s;
+            return failProjectLoad();
+        }
+        in >> type;
+        qDebug() << "type" << type;
+        Model *object = in.status() == QDataStream::Ok ? createStoredObject(type) : nullptr;
+        if (!object) {
+            qWarning() << QStringLiteral("unknown type: ") + QString::number(type);
+            return failProjectLoad();
+        }
+        bool ok = false;
+        try {
+            ok = object->readRecord(in, major, minor);
+        } catch (...) {
+            delete object;
+            throw;
+        }
+        if (!ok) {
+            delete object;
+            return failProjectLoad();
+        }
+        addModel(object);
+        read.push_back(object);
+    }
+    qDebug() << "success read models" << read.size();
+
+    qint64 relationCount = -1;
+    in >> relationCount;
+    qDebug() << "support" << relationCount;
+    if (in.status() != QDataStream::Ok || !RecordIo::fits(in, relationCount, 8)) {
+        qWarning() << "relation count does not fit the file" << relationCount;
+        return failProjectLoad();
+    }
+    for (qint64 r = 0; r < relationCount; ++r) {
+        qint32 supportIndex = -1, ownerIndex = -1;
+        in >> supportIndex >> ownerIndex;
+        if (in.status() != QDataStream::Ok || supportIndex < 0 || supportIndex >= count ||
+            ownerIndex < 0 || ownerIndex >= count) {
+            qWarning() << "bad relation" << supportIndex << ownerIndex << "of" << count;
+            return failProjectLoad();
+        }
+        Model *support = read[size_t(supportIndex)];
+        Model *owner = read[size_t(ownerIndex)];
+        if (!canAttach(support, owner)) {
+            qWarning() << "relation does not fit its objects" << supportIndex << ownerIndex;
+            return failProjectLoad();
+        }
+        owner->attachChild(support);
+    }
+    qDebug() << "make support relationship size" << relationCount;
+    setModelStatus(models.empty() ? MODEL_INIT : MODEL_LOADED);
+    deselectAll(false);
+    emit quorModelDataChanged();
+    return true;
+}
