@@ -1,0 +1,339 @@
+#include "cws/IslandAnalysis.h"
+
+#include <QDebug>
+#include <QImage>
+
+#include <algorithm>
+#include <numeric>
+
+namespace CWS::IslandAnalysis {
+
+namespace {
+
+constexpr int kSolidGrey = 250;
+
+int findRoot(std::vector<int> &parent, int i)
+{
+    while (parent[size_t(i)] != i) {
+        parent[size_t(i)] = parent[size_t(parent[size_t(i)])];
+        i = parent[size_t(i)];
+    }
+    return i;
+}
+
+void unite(std::vector<int> &parent, int a, int b)
+{
+    a = findRoot(parent, a);
+    b = findRoot(parent, b);
+    if (a != b)
+        parent[size_t(std::max(a, b))] = std::min(a, b);
+}
+
+void appendRun(std::vector<PixelRun> &out, int row, int x0, int x1)
+{
+    if (x1 > x0)
+        out.push_back(PixelRun{row, x0, x1});
+}
+
+bool eligible(const LayerMaps &maps, size_t p, int layer, int clearance)
+{
+    const int below = maps.lastSolidLayer[p];
+    return below == 0 || layer - below >= clearance;
+}
+
+// Clears the island's pixels reachable from (x, y) inside the square of half side c, so the
+// rest of the scan leaves that patch alone.
+void erasePatch(LayerMaps &maps, int number, int x, int y, int c, std::vector<int> &frontier)
+{
+    const int w = maps.width;
+    const int h = maps.height;
+    const int left = std::max(0, x - c), right = std::min(w - 1, x + c);
+    const int top = std::max(0, y - c), bottom = std::min(h - 1, y + c);
+    frontier.clear();
+    maps.islandMap[size_t(y) * size_t(w) + size_t(x)] = 0;
+    frontier.push_back(y * w + x);
+    for (size_t i = 0; i < frontier.size(); ++i) {
+        const int p = frontier[i];
+        const int px = p % w, py = p / w;
+        const int nx[4] = {px + 1, px, px - 1, px};
+        const int ny[4] = {py, py + 1, py, py - 1};
+        for (int k = 0; k < 4; ++k) {
+            if (nx[k] < left || nx[k] > right || ny[k] < top || ny[k] > bottom)
+                continue;
+            const size_t q = size_t(ny[k]) * size_t(w) + size_t(nx[k]);
+            if (maps.islandMap[q] != number)
+                continue;
+            maps.islandMap[q] = 0;
+            frontier.push_back(int(q));
+        }
+    }
+}
+
+} // namespace
+
+void LayerMaps::allocate(int widthPx, int heightPx)
+{
+    width = std::max(widthPx, 0);
+    height = std::max(heightPx, 0);
+    const size_t n = size_t(width) * size_t(height);
+    currentLayer.assign(n, 0);
+    lastSolidLayer.assign(n, 0);
+    islandMap.assign(n, 0);
+    markedRuns.clear();
+}
+
+void LayerMaps::resetModel()
+{
+    for (const PixelRun &run : markedRuns)
+        std::fill_n(currentLayer.begin() + ptrdiff_t(run.row) * width + run.x0, run.x1 - run.x0,
+                    uint16_t(0));
+    markedRuns.clear();
+    std::fill(lastSolidLayer.begin(), lastSolidLayer.end(), uint16_t(0));
+}
+
+int spacingPixels(float spacingMm, double xPixelsPerMm)
+{
+    const int px = int(double(spacingMm) * xPixelsPerMm);
+    return px - px % 2;
+}
+
+int clearanceLayers(float layerThicknessMm)
+{
+    if (!(layerThicknessMm > 0.0f))
+        return 0;
+    return int(2.0 / double(layerThicknessMm));
+}
+
+std::vector<PixelRun> solidRuns(const QImage &image, const QRect &window)
+{
+    std::vector<PixelRun> runs;
+    const QRect area = window.intersected(image.rect());
+    if (area.isEmpty())
+        return runs;
+    QImage converted;
+    const QImage *src = &image;
+    if (image.format() != QImage::Format_Grayscale8 && image.format() != QImage::Format_Mono) {
+        converted = image.convertToFormat(QImage::Format_Grayscale8);
+        src = &converted;
+    }
+    const bool mono = src->format() == QImage::Format_Mono;
+    const int left = area.left(), right = area.right() + 1;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        const uchar *line = src->constScanLine(y);
+        int start = -1;
+        for (int x = left; x < right; ++x) {
+            const bool solid = mono ? (line[x >> 3] >> (7 - (x & 7))) & 1 : line[x] >= kSolidGrey;
+            if (solid && start < 0) {
+                start = x;
+            } else if (!solid && start >= 0) {
+                appendRun(runs, y, start, x);
+                start = -1;
+            }
+        }
+        if (start >= 0)
+            appendRun(runs, y, start, right);
+    }
+    return runs;
+}
+
+std::vector<Island> findIslands(const LayerMaps &maps, const std::vector<PixelRun> &runs, int layer,
+                                int spacingPixels, std::vector<int> *runIsland)
+{
+    const int n = int(runs.size());
+    std::vector<int> parent(static_cast<size_t>(n));
+    std::iota(parent.begin(), parent.end(), 0);
+
+    // Runs of neighbouring rows that share a column are four-neighbour connected.
+    int prevBegin = 0, prevEnd = 0;
+    for (int i = 0; i < n;) {
+        const int row = runs[size_t(i)].row;
+        int rowEnd = i;
+        while (rowEnd < n && runs[size_t(rowEnd)].row == row)
+            ++rowEnd;
+        if (prevEnd > prevBegin && runs[size_t(prevBegin)].row == row - 1) {
+            int j = prevBegin;
+            for (int k = i; k < rowEnd; ++k) {
+                const PixelRun &cur = runs[size_t(k)];
+                while (j < prevEnd && runs[size_t(j)].x1 <= cur.x0)
+                    ++j;
+                for (int m = j; m < prevEnd && runs[size_t(m)].x0 < cur.x1; ++m)
+                    unite(parent, k, m);
+            }
+        }
+        prevBegin = i;
+        prevEnd = rowEnd;
+        i = rowEnd;
+    }
+
+    // One record per root; its first pixel in column-major order decides the number.
+    std::vector<int> rootIsland(static_cast<size_t>(n), -1);
+    std::vector<Island> islands;
+    std::vector<std::pair<int, int>> firstPixel; // (column, row)
+    std::vector<int> owner(static_cast<size_t>(n));
+    const int w = maps.width;
+    const int below = layer - 1; // solid in layer L - 1 when lastSolidLayer + 1 == L
+    for (int k = 0; k < n; ++k) {
+        const int root = findRoot(parent, k);
+        int &index = rootIsland[size_t(root)];
+        if (index < 0) {
+            index = int(islands.size());
+            Island island;
+            island.spacingPixels = spacingPixels;
+            island.layer = layer;
+            island.width = maps.width;
+            island.height = maps.height;
+            islands.push_back(island);
+            firstPixel.emplace_back(INT_MAX, INT_MAX);
+        }
+        owner[size_t(k)] = index;
+        const PixelRun &run = runs[size_t(k)];
+        Island &island = islands[size_t(index)];
+        island.minX = std::min(island.minX, run.x0);
+        island.maxX = std::max(island.maxX, run.x1 - 1);
+        island.minY = std::min(island.minY, run.row);
+        island.maxY = std::max(island.maxY, run.row);
+        island.area += run.x1 - run.x0;
+        const uint16_t *last = maps.lastSolidLayer.data() + ptrdiff_t(run.row) * w;
+        int overlap = 0;
+        for (int x = run.x0; x < run.x1; ++x)
+            overlap += int(last[x]) == below;
+        island.overlap += overlap;
+        firstPixel[size_t(index)] = std::min(firstPixel[size_t(index)], {run.x0, run.row});
+    }
+
+    std::vector<int> order(islands.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::sort(order.begin(), order.end(),
+              [&](int a, int b) { return firstPixel[size_t(a)] < firstPixel[size_t(b)]; });
+    std::vector<int> rank(islands.size());
+    std::vector<Island> sorted;
+    sorted.reserve(islands.size());
+    for (size_t i = 0; i < order.size(); ++i) {
+        rank[size_t(order[i])] = int(i);
+        sorted.push_back(islands[size_t(order[i])]);
+        sorted.back().number = int(i) + 1;
+    }
+    if (runIsland) {
+        runIsland->resize(size_t(n));
+        for (int k = 0; k < n; ++k)
+            (*runIsland)[size_t(k)] = rank[size_t(owner[size_t(k)])];
+    }
+    return sorted;
+}
+
+std::vector<SupportPixel> placeSupports(LayerMaps &maps, const Island &island,
+                                        const std::vector<PixelRun> &islandRuns,
+                                        int clearanceLayers)
+{
+    std::vector<SupportPixel> out;
+    if (!maps.isAllocated() || island.area <= 0)
+        return out;
+    const int w = maps.width, h = maps.height;
+    const int layer = island.layer;
+    const int c = island.spacingPixels;
+    const int W = island.maxX - island.minX;
+    const int H = island.maxY - island.minY;
+    auto add = [&](int x, int y) {
+        out.push_back(
+            SupportPixel{x, y, layer, int(maps.lastSolidLayer[size_t(y) * size_t(w) + size_t(x)])});
+    };
+
+    if (W < c && H < c) {
+        const int cx = (island.maxX + island.minX) / 2;
+        const int cy = (island.maxY + island.minY) / 2;
+        const size_t p = size_t(cy) * size_t(w) + size_t(cx);
+        if (maps.currentLayer[p] != 0 && eligible(maps, p, layer, clearanceLayers)) {
+            add(cx, cy);
+            return out;
+        }
+    }
+
+    for (const PixelRun &run : islandRuns)
+        std::fill_n(maps.islandMap.begin() + ptrdiff_t(run.row) * w + run.x0, run.x1 - run.x0,
+                    island.number);
+
+    // Start offsets that centre a grid of c + 1 pixel steps on the bounding box.
+    const int x0 = island.minX + c / 2 - ((W + c) - ((W + c) % (c + 1)) - W) / 2;
+    const int y0 = island.minY + c / 2 - ((H + c) - ((H + c) % (c + 1)) - H) / 2;
+    std::vector<int> frontier;
+    auto visit = [&](int x, int y) {
+        if (x < 0 || y < 0 || x >= w || y >= h)
+            return;
+        const size_t p = size_t(y) * size_t(w) + size_t(x);
+        if (maps.islandMap[p] != island.number || !eligible(maps, p, layer, clearanceLayers))
+            return;
+        add(x, y);
+        erasePatch(maps, island.number, x, y, c, frontier);
+    };
+    for (int x = x0; x <= island.maxX; ++x)
+        for (int y = y0; y < island.maxY; ++y)
+            visit(x, y);
+    for (int x = x0 - 1; x >= island.minX; --x)
+        for (int y = y0 - 1; y >= island.minY; --y)
+            visit(x, y);
+
+    for (const PixelRun &run : islandRuns)
+        std::fill_n(maps.islandMap.begin() + ptrdiff_t(run.row) * w + run.x0, run.x1 - run.x0, 0);
+    return out;
+}
+
+std::vector<SupportPixel> analyseLayer(LayerMaps &maps, const std::vector<PixelRun> &runs,
+                                       int layer, int spacingPixels, int clearanceLayers,
+                                       std::vector<Island> *islandsOut)
+{
+    std::vector<SupportPixel> out;
+    if (!maps.isAllocated())
+        return out;
+    const int w = maps.width;
+    // Only the previous layer's pixels can be non-zero, so only they need clearing.
+    for (const PixelRun &run : maps.markedRuns)
+        std::fill_n(maps.currentLayer.begin() + ptrdiff_t(run.row) * w + run.x0, run.x1 - run.x0,
+                    uint16_t(0));
+    maps.markedRuns.clear();
+    std::vector<PixelRun> valid;
+    valid.reserve(runs.size());
+    for (const PixelRun &run : runs) {
+        const int x0 = std::max(run.x0, 0), x1 = std::min(run.x1, w);
+        if (run.row >= 0 && run.row < maps.height && x1 > x0)
+            valid.push_back(PixelRun{run.row, x0, x1});
+    }
+    // Layer 0 marks nothing: a pixel only solid there never counts as material below.
+    if (layer > 0) {
+        for (const PixelRun &run : valid)
+            std::fill_n(maps.currentLayer.begin() + ptrdiff_t(run.row) * w + run.x0,
+                        run.x1 - run.x0, uint16_t(layer));
+        maps.markedRuns = valid;
+
+        std::vector<int> runIsland;
+        const std::vector<Island> islands =
+            findIslands(maps, valid, layer, spacingPixels, &runIsland);
+        qDebug() << "island count" << islands.size();
+        std::vector<std::vector<PixelRun>> islandRuns;
+        for (size_t i = 0; i < islands.size(); ++i) {
+            const Island &island = islands[i];
+            if (island.overlap != 0)
+                continue;
+            if (islandRuns.empty()) {
+                islandRuns.resize(islands.size());
+                for (size_t k = 0; k < valid.size(); ++k)
+                    islandRuns[size_t(runIsland[k])].push_back(valid[k]);
+            }
+            qDebug() << "add support for island that have no support at all" << island.number
+                     << island.area;
+            const std::vector<SupportPixel> points =
+                placeSupports(maps, island, islandRuns[i], clearanceLayers);
+            out.insert(out.end(), points.begin(), points.end());
+        }
+        if (islandsOut)
+            *islandsOut = islands;
+
+        for (const PixelRun &run : valid)
+            std::fill_n(maps.lastSolidLayer.begin() + ptrdiff_t(run.row) * w + run.x0,
+                        run.x1 - run.x0, uint16_t(layer));
+    } else if (islandsOut) {
+        islandsOut->clear();
+    }
+    return out;
+}
+
+} // namespace CWS::IslandAnalysis
