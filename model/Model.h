@@ -60,6 +60,9 @@ public:
     // from's horizontally within [minDistance, maxDistance]; null when none does.
     CWS::Support *findNearestSupport(const CWS::Support *from, float minDistanceMm,
                                      float maxDistanceMm) const;
+    // Lifts the model to 3 mm and puts a new slab of the given thickness under it (the old
+    // one is freed); returns the new base, which the caller adds to the workspace.
+    Model *makeSupportBase(float thicknessMm);
 
     // Transform stack; the editing operations act on the newest item.
     void pushTransform(int type);

@@ -63,6 +63,9 @@ public:
     Q_INVOKABLE void startNewTransform(int t);
     Q_INVOKABLE bool hasAnyNewDo() const { return hasNewDo; }
 
+    // Support family edits (workspace/QuorModelSupports.cpp).
+    Q_INVOKABLE void addSupportBase(float thickness);
+
     // Slicing and the layer preview.
     Q_INVOKABLE void cancelSlice();
     Q_INVOKABLE bool getCancelSlice() const { return m_cancelSlice.load(); }
