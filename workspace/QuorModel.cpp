@@ -26,6 +26,7 @@ QuorModel::~QuorModel()
 {
     qDebug() << QThread::currentThreadId() << "QuorModel::~QuorModel()";
     stopSlicer();
+    stopSupportGenerator();
     s_instance = nullptr;
     delete m_program;
     m_program = nullptr;

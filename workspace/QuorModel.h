@@ -18,6 +18,7 @@ class QDataStream;
 class QOpenGLShaderProgram;
 namespace CWS {
 class Slicer;
+class SupportGenerator;
 }
 
 // The workspace: every mesh object of the scene, the selection, the status machine the UI
@@ -83,6 +84,10 @@ public:
     // it in the GUI, headless callers call it themselves so counts match the GUI's.
     void ensurePlatformBottom();
 
+    // Automatic supports (workspace/QuorModelAutoSupport.cpp); the thickness is not used.
+    Q_INVOKABLE void addSupportAuto(float thickness);
+    bool isGeneratingSupports() const { return m_supportGenerator != nullptr; }
+
     // Orientation and placement.
     Q_INVOKABLE QStringList rotateSelectedToLowest();
     Q_INVOKABLE QStringList rotateAllToLowest();
@@ -135,6 +140,8 @@ public slots:
     void sliceFinished();
     void updateSliceProgress(int layers, QString event);
     void updateSliceProgress(int layers);
+    void onAddAutoSupport(float x, float y, float z, float zbase, Model *model);
+    void onAutoGenSupportFinished();
 
 signals:
     void quorModelDataChanged();
@@ -156,10 +163,12 @@ private:
 
     // Ends a running job before the workspace goes away.
     void stopSlicer();
+    void stopSupportGenerator();
 
     static QuorModel *s_instance;
 
     CWS::Slicer *m_slicer = nullptr;
+    CWS::SupportGenerator *m_supportGenerator = nullptr;
     bool m_lastSliceCompleted = false;
     QString m_lastSliceError;
 

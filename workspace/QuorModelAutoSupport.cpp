@@ -1,0 +1,80 @@
+// QuorModel's automatic supports: starting the generator thread and turning each point it
+// finds into a pillar on the GUI thread.
+#include "config/QuorConfig.h"
+#include "cws/Support.h"
+#include "cws/SupportGenerator.h"
+#include "workspace/QuorModel.h"
+
+#include <QDebug>
+#include <QThread>
+#include <QVector3D>
+
+#include <algorithm>
+
+void QuorModel::addSupportAuto(float thickness)
+{
+    Q_UNUSED(thickness)
+    qDebug() << "QuorModel::addSupportAuto";
+    if (status != MODEL_LOADED || m_supportGenerator || m_slicer)
+        return;
+    setModelStatus(MODEL_AUTO_GEN_SUPPORT);
+
+    QuorConfig *config = QuorConfig::instance();
+    qRegisterMetaType<Model *>("Model*");
+    auto *generator = new CWS::SupportGenerator(config->supportConfig());
+    m_supportGenerator = generator;
+    connect(generator, &CWS::SupportGenerator::genNewSupport, this, &QuorModel::onAddAutoSupport);
+    connect(generator, &QThread::finished, this, &QuorModel::onAutoGenSupportFinished);
+
+    jobTimer.start();
+    m_cancelSlice = false;
+    // Also brings every object's cached bounds up to date before the worker reads them.
+    m_sliceNumber = calcNumSlices();
+    // The worker gets its own copy of the list: supports are appended here while it runs.
+    Model *selected = getSelectedModel();
+    generator->setJob(selected ? std::vector<Model *>{selected} : models, *config->buildConfig(),
+                      m_sliceNumber);
+    generator->start(QThread::InheritPriority);
+    emit quorModelDataChanged();
+}
+
+void QuorModel::onAddAutoSupport(float x, float y, float z, float zbase, Model *model)
+{
+    Q_UNUSED(zbase) // the pillar always reaches the platform
+    if (std::find(models.begin(), models.end(), model) == models.end()) {
+        qWarning() << "auto support for a model that is gone";
+        return;
+    }
+    auto *support = new CWS::Support();
+    support->build(model, QVector3D(x, y, z), QVector3D(0.0f, 0.0f, 1.0f));
+    support->linkToNearest();
+    // addModel sizes the layer cut cache when a preview is active and records DO_NEW.
+    addModel(support);
+    emit quorModelDataChanged();
+}
+
+void QuorModel::onAutoGenSupportFinished()
+{
+    qDebug() << QThread::currentThreadId() << "SupportGenerator thread finished";
+    if (m_supportGenerator) {
+        CWS::SupportGenerator *generator = m_supportGenerator;
+        m_supportGenerator = nullptr;
+        disconnect(generator, nullptr, this, nullptr);
+        generator->wait();
+        delete generator;
+    }
+    jobCostMs = jobTimer.isValid() ? int(jobTimer.elapsed()) : 0;
+    setModelStatus(models.empty() ? MODEL_INIT : MODEL_LOADED);
+    emit sliceCompletedProgress(1.1f, m_cancelSlice.load(), QStringLiteral("autoSupport"));
+}
+
+void QuorModel::stopSupportGenerator()
+{
+    if (!m_supportGenerator)
+        return;
+    m_cancelSlice = true;
+    disconnect(m_supportGenerator, nullptr, this, nullptr);
+    m_supportGenerator->wait();
+    delete m_supportGenerator;
+    m_supportGenerator = nullptr;
+}
