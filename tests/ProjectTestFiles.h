@@ -97,4 +97,57 @@ struct OneModelLayout
     qint64 size() const { return endMark1() + 8; }
 };
 
+// Where the objects of a version 1.1 file lie, found by walking the bytes independently of
+// the reader.
+struct ObjectOutline
+{
+    qint32 type = -1;
+    qint64 record = 0; // first tag
+    qint64 v = 0, i = 0;
+    qint64 supportFields = -1; // headHeightUsed, for types 1 and 4
+    qint64 parts = -1;         // the part count
+    qint64 points = -1;        // the point count, for type 4
+};
+
+struct Outline
+{
+    std::vector<ObjectOutline> objects;
+    std::vector<std::pair<qint32, qint32>> pairs;
+    qint64 relations = -1; // offset of the relation count
+};
+
+inline Outline outline(const QByteArray &bytes)
+{
+    Outline out;
+    qint64 at = OneModelLayout::objectCount;
+    const qint64 count = get<qint64>(bytes, at);
+    at += 8;
+    for (qint64 k = 0; k < count; ++k) {
+        ObjectOutline o;
+        o.type = get<qint32>(bytes, at + 8);
+        o.record = at + 12;
+        at = o.record + 4 + 4 + 64 + 4;
+        o.v = get<qint64>(bytes, at);
+        at += 8 + o.v * 24 + 4;
+        o.i = get<qint64>(bytes, at);
+        at += 8 + o.i * 4 + 4;
+        if (o.type == 1 || o.type == 4) {
+            o.supportFields = at;
+            o.parts = at + 8 + 9 * 4;
+            at = o.parts + 4 + qint64(get<qint32>(bytes, o.parts)) * 8;
+        }
+        if (o.type == 4) {
+            o.points = at;
+            at += 4 + qint64(get<qint32>(bytes, at)) * 24 + 1;
+        }
+        out.objects.push_back(o);
+    }
+    out.relations = at;
+    const qint64 relations = get<qint64>(bytes, at);
+    at += 8;
+    for (qint64 r = 0; r < relations; ++r, at += 8)
+        out.pairs.emplace_back(get<qint32>(bytes, at), get<qint32>(bytes, at + 4));
+    return out;
+}
+
 } // namespace ProjectTestFiles

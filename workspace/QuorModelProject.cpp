@@ -1,5 +1,8 @@
 // The objects block of a project file: every normal model, then the support family, then
 // the pairs that hang each support on its owner.
+#include "config/QuorConfig.h"
+#include "cws/Support.h"
+#include "cws/SupportBase.h"
 #include "model/RecordIo.h"
 #include "workspace/QuorModel.h"
 
@@ -22,9 +25,16 @@ bool isStoredSupportType(int type)
 // An empty object of a stored type, or null for any other code.
 Model *createStoredObject(int type)
 {
-    switch (type) {
-    case Model::TYPE_NORMAL:
+    if (type == Model::TYPE_NORMAL)
         return new Model(Model::TYPE_NORMAL);
+    // The support family reads its parameters from the configuration.
+    if (!QuorConfig::instance())
+        return nullptr;
+    switch (type) {
+    case Model::TYPE_SUPPORT:
+        return new CWS::Support();
+    case Model::TYPE_SUPPORT_BASE:
+        return new SupportBase();
     default:
         return nullptr;
     }
@@ -37,7 +47,7 @@ bool canAttach(const Model *support, const Model *owner)
     if (!isStoredSupportType(support->type) || owner->type != Model::TYPE_NORMAL)
         return false;
     if (support->parent)
-        return false;
+        return support->parent == owner;
     return support->type != Model::TYPE_SUPPORT_BASE || !owner->supportBase;
 }
 
@@ -124,6 +134,10 @@ bool QuorModel::loadObjects(QDataStream &in, int major, int minor)
             delete object;
             return failProjectLoad();
         }
+        // The thickness is not stored; the slab rises from the platform to it.
+        if (object->type == Model::TYPE_SUPPORT_BASE && !object->mesh->indices.empty())
+            static_cast<SupportBase *>(object)->thickness =
+                object->bboxMax.z() - object->bboxMin.z();
         addModel(object);
         read.push_back(object);
     }
@@ -150,7 +164,11 @@ bool QuorModel::loadObjects(QDataStream &in, int major, int minor)
             qWarning() << "relation does not fit its objects" << supportIndex << ownerIndex;
             return failProjectLoad();
         }
+        const bool repeated = support->parent == owner;
         owner->attachChild(support);
+        // Linkers are not stored; version 1.0 files never had them.
+        if (!repeated && minor != 0 && support->type == Model::TYPE_SUPPORT)
+            static_cast<CWS::Support *>(support)->linkToNearest();
     }
     qDebug() << "make support relationship size" << relationCount;
     setModelStatus(models.empty() ? MODEL_INIT : MODEL_LOADED);

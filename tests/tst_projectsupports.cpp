@@ -1,0 +1,376 @@
+#include "LogCapture.h"
+#include "ProjectTestFiles.h"
+#include "SceneMeshes.h"
+#include "SliceTestScene.h"
+
+#include "cws/Support.h"
+#include "cws/SupportBase.h"
+#include "cws/SupportLinker.h"
+
+#include <QSignalSpy>
+#include <QtTest>
+
+#include <limits>
+
+using namespace ProjectTestFiles;
+using CWS::Support;
+using Pairs = std::vector<std::pair<qint32, qint32>>;
+Q_DECLARE_METATYPE(Pairs)
+
+namespace {
+
+// Quiet while the loader runs thousands of times.
+struct Silence
+{
+    Silence()
+    {
+        m_previous =
+            qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
+    }
+    ~Silence() { qInstallMessageHandler(m_previous); }
+    QtMessageHandler m_previous;
+};
+
+// A pillar under owner at top, built from a straight-down contact, in the workspace.
+Support *addPillar(QuorModel &ws, Model *owner, const QVector3D &top)
+{
+    auto *s = new Support();
+    s->build(owner, top, QVector3D(0, 0, -1));
+    ws.addModel(s);
+    return s;
+}
+
+// A 10 x 20 box floating 12 mm above the platform: pillars under it get the full 2 mm head
+// and 1 mm foot, bodies from z = 1 to 10, room for one linker strut.
+Model *addFloatingBox(QuorModel &ws, const QVector3D &lo = QVector3D(0, 0, 12))
+{
+    Model *m = SceneMeshes::makeBox(lo, lo + QVector3D(10, 20, 5));
+    ws.addModel(m);
+    return m;
+}
+
+std::vector<int> typesOf(const Outline &o)
+{
+    std::vector<int> types;
+    for (const ObjectOutline &object : o.objects)
+        types.push_back(object.type);
+    return types;
+}
+
+bool sameWorld(const Model &a, const Model &b)
+{
+    const std::vector<QVector3D> pa = worldPositions(a), pb = worldPositions(b);
+    if (pa.size() != pb.size() || a.mesh->indices != b.mesh->indices)
+        return false;
+    for (size_t i = 0; i < pa.size(); ++i)
+        if ((pa[i] - pb[i]).length() > 1e-4f)
+            return false;
+    return true;
+}
+
+// A version 1.0 file: doubles throughout, the support's lengths and markers before its
+// model record, no part list.
+QByteArray versionOneZero(const Model &model, const std::vector<const Support *> &pillars)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QDataStream out(&buffer);
+    out.setFloatingPointPrecision(QDataStream::DoublePrecision);
+    out << qint32(-1) << qint32(1);
+    out.writeRawData("QUOR3D\0\0", 8);
+    out << qint16(1) << qint16(0) << qint64(1 + pillars.size());
+    out << qint64(0) << qint32(0);
+    model.writeRecord(out);
+    for (size_t k = 0; k < pillars.size(); ++k) {
+        const Support &s = *pillars[k];
+        out << qint64(k + 1) << qint32(1) << s.headHeightUsed << s.footHeightUsed;
+        for (int marker : {s.footIndexEnd, s.headIndexEnd, s.bodyIndexEnd, s.headIndexStart,
+                           s.bodyBottomRingStart, s.headVertexEnd, s.bodyTopCentre,
+                           s.bodyBottomCentre, s.bodyVertexEnd})
+            out << qint32(marker);
+        s.Model::writeRecord(out);
+    }
+    out << qint64(pillars.size());
+    for (size_t k = 0; k < pillars.size(); ++k)
+        out << qint32(k + 1) << qint32(0);
+    out << qint32(2) << qint32(-1);
+    return bytes;
+}
+
+} // namespace
+
+class TestProjectSupports : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void oneModelTwoSupports();
+    void normalModelsComeFirst();
+    void linkersAndPlateNotStored();
+    void supportWithoutOwnerGetsPositionZero();
+    void roundTripSupportsAndBase();
+    void versionOneZeroSupports();
+    void damagedSupportFields_data();
+    void damagedSupportFields();
+    void relationConflicts_data();
+    void relationConflicts();
+    void truncatedAtEveryLength();
+
+private:
+    std::unique_ptr<SliceTestScene> m_scene;
+    QuorModel &ws() { return *m_scene->workspace; }
+};
+
+void TestProjectSupports::init()
+{
+    m_scene = std::make_unique<SliceTestScene>();
+}
+
+void TestProjectSupports::cleanup()
+{
+    m_scene.reset();
+}
+
+void TestProjectSupports::oneModelTwoSupports()
+{
+    Model *model = addFloatingBox(ws());
+    addPillar(ws(), model, QVector3D(2, 2, 12));
+    addPillar(ws(), model, QVector3D(8, 2, 12));
+    const Outline o = outline(save(ws()));
+    QCOMPARE(typesOf(o), (std::vector<int>{0, 1, 1}));
+    QCOMPARE(o.pairs, (Pairs{{1, 0}, {2, 0}}));
+}
+
+void TestProjectSupports::normalModelsComeFirst()
+{
+    // List order: model A, pillar of A, model B, pillar of B, base of B.
+    Model *a = addFloatingBox(ws());
+    addPillar(ws(), a, QVector3D(2, 2, 12));
+    Model *b = addFloatingBox(ws(), QVector3D(20, 0, 12));
+    addPillar(ws(), b, QVector3D(25, 5, 12));
+    ws().addModel(b->makeSupportBase(1.0f));
+    const Outline o = outline(save(ws()));
+    QCOMPARE(typesOf(o), (std::vector<int>{0, 0, 1, 1, 2}));
+    QCOMPARE(o.pairs, (Pairs{{2, 0}, {3, 1}, {4, 1}}));
+}
+
+void TestProjectSupports::linkersAndPlateNotStored()
+{
+    ws().ensurePlatformBottom();
+    Model *model = addFloatingBox(ws());
+    addPillar(ws(), model, QVector3D(2, 2, 12));
+    Support *second = addPillar(ws(), model, QVector3D(5, 2, 12));
+    // 3 mm apart: one linker joins the list.
+    QVERIFY(second->linkToNearest());
+    QCOMPARE(model->linkers.size(), size_t(1));
+    const Outline o = outline(save(ws()));
+    QCOMPARE(typesOf(o), (std::vector<int>{0, 1, 1}));
+}
+
+void TestProjectSupports::supportWithoutOwnerGetsPositionZero()
+{
+    addFloatingBox(ws());
+    Model *b = addFloatingBox(ws(), QVector3D(20, 0, 12));
+    Support *orphan = addPillar(ws(), b, QVector3D(22, 2, 12));
+    b->supports.clear();
+    orphan->parent = nullptr;
+    const Outline o = outline(save(ws()));
+    QCOMPARE(o.pairs, (Pairs{{2, 0}}));
+}
+
+void TestProjectSupports::roundTripSupportsAndBase()
+{
+    Model *a = addFloatingBox(ws());
+    Support *p1 = addPillar(ws(), a, QVector3D(2, 2, 12));
+    Support *p2 = addPillar(ws(), a, QVector3D(5, 2, 12));
+    Model *b = addFloatingBox(ws(), QVector3D(20, 0, 12));
+    Support *p3 = addPillar(ws(), b, QVector3D(25, 5, 12));
+    ws().addModel(b->makeSupportBase(2.0f)); // lowers b to 3 mm; p3 keeps its foot down
+    // Moving a afterwards: its pillars follow through the shared stack.
+    a->pushTransform(1);
+    a->translateBy(4, -3, 1);
+    a->updateGeometry(true);
+    const std::vector<Model *> before = {a, b, p1, p2, p3, b->supportBase};
+    const QByteArray bytes = save(ws());
+
+    SliceTestScene other;
+    QuorModel &w = *other.workspace;
+    QVERIFY(load(bytes, w));
+    QCOMPARE(w.models.size(), size_t(6 + 1)); // and one regenerated linker
+    for (size_t k = 0; k < before.size(); ++k) {
+        QVERIFY2(sameWorld(*before[k], *w.models[k]), qPrintable(QString::number(k)));
+        QCOMPARE(w.models[k]->type, before[k]->type);
+        QCOMPARE(w.models[k]->name, before[k]->name);
+    }
+    Model *ra = w.models[0], *rb = w.models[1];
+    auto *r1 = static_cast<Support *>(w.models[2]);
+    auto *r3 = static_cast<Support *>(w.models[4]);
+    QCOMPARE(ra->supports, (std::vector<Model *>{w.models[2], w.models[3]}));
+    QCOMPARE(rb->supports, (std::vector<Model *>{w.models[4]}));
+    QCOMPARE(rb->supportBase, w.models[5]);
+    QCOMPARE(r1->parent, ra);
+    QCOMPARE(w.models[5]->parent, rb);
+    QVERIFY(r1->transforms == ra->transforms);
+    QVERIFY(w.models[5]->transforms == rb->transforms);
+    QCOMPARE(static_cast<SupportBase *>(w.models[5])->thickness, 2.0f);
+    QCOMPARE(r1->partStarts, p1->partStarts);
+    QCOMPARE(r3->bodyBottomRingStart, p3->bodyBottomRingStart);
+    QCOMPARE(r3->bodyTopCentre, p3->bodyTopCentre);
+    QCOMPARE(r3->headHeightUsed, p3->headHeightUsed);
+    QCOMPARE(r3->footIndexEnd, p3->footIndexEnd);
+    // The two pillars of a, 3 mm apart, are braced again.
+    QCOMPARE(ra->linkers.size(), size_t(1));
+    QCOMPARE(w.models[6]->type, int(Model::TYPE_SUPPORT_LINKER));
+    // Moving the reloaded model still keeps the pillars' feet down.
+    rb->pushTransform(1);
+    rb->translateBy(0, 0, 2);
+    r3->updateGeometry(true);
+    QVERIFY(qAbs(r3->bboxMin.z()) < 1e-4f);
+}
+
+void TestProjectSupports::versionOneZeroSupports()
+{
+    Model *a = addFloatingBox(ws());
+    Support *p1 = addPillar(ws(), a, QVector3D(2, 2, 12));
+    Support *p2 = addPillar(ws(), a, QVector3D(5, 2, 12));
+    const QByteArray bytes = versionOneZero(*a, {p1, p2});
+
+    SliceTestScene other;
+    QuorModel &w = *other.workspace;
+    QVERIFY(load(bytes, w));
+    // No linkers come back for a version 1.0 file, although the pillars are 3 mm apart.
+    QCOMPARE(w.models.size(), size_t(3));
+    QVERIFY(w.models[0]->linkers.empty());
+    auto *r1 = static_cast<Support *>(w.models[1]);
+    QVERIFY(sameWorld(*p1, *r1));
+    QCOMPARE(r1->bodyBottomCentre, p1->bodyBottomCentre);
+    QCOMPARE(r1->headHeightUsed, p1->headHeightUsed);
+    QVERIFY(r1->partStarts.empty());
+
+    // Without a part list the pillar is cut as one part, not left out of the layer.
+    for (float z : {0.5f, 5.0f, 11.0f}) { // foot, body, head
+        CWS::SegmentListSet built, read;
+        const int builtCount = p1->sliceLayer(0, z, built);
+        const int readCount = r1->sliceLayer(0, z, read);
+        QVERIFY(readCount > 0);
+        QCOMPARE(readCount, builtCount);
+        QCOMPARE(read.size(), 1);
+    }
+}
+
+void TestProjectSupports::damagedSupportFields_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    SliceTestScene scene;
+    Model *model = addFloatingBox(*scene.workspace);
+    addPillar(*scene.workspace, model, QVector3D(2, 2, 12));
+    const QByteArray good = save(*scene.workspace);
+    const ObjectOutline s = outline(good).objects[1];
+    auto patched = [&](qint64 offset, auto value) {
+        QByteArray b = good;
+        put(b, offset, value);
+        return b;
+    };
+    auto marker = [&](int k) { return s.supportFields + 8 + 4 * k; };
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    QByteArray nanHead = good;
+    putFloat(nanHead, s.supportFields, nan);
+    QTest::newRow("NaN head height") << nanHead;
+    QTest::newRow("index end past the list") << patched(marker(0), qint32(s.i + 1));
+    QTest::newRow("negative head start") << patched(marker(3), qint32(-1));
+    QTest::newRow("bottom ring past the vertices") << patched(marker(4), qint32(s.v + 1));
+    QTest::newRow("body top centre at the vertex count") << patched(marker(6), qint32(s.v));
+    QTest::newRow("body bottom centre negative") << patched(marker(7), qint32(-5));
+    QTest::newRow("huge part count") << patched(s.parts, qint32(0x7fffffff));
+    QTest::newRow("negative part count") << patched(s.parts, qint32(-1));
+    QTest::newRow("part start past the list") << patched(s.parts + 4 + 8, qint64(s.i + 3));
+    QTest::newRow("part starts going back") << patched(s.parts + 4 + 16, qint64(1));
+    QTest::newRow("part start negative") << patched(s.parts + 4, qint64(-3));
+}
+
+void TestProjectSupports::damagedSupportFields()
+{
+    QFETCH(QByteArray, bytes);
+    LogCapture log;
+    QVERIFY(!load(bytes, ws()));
+    QVERIFY(log.contains(QStringLiteral("support record damaged")) ||
+            log.contains(QStringLiteral("support markers outside the mesh")));
+    // The model before it was read completely and stays, editable, without supports.
+    QCOMPARE(ws().models.size(), size_t(1));
+    QCOMPARE(ws().status, QuorModel::MODEL_LOADED);
+    QVERIFY(ws().models[0]->supports.empty());
+}
+
+void TestProjectSupports::relationConflicts_data()
+{
+    QTest::addColumn<Pairs>("pairs");
+    QTest::addColumn<bool>("accepted");
+    // Objects: 0 and 1 models, 2 pillar, 3 base, 4 base.
+    QTest::newRow("as saved") << Pairs{{2, 0}, {3, 0}, {4, 1}} << true;
+    QTest::newRow("the same pair twice") << Pairs{{2, 0}, {2, 0}} << true;
+    QTest::newRow("one pillar, two owners") << Pairs{{2, 0}, {2, 1}} << false;
+    QTest::newRow("two bases under one model") << Pairs{{3, 0}, {4, 0}} << false;
+    QTest::newRow("pillar owning a base") << Pairs{{3, 2}} << false;
+}
+
+void TestProjectSupports::relationConflicts()
+{
+    QFETCH(Pairs, pairs);
+    QFETCH(bool, accepted);
+    Model *a = addFloatingBox(ws());
+    Model *b = addFloatingBox(ws(), QVector3D(20, 0, 12));
+    addPillar(ws(), a, QVector3D(2, 2, 12));
+    ws().addModel(a->makeSupportBase(1.0f));
+    ws().addModel(b->makeSupportBase(1.0f));
+    QByteArray bytes = save(ws());
+    clear(ws());
+    const Outline o = outline(bytes);
+    QCOMPARE(typesOf(o), (std::vector<int>{0, 0, 1, 2, 2}));
+    bytes.truncate(int(o.relations));
+    QByteArray tail(int(8 + 8 * pairs.size()), '\0');
+    put(tail, 0, qint64(pairs.size()));
+    for (size_t k = 0; k < pairs.size(); ++k) {
+        put(tail, qint64(8 + 8 * k), pairs[k].first);
+        put(tail, qint64(12 + 8 * k), pairs[k].second);
+    }
+    bytes += tail + QByteArray("\0\0\0\2\xff\xff\xff\xff", 8);
+
+    QCOMPARE(load(bytes, ws()), accepted);
+    QCOMPARE(ws().models.size(), size_t(5));
+    // Whatever happened, every owner's lists point at objects that name it as parent.
+    for (Model *m : ws().models) {
+        for (Model *s : m->supports)
+            QCOMPARE(s->parent, m);
+        if (m->supportBase)
+            QCOMPARE(m->supportBase->parent, m);
+    }
+    // Freeing everything must not reach a freed object (AddressSanitizer watches).
+    clear(ws());
+}
+
+void TestProjectSupports::truncatedAtEveryLength()
+{
+    Model *model = addFloatingBox(ws());
+    addPillar(ws(), model, QVector3D(2, 2, 12));
+    ws().addModel(model->makeSupportBase(1.0f));
+    const QByteArray bytes = save(ws());
+    clear(ws());
+    Silence quiet;
+    for (int length = 0; length < bytes.size(); ++length) {
+        if (load(bytes.left(length), ws()))
+            QFAIL(qPrintable(QStringLiteral("accepted a file cut at %1").arg(length)));
+        if (ws().models.size() > 3 ||
+            (!ws().models.empty() && ws().status != QuorModel::MODEL_LOADED))
+            QFAIL(qPrintable(QStringLiteral("bad workspace after a cut at %1").arg(length)));
+        clear(ws());
+    }
+    QVERIFY(load(bytes, ws()));
+    QCOMPARE(ws().models.size(), size_t(3));
+}
+
+QTEST_MAIN(TestProjectSupports)
+#include "tst_projectsupports.moc"
