@@ -230,33 +230,6 @@ Model *Model::duplicate(bool offset)
     return copy;
 }
 
-std::vector<Model *> Model::duplicateWithSupports()
-{
-    updateGeometry(false);
-    // Bases, supports and linkers are copied by their own builders once those exist.
-    return {duplicate(true)};
-}
-
-void Model::removeAllSupports()
-{
-    qDebug() << "remove all supports of" << this;
-    QuorModel *workspace = QuorModel::instance();
-    if (supportBase) {
-        Model *base = supportBase;
-        qDebug() << "remove base support" << base;
-        if (workspace)
-            workspace->removeModel(base);
-        supportBase = nullptr;
-    }
-    const std::vector<Model *> current = supports;
-    for (Model *support : current) {
-        qDebug() << "remove suport" << support;
-        if (workspace)
-            workspace->removeModel(support);
-    }
-    supports.clear();
-}
-
 void Model::pushTransform(int type)
 {
     TransformItem item;

@@ -1,6 +1,8 @@
 // Model operations on its support family: lookup, copies, removal and the base.
+#include "cws/MultiPointSupport.h"
 #include "cws/Support.h"
 #include "cws/SupportBase.h"
+#include "cws/SupportLinker.h"
 #include "model/DoItem.h"
 #include "model/Model.h"
 #include "workspace/QuorModel.h"
@@ -64,4 +66,79 @@ Model *Model::makeSupportBase(float thicknessMm)
     supportBase = base;
     qDebug() << "Model::makeSupportBase end";
     return base;
+}
+
+std::vector<Model *> Model::duplicateWithSupports()
+{
+    updateGeometry(false);
+    Model *copy = duplicate(true);
+    std::vector<Model *> out{copy};
+    if (auto *base = dynamic_cast<SupportBase *>(supportBase)) {
+        auto *baseCopy = new SupportBase();
+        baseCopy->build(copy, base->thickness);
+        out.push_back(baseCopy);
+    }
+    for (Model *source : supports) {
+        Model *clone = nullptr;
+        if (auto *multi = dynamic_cast<MultiPointSupport *>(source))
+            clone = new MultiPointSupport(*multi);
+        else if (auto *pillar = dynamic_cast<CWS::Support *>(source))
+            clone = new CWS::Support(*pillar);
+        if (!clone)
+            continue;
+        copy->attachChild(clone);
+        clone->updateGeometry(true);
+        // Linkers are not copied; the copies brace themselves anew.
+        if (clone->type == TYPE_SUPPORT)
+            static_cast<CWS::Support *>(clone)->linkToNearest();
+        out.push_back(clone);
+    }
+    return out;
+}
+
+namespace {
+
+bool linkerEndsAt(const Model *object, const Model *support)
+{
+    const auto *linker = dynamic_cast<const SupportLinker *>(object);
+    return linker && (linker->supportA == support || linker->supportB == support);
+}
+
+// Frees every linker of owner that ends at support.
+void removeLinkersAt(Model *owner, const Model *support, QuorModel *workspace)
+{
+    const std::vector<Model *> current = owner->linkers;
+    for (Model *linker : current) {
+        if (!linkerEndsAt(linker, support))
+            continue;
+        owner->linkers.erase(std::remove(owner->linkers.begin(), owner->linkers.end(), linker),
+                             owner->linkers.end());
+        if (workspace)
+            workspace->removeModel(linker);
+    }
+}
+
+} // namespace
+
+void Model::removeAllSupports()
+{
+    qDebug() << "remove all supports of" << this;
+    QuorModel *workspace = QuorModel::instance();
+    if (supportBase) {
+        Model *base = supportBase;
+        qDebug() << "remove base support" << base;
+        if (workspace)
+            workspace->removeModel(base);
+        supportBase = nullptr;
+    }
+    const std::vector<Model *> current = supports;
+    for (Model *support : current) {
+        qDebug() << "remove suport" << support;
+        removeLinkersAt(this, support, workspace);
+        if (workspace)
+            workspace->removeModel(support);
+    }
+    supports.clear();
+    if (type == TYPE_SUPPORT && parent)
+        removeLinkersAt(parent, this, workspace);
 }

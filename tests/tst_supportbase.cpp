@@ -2,6 +2,7 @@
 #include "MeshClosure.h"
 #include "SceneMeshes.h"
 #include "SliceTestScene.h"
+#include "SupportScene.h"
 
 #include "cws/Support.h"
 #include "cws/SupportBase.h"
@@ -12,23 +13,9 @@
 #include <algorithm>
 
 using CWS::Support;
+using namespace SupportScene;
 
 namespace {
-
-Model *boxModel(const QVector3D &lo, const QVector3D &hi)
-{
-    Model *m = SceneMeshes::makeBox(lo, hi);
-    m->pushTransform(DoItem::DO_T_TRANSLATE);
-    return m;
-}
-
-bool recordsNameListedObjects(const QuorModel &w)
-{
-    for (const DoItem &r : w.doList)
-        if (std::find(w.models.begin(), w.models.end(), r.model) == w.models.end())
-            return false;
-    return true;
-}
 
 float worldZ(const Support &s, int vertex)
 {

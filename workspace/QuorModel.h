@@ -2,6 +2,7 @@
 
 #include "model/DoItem.h"
 #include "model/Model.h"
+#include "model/PickHit.h"
 
 #include <QMatrix4x4>
 #include <QMutex>
@@ -66,6 +67,10 @@ public:
 
     // Support family edits (workspace/QuorModelSupports.cpp).
     Q_INVOKABLE void addSupportBase(float thickness);
+    Q_INVOKABLE void setManualAddingSupport(bool checked);
+    // The creations a manual click leads to; false when nothing was added.
+    bool addSupportFromHit(const PickHit &hit);
+    bool addMultiPointSupport(const std::vector<PickHit> &hits);
 
     // Slicing and the layer preview.
     Q_INVOKABLE void cancelSlice();

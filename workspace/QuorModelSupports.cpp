@@ -1,6 +1,9 @@
 // The workspace's support edits: bases, manual pillars and multi-point supports.
 #include "workspace/QuorModel.h"
 
+#include "cws/MultiPointSupport.h"
+#include "cws/Support.h"
+
 #include <QDebug>
 
 void QuorModel::addSupportBase(float thickness)
@@ -18,4 +21,44 @@ void QuorModel::addSupportBase(float thickness)
         addModel(target->makeSupportBase(thickness));
     }
     setModelStatus(status, true);
+}
+
+void QuorModel::setManualAddingSupport(bool checked)
+{
+    manualAddingSupport = checked;
+    qDebug() << "set manual add support mode" << checked;
+}
+
+bool QuorModel::addSupportFromHit(const PickHit &hit)
+{
+    if (!(hit.point.z() >= 0.1f)) {
+        qWarning() << "support is too low, not create";
+        return false;
+    }
+    auto *pillar = new CWS::Support();
+    if (!pillar->build(hit.object, hit.point, hit.normal)) {
+        delete pillar;
+        return false;
+    }
+    pillar->linkToNearest();
+    addModel(pillar);
+    setModelStatus(status, true);
+    emit quorModelDataChanged();
+    return true;
+}
+
+bool QuorModel::addMultiPointSupport(const std::vector<PickHit> &hits)
+{
+    qDebug() << "create multi point support" << hits.size();
+    Model *owner = hits.empty() ? nullptr : hits.front().object;
+    auto *multi = new MultiPointSupport(owner);
+    if (!multi->build(hits)) {
+        delete multi;
+        qWarning() << "create multi points support failed";
+        return false;
+    }
+    addModel(multi);
+    setModelStatus(status, true);
+    emit quorModelDataChanged();
+    return true;
 }
