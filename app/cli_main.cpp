@@ -6,7 +6,7 @@
 #include "workspace/QuorApp.h"
 #include "workspace/QuorModel.h"
 
-#include <QGuiApplication>
+#include <QCoreApplication>
 #include <QTimer>
 
 #include <csignal>
@@ -31,10 +31,8 @@ void logFileOnly(QtMsgType type, const QMessageLogContext &, const QString &msg)
 
 int runCli(int argc, char *argv[])
 {
-    // Offscreen unless told otherwise: the slicer never opens a window.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
+    // No window system at all: layer images are painted on plain images.
+    QCoreApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Quor3D"));
     QCoreApplication::setApplicationName(QStringLiteral("Quor Slice"));
     QCoreApplication::setApplicationVersion(QStringLiteral("2.1.6"));

@@ -93,12 +93,11 @@ void Slicer::runJob()
     m_padLength = GcodeWriter::padLength(m_layerCount);
     qDebug() << "m_padLength:" << m_padLength;
 
-    // Unbuffered, so a full disk shows up at the write that hits it instead of vanishing in
-    // a buffer flushed at close.
+    // The archive opens its own file; the file object stays ours so that a write error (a
+    // full disk shows up when the last buffer is flushed) can be read after closing.
     m_file = std::make_unique<QFile>(m_settings->outputArchivePath);
     m_zip = std::make_unique<QuaZip>(m_file.get());
-    if (!m_file->open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered) ||
-        !m_zip->open(QuaZip::mdCreate)) {
+    if (!m_zip->open(QuaZip::mdCreate)) {
         qDebug() << "open zip file fail" << m_settings->outputArchivePath;
         fail(QStringLiteral("The job file could not be created: %1")
                  .arg(m_settings->outputArchivePath));

@@ -6,6 +6,8 @@
 
 #include <QtTest>
 
+#include <dlfcn.h>
+
 using namespace CWS;
 
 namespace {
@@ -42,6 +44,7 @@ private slots:
     void uncreatableArchiveIsReportedAsFailure();
     void fullDiskIsReportedAsFailure();
     void previewRefusesWhileSlicing();
+    void archiveCodeComesFromQuaZip();
     void antiAliasSwitchScalesTheGrid();
     void layerAboveEverythingIsBlack();
 };
@@ -295,6 +298,17 @@ void TestSliceJob::previewRefusesWhileSlicing()
     QCOMPARE(scene.workspace->status, QuorModel::MODEL_SLICING);
     scene.workspace->cancelSlice();
     QTRY_VERIFY_WITH_TIMEOUT(!scene.workspace->isSlicing(), 30000);
+}
+
+void TestSliceJob::archiveCodeComesFromQuaZip()
+{
+    // The system minizip (loaded with Assimp) has functions of the same names; QuaZip only
+    // writes archives when its own copies are the ones the process uses.
+    void *symbol = dlsym(RTLD_DEFAULT, "zipOpen3");
+    QVERIFY(symbol);
+    Dl_info info;
+    QVERIFY(dladdr(symbol, &info) != 0);
+    QVERIFY2(QByteArray(info.dli_fname).contains("quazip"), info.dli_fname);
 }
 
 void TestSliceJob::antiAliasSwitchScalesTheGrid()
