@@ -49,6 +49,47 @@ void CliJob::showProgress(float ratio)
     std::fflush(m_out);
 }
 
+bool CliJob::addAutoSupports()
+{
+    QuorModel *workspace = QuorModel::instance();
+    int supportsBefore = 0;
+    for (const Model *object : workspace->models)
+        supportsBefore += object->type == Model::TYPE_SUPPORT;
+    QEventLoop loop;
+    bool ended = false;
+    const QMetaObject::Connection progress =
+        connect(workspace, QOverload<float, bool, QString>::of(&QuorModel::sliceCompletedProgress),
+                this, [&](float ratio, bool, const QString &event) {
+                    if (event != QLatin1String("autoSupport"))
+                        return;
+                    if (ratio >= 1.0f) {
+                        ended = true;
+                        loop.quit();
+                    } else {
+                        showProgress(ratio);
+                    }
+                });
+    // The generator works on the selected model only when there is one.
+    workspace->deselectAll(false);
+    showProgress(0.0f);
+    workspace->addSupportAuto(0.0f);
+    if (m_cancelRequested)
+        workspace->cancelSlice();
+    if (!ended && workspace->isGeneratingSupports())
+        loop.exec();
+    disconnect(progress);
+    if (m_progressBar)
+        std::fprintf(m_out, "\n");
+    m_lastPercent = -1;
+    if (m_cancelRequested)
+        return false;
+    int supportsAfter = 0;
+    for (const Model *object : workspace->models)
+        supportsAfter += object->type == Model::TYPE_SUPPORT;
+    std::fprintf(m_out, "Added %d automatic supports\n", supportsAfter - supportsBefore);
+    return true;
+}
+
 int CliJob::run()
 {
     QuorApp *app = QuorApp::instance();
@@ -76,6 +117,19 @@ int CliJob::run()
     }
     if (before > 0 || m_options.inputs.size() > 1)
         workspace->autoLayoutModel();
+    if (m_options.autoSupports && !addAutoSupports()) {
+        std::fprintf(m_err, "quorslice-cli: cancelled while adding supports\n");
+        return kCancelled;
+    }
+    if (m_options.baseMm) {
+        // With nothing selected every model gets its own base.
+        workspace->deselectAll(false);
+        workspace->addSupportBase(*m_options.baseMm);
+    }
+    if (m_cancelRequested) {
+        std::fprintf(m_err, "quorslice-cli: cancelled\n");
+        return kCancelled;
+    }
 
     const QString archive = QFileInfo(m_options.output).absoluteFilePath();
     QEventLoop loop;

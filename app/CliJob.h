@@ -22,6 +22,8 @@ public:
 
 private:
     void showProgress(float ratio);
+    // Runs the automatic support generator over every model; false when it was cancelled.
+    bool addAutoSupports();
 
     CliOptions m_options;
     FILE *m_out;

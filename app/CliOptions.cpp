@@ -27,9 +27,13 @@ const Range kLiftHeight{"lift-height", "mm", "total lift height in mm", 3, 12};
 const Range kLiftUp{"lift-up-speed", "mm/min", "lift-up speed in mm/min", 20, 200};
 const Range kLiftDown{"lift-down-speed", "mm/min", "lift-down speed in mm/min", 20, 200};
 const Range kWait{"wait", "s", "wait after each lift in seconds", 0, 3};
-const Range *const kRanges[] = {&kThickness, &kBottomLayers,    &kBottomExposure,
-                                &kExposure,  &kAntiAliasFactor, &kLiftHeight,
-                                &kLiftUp,    &kLiftDown,        &kWait};
+// The support page's base thickness range.
+const Range kBase{"base", "mm",
+                  "adds a support base of this thickness under every model, which rises to 3 mm",
+                  0.1, 3};
+const Range *const kRanges[] = {
+    &kThickness,  &kBottomLayers, &kBottomExposure, &kExposure, &kAntiAliasFactor,
+    &kLiftHeight, &kLiftUp,       &kLiftDown,       &kWait,     &kBase};
 
 QString rangeText(const Range &r)
 {
@@ -100,6 +104,10 @@ CliParseResult parseCliArguments(const QStringList &arguments, QuorConfig &confi
     parser.addOption(printer);
     parser.addOption(resin);
     parser.addOption(antiAlias);
+    const QCommandLineOption autoSupports(
+        QStringLiteral("auto-supports"),
+        QStringLiteral("Adds automatic supports to every model before slicing."));
+    parser.addOption(autoSupports);
     for (const Range *r : kRanges)
         parser.addOption(rangeOption(*r));
     parser.addPositionalArgument(QStringLiteral("files"),
@@ -119,6 +127,7 @@ CliParseResult parseCliArguments(const QStringList &arguments, QuorConfig &confi
     CliOptions &o = result.options;
     o.inputs = parser.positionalArguments();
     o.output = parser.value(output);
+    o.autoSupports = parser.isSet(autoSupports);
     if (o.inputs.isEmpty()) {
         result.text = QStringLiteral("No model or project file given (see --help).");
         return result;
@@ -187,6 +196,7 @@ CliParseResult parseCliArguments(const QStringList &arguments, QuorConfig &confi
         {&kLiftUp, false, &o.liftUpSpeedMmPerMin, nullptr},
         {&kLiftDown, false, &o.liftDownSpeedMmPerMin, nullptr},
         {&kWait, false, &o.waitSec, nullptr},
+        {&kBase, false, &o.baseMm, nullptr},
     };
     for (const Target &t : targets) {
         if (!parser.isSet(QString::fromLatin1(t.range->name)))

@@ -24,6 +24,9 @@ struct CliOptions
     std::optional<float> liftUpSpeedMmPerMin;
     std::optional<float> liftDownSpeedMmPerMin;
     std::optional<float> waitSec;
+    // Before slicing: automatic supports first, then a base of this thickness.
+    bool autoSupports = false;
+    std::optional<float> baseMm;
 };
 
 struct CliParseResult

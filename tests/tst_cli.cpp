@@ -1,6 +1,8 @@
 #include "ConfigTestEnv.h"
 #include "SliceTestScene.h"
 
+#include "workspace/ProjectFile.h"
+
 #include <QProcess>
 #include <QtTest>
 
@@ -28,6 +30,16 @@ void writeStl(const QString &path, const TestMesh &m)
     f.write(data);
 }
 
+// A project holding one box where it is, floating or not, written by the program's writer.
+void writeProject(const QString &path, const QVector3D &lo, const QVector3D &hi)
+{
+    QuorModel workspace;
+    workspace.addModel(modelFromMesh(TestMesh::box(lo, hi)));
+    QFile f(path);
+    f.open(QIODevice::WriteOnly);
+    ProjectFile::write(f, workspace);
+}
+
 struct Run
 {
     int exitCode = -1;
@@ -53,6 +65,10 @@ private slots:
     void unwritableArchiveFails();
     void interruptCancels();
     void helpListsOptions();
+    void slicesProject();
+    void damagedProjectFails();
+    void baseLiftsModels();
+    void autoSupportsHoldFloatingModel();
 
 private:
     Run run(const QStringList &args, int timeoutMs = 120000);
@@ -187,6 +203,7 @@ void TestCli::refusals_data()
     QTest::newRow("antialias not on or off") << QStringList{"--antialias", "maybe"} << "on or off";
     QTest::newRow("not a number") << QStringList{"--wait", "soon"} << "0 to 3";
     QTest::newRow("unknown option") << QStringList{"--colour", "red"} << "Unknown option";
+    QTest::newRow("base too thick") << QStringList{"--base", "5"} << "0.1 to 3";
 }
 
 void TestCli::refusals()
@@ -249,11 +266,78 @@ void TestCli::helpListsOptions()
 {
     const Run r = run({"--help"});
     QCOMPARE(r.exitCode, 0);
-    for (const char *option : {"--output", "--printer", "--resin", "--thickness", "--bottom-layers",
-                               "--bottom-exposure", "--exposure", "--antialias", "--aa-factor",
-                               "--lift-height", "--lift-up-speed", "--lift-down-speed", "--wait"})
+    for (const char *option :
+         {"--output", "--printer", "--resin", "--thickness", "--bottom-layers", "--bottom-exposure",
+          "--exposure", "--antialias", "--aa-factor", "--lift-height", "--lift-up-speed",
+          "--lift-down-speed", "--wait", "--base", "--auto-supports"})
         QVERIFY2(r.out.contains(option), option);
     QVERIFY(r.out.contains("H310, K200, K200A"));
+}
+
+void TestCli::slicesProject()
+{
+    // Models without supports are dropped onto the plate: 2 mm at 50 um.
+    writeProject(path("part.qsp"), QVector3D(0, 0, 5), QVector3D(10, 10, 7));
+    const Run r = run({path("part.qsp"), "-o", path("part.cws"), "--antialias", "off"});
+    QCOMPARE(r.exitCode, 0);
+    QVERIFY2(r.out.startsWith("Sliced 40 layers in "), qPrintable(r.out + r.err));
+    const ArchiveContents c = ArchiveContents::read(path("part.cws"));
+    QCOMPARE(c.names.size(), 41);
+    // Projects and model files together.
+    const Run both = run({path("part.qsp"), path("cube.stl"), "-o", path("both.cws")});
+    QCOMPARE(both.exitCode, 0);
+}
+
+void TestCli::damagedProjectFails()
+{
+    writeProject(path("part.qsp"), QVector3D(0, 0, 0), QVector3D(10, 10, 2));
+    QFile f(path("part.qsp"));
+    QVERIFY(f.open(QIODevice::ReadWrite));
+    f.resize(200); // cut inside the first record
+    f.close();
+    const Run r = run({path("part.qsp"), "-o", path("part.cws")});
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY2(r.err.contains("nothing could be loaded"), qPrintable(r.err));
+    QVERIFY(!QFile::exists(path("part.cws")));
+}
+
+void TestCli::baseLiftsModels()
+{
+    // A 1 mm slab, and the cube without pillars set down on it by the job: 3 mm at 50 um.
+    const Run r =
+        run({path("cube.stl"), "-o", path("base.cws"), "--base", "1", "--antialias", "off"});
+    QCOMPARE(r.exitCode, 0);
+    QVERIFY2(r.out.startsWith("Sliced 60 layers in "), qPrintable(r.out + r.err));
+    const ArchiveContents c = ArchiveContents::read(path("base.cws"));
+    auto whitePixels = [](const QImage &img) {
+        int n = 0;
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x)
+                n += qGray(img.pixel(x, y)) > 127;
+        return n;
+    };
+    // The slab reaches 2 mm beyond the cube on each side: 14 x 14 against 10 x 10.
+    const double ratio =
+        double(whitePixels(c.image("base00.png"))) / whitePixels(c.image("base59.png"));
+    QVERIFY2(ratio > 1.8 && ratio < 2.1, qPrintable(QString::number(ratio)));
+}
+
+void TestCli::autoSupportsHoldFloatingModel()
+{
+    // Floating 5 mm up, the box is held where it is by pillars: 7 mm at 50 um.
+    writeProject(path("float.qsp"), QVector3D(0, 0, 5), QVector3D(10, 10, 7));
+    const Run r =
+        run({path("float.qsp"), "-o", path("float.cws"), "--auto-supports", "--antialias", "off"});
+    QCOMPARE(r.exitCode, 0);
+    QVERIFY2(r.out.contains("Sliced 140 layers in "), qPrintable(r.out + r.err));
+    const QRegularExpressionMatch added =
+        QRegularExpression("Added (\\d+) automatic supports").match(r.out);
+    QVERIFY2(added.hasMatch() && added.captured(1).toInt() > 0, qPrintable(r.out));
+    // With a base as well the model comes down to 3 mm: 5 mm at 50 um.
+    const Run withBase = run({path("float.qsp"), "-o", path("fb.cws"), "--auto-supports", "--base",
+                              "1", "--antialias", "off"});
+    QCOMPARE(withBase.exitCode, 0);
+    QVERIFY2(withBase.out.contains("Sliced 100 layers in "), qPrintable(withBase.out));
 }
 
 QTEST_GUILESS_MAIN(TestCli)

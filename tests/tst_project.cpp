@@ -606,5 +606,5 @@ void TestProject::failedSaveKeepsOldFile()
              QStringList{QStringLiteral("scene.qsp")});
 }
 
-QTEST_MAIN(TestProject)
+QTEST_GUILESS_MAIN(TestProject)
 #include "tst_project.moc"

@@ -372,5 +372,5 @@ void TestProjectSupports::truncatedAtEveryLength()
     QCOMPARE(ws().models.size(), size_t(3));
 }
 
-QTEST_MAIN(TestProjectSupports)
+QTEST_GUILESS_MAIN(TestProjectSupports)
 #include "tst_projectsupports.moc"
