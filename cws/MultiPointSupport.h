@@ -14,6 +14,9 @@ public:
     MultiPointSupport(const MultiPointSupport &other);
     ~MultiPointSupport() override;
 
+    // The support record, then the points and the foot flag (cws/MultiPointSupportRecord.cpp).
+    void writeRecord(QDataStream &out) const override;
+    bool readRecord(QDataStream &in, int major, int minor) override;
     // Moves the trunk's foot down, and only when there is one.
     void shiftBottom(float dzMm) override;
 

@@ -3,6 +3,7 @@
 #include "SceneMeshes.h"
 #include "SliceTestScene.h"
 
+#include "cws/MultiPointSupport.h"
 #include "cws/Support.h"
 #include "cws/SupportBase.h"
 #include "cws/SupportLinker.h"
@@ -190,17 +191,25 @@ void TestProjectSupports::roundTripSupportsAndBase()
     Model *b = addFloatingBox(ws(), QVector3D(20, 0, 12));
     Support *p3 = addPillar(ws(), b, QVector3D(25, 5, 12));
     ws().addModel(b->makeSupportBase(2.0f)); // lowers b to 3 mm; p3 keeps its foot down
+    // Two contacts under a joined by struts to a trunk whose foot stands on the plate.
+    ws().ensurePlatformBottom();
+    auto *tree = new MultiPointSupport(a);
+    QVERIFY(tree->build({PickHit{a, QVector3D(2, 15, 12), QVector3D(0, 0, -1), 0.0},
+                         PickHit{a, QVector3D(8, 15, 12), QVector3D(0, 0, -1), 0.0},
+                         PickHit{ws().models[0], QVector3D(5, 15, 0), QVector3D(0, 0, 1), 0.0}}));
+    QVERIFY(tree->hasFoot);
+    ws().addModel(tree);
     // Moving a afterwards: its pillars follow through the shared stack.
     a->pushTransform(1);
     a->translateBy(4, -3, 1);
     a->updateGeometry(true);
-    const std::vector<Model *> before = {a, b, p1, p2, p3, b->supportBase};
+    const std::vector<Model *> before = {a, b, p1, p2, p3, b->supportBase, tree};
     const QByteArray bytes = save(ws());
 
     SliceTestScene other;
     QuorModel &w = *other.workspace;
     QVERIFY(load(bytes, w));
-    QCOMPARE(w.models.size(), size_t(6 + 1)); // and one regenerated linker
+    QCOMPARE(w.models.size(), size_t(7 + 1)); // and one regenerated linker
     for (size_t k = 0; k < before.size(); ++k) {
         QVERIFY2(sameWorld(*before[k], *w.models[k]), qPrintable(QString::number(k)));
         QCOMPARE(w.models[k]->type, before[k]->type);
@@ -209,7 +218,7 @@ void TestProjectSupports::roundTripSupportsAndBase()
     Model *ra = w.models[0], *rb = w.models[1];
     auto *r1 = static_cast<Support *>(w.models[2]);
     auto *r3 = static_cast<Support *>(w.models[4]);
-    QCOMPARE(ra->supports, (std::vector<Model *>{w.models[2], w.models[3]}));
+    QCOMPARE(ra->supports, (std::vector<Model *>{w.models[2], w.models[3], w.models[6]}));
     QCOMPARE(rb->supports, (std::vector<Model *>{w.models[4]}));
     QCOMPARE(rb->supportBase, w.models[5]);
     QCOMPARE(r1->parent, ra);
@@ -224,7 +233,22 @@ void TestProjectSupports::roundTripSupportsAndBase()
     QCOMPARE(r3->footIndexEnd, p3->footIndexEnd);
     // The two pillars of a, 3 mm apart, are braced again.
     QCOMPARE(ra->linkers.size(), size_t(1));
-    QCOMPARE(w.models[6]->type, int(Model::TYPE_SUPPORT_LINKER));
+    QCOMPARE(w.models[7]->type, int(Model::TYPE_SUPPORT_LINKER));
+    auto *rtree = static_cast<MultiPointSupport *>(w.models[6]);
+    QCOMPARE(rtree->points.size(), size_t(3));
+    for (size_t k = 0; k < 3; ++k) {
+        QCOMPARE(rtree->points[k].point, tree->points[k].point);
+        QCOMPARE(rtree->points[k].normal, tree->points[k].normal);
+        QVERIFY(!rtree->points[k].object); // the hit object is not stored
+    }
+    QVERIFY(rtree->hasFoot);
+    QCOMPARE(rtree->partStarts, tree->partStarts);
+    QCOMPARE(rtree->bodyBottomRingStart, tree->bodyBottomRingStart);
+    // Raising a keeps the trunk's foot on the plate.
+    ra->pushTransform(1);
+    ra->translateBy(0, 0, 2);
+    rtree->updateGeometry(true);
+    QVERIFY(qAbs(rtree->bboxMin.z()) < 1e-4f);
     // Moving the reloaded model still keeps the pillars' feet down.
     rb->pushTransform(1);
     rb->translateBy(0, 0, 2);
@@ -290,6 +314,28 @@ void TestProjectSupports::damagedSupportFields_data()
     QTest::newRow("part start past the list") << patched(s.parts + 4 + 8, qint64(s.i + 3));
     QTest::newRow("part starts going back") << patched(s.parts + 4 + 16, qint64(1));
     QTest::newRow("part start negative") << patched(s.parts + 4, qint64(-3));
+
+    // A bridge between two contacts under the model.
+    SliceTestScene bridgeScene;
+    Model *owner = addFloatingBox(*bridgeScene.workspace);
+    auto *bridge = new MultiPointSupport(owner);
+    bridge->build({PickHit{owner, QVector3D(2, 2, 12), QVector3D(0, 0, -1), 0.0},
+                   PickHit{owner, QVector3D(8, 2, 12), QVector3D(0, 0, -1), 0.0}});
+    bridgeScene.workspace->addModel(bridge);
+    const QByteArray bridgeFile = save(*bridgeScene.workspace);
+    const ObjectOutline m = outline(bridgeFile).objects[1];
+    QCOMPARE(m.type, 4);
+    auto bridgePatched = [&](qint64 offset, auto value) {
+        QByteArray b = bridgeFile;
+        put(b, offset, value);
+        return b;
+    };
+    QByteArray nanPoint = bridgeFile;
+    putFloat(nanPoint, m.points + 4 + 4, nan);
+    QTest::newRow("NaN contact point") << nanPoint;
+    QTest::newRow("huge point count") << bridgePatched(m.points, qint32(0x10000000));
+    QTest::newRow("negative point count") << bridgePatched(m.points, qint32(-2));
+    QTest::newRow("foot flag 2") << bridgePatched(m.points + 4 + 2 * 24, qint8(2));
 }
 
 void TestProjectSupports::damagedSupportFields()
@@ -298,7 +344,10 @@ void TestProjectSupports::damagedSupportFields()
     LogCapture log;
     QVERIFY(!load(bytes, ws()));
     QVERIFY(log.contains(QStringLiteral("support record damaged")) ||
-            log.contains(QStringLiteral("support markers outside the mesh")));
+            log.contains(QStringLiteral("support markers outside the mesh")) ||
+            log.contains(QStringLiteral("multi point support: point damaged")) ||
+            log.contains(QStringLiteral("bad point count")) ||
+            log.contains(QStringLiteral("bad foot flag")));
     // The model before it was read completely and stays, editable, without supports.
     QCOMPARE(ws().models.size(), size_t(1));
     QCOMPARE(ws().status, QuorModel::MODEL_LOADED);
@@ -357,19 +406,23 @@ void TestProjectSupports::truncatedAtEveryLength()
     Model *model = addFloatingBox(ws());
     addPillar(ws(), model, QVector3D(2, 2, 12));
     ws().addModel(model->makeSupportBase(1.0f));
+    auto *bridge = new MultiPointSupport(model);
+    QVERIFY(bridge->build({PickHit{model, QVector3D(2, 15, 3), QVector3D(0, 0, -1), 0.0},
+                           PickHit{model, QVector3D(8, 15, 3), QVector3D(0, 0, -1), 0.0}}));
+    ws().addModel(bridge);
     const QByteArray bytes = save(ws());
     clear(ws());
     Silence quiet;
     for (int length = 0; length < bytes.size(); ++length) {
         if (load(bytes.left(length), ws()))
             QFAIL(qPrintable(QStringLiteral("accepted a file cut at %1").arg(length)));
-        if (ws().models.size() > 3 ||
+        if (ws().models.size() > 4 ||
             (!ws().models.empty() && ws().status != QuorModel::MODEL_LOADED))
             QFAIL(qPrintable(QStringLiteral("bad workspace after a cut at %1").arg(length)));
         clear(ws());
     }
     QVERIFY(load(bytes, ws()));
-    QCOMPARE(ws().models.size(), size_t(3));
+    QCOMPARE(ws().models.size(), size_t(4));
 }
 
 QTEST_GUILESS_MAIN(TestProjectSupports)

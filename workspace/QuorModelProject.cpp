@@ -1,6 +1,7 @@
 // The objects block of a project file: every normal model, then the support family, then
 // the pairs that hang each support on its owner.
 #include "config/QuorConfig.h"
+#include "cws/MultiPointSupport.h"
 #include "cws/Support.h"
 #include "cws/SupportBase.h"
 #include "model/RecordIo.h"
@@ -35,6 +36,8 @@ Model *createStoredObject(int type)
         return new CWS::Support();
     case Model::TYPE_SUPPORT_BASE:
         return new SupportBase();
+    case Model::TYPE_MULTI_POINT_SUPPORT:
+        return new MultiPointSupport();
     default:
         return nullptr;
     }
