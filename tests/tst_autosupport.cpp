@@ -358,5 +358,5 @@ void TestAutoSupport::workspaceGoneMidRun()
     QVERIFY(!QuorModel::instance());
 }
 
-QTEST_MAIN(TestAutoSupport)
+QTEST_GUILESS_MAIN(TestAutoSupport)
 #include "tst_autosupport.moc"

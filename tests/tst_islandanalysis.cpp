@@ -109,6 +109,7 @@ private slots:
     void clearanceLayers();
     void solidRunsThresholds();
     void solidRunsMonoAndWindow();
+    void solidRunsMatchEveryPixel();
     void islandsNumberedColumnMajorWithOverlap();
     void runLabellingMatchesPixelFill();
     void shrinkingStackGetsNone();
@@ -201,6 +202,45 @@ void TestIslandAnalysis::solidRunsMonoAndWindow()
     QCOMPARE(runs[0].x0, 5);
     QCOMPARE(runs[0].x1, 9);
     QVERIFY(solidRuns(mono, QRect(100, 100, 5, 5)).empty());
+}
+
+void TestIslandAnalysis::solidRunsMatchEveryPixel()
+{
+    // Long black and white stretches with edge values between them, at odd offsets, so runs
+    // start and end inside, at and across eight-pixel blocks.
+    QRandomGenerator random(11);
+    QImage image(203, 40, QImage::Format_Grayscale8);
+    const uchar values[] = {0, 249, 250, 255};
+    for (int y = 0; y < image.height(); ++y) {
+        uchar *line = image.scanLine(y);
+        for (int x = 0; x < image.width();) {
+            const int length = 1 + int(random.bounded(20));
+            const uchar v = values[random.bounded(4)];
+            for (int k = 0; k < length && x < image.width(); ++k)
+                line[x++] = v;
+        }
+    }
+    const QRect window(3, 1, 197, 37);
+    std::vector<PixelRun> expected;
+    for (int y = window.top(); y <= window.bottom(); ++y) {
+        int start = -1;
+        for (int x = window.left(); x <= window.right() + 1; ++x) {
+            const bool solid = x <= window.right() && image.constScanLine(y)[x] >= 250;
+            if (solid && start < 0)
+                start = x;
+            if (!solid && start >= 0) {
+                expected.push_back(PixelRun{y, start, x});
+                start = -1;
+            }
+        }
+    }
+    const std::vector<PixelRun> runs = solidRuns(image, window);
+    QCOMPARE(runs.size(), expected.size());
+    for (size_t i = 0; i < runs.size(); ++i) {
+        QCOMPARE(runs[i].row, expected[i].row);
+        QCOMPARE(runs[i].x0, expected[i].x0);
+        QCOMPARE(runs[i].x1, expected[i].x1);
+    }
 }
 
 void TestIslandAnalysis::islandsNumberedColumnMajorWithOverlap()
