@@ -14,6 +14,7 @@ PACKAGES=(
   qml-module-qt-labs-settings qml-module-qtwebengine qml-module-qttest
   libassimp-dev libquazip1-qt5-dev zlib1g-dev
   xvfb xauth libgl1-mesa-dri
+  clang-14 libclang-rt-14-dev
 )
 
 install_missing() {

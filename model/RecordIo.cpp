@@ -65,6 +65,33 @@ bool readBlock(QDataStream &in, char *data, int bytes)
     return true;
 }
 
+// Single-precision vertices are stored exactly as they lie in memory, but for the byte order:
+// read straight into place, then turn each word around and test it for NaN or infinity.
+bool readPackedVertices(QDataStream &in, Vertex *vertices, size_t count, bool big)
+{
+    static_assert(sizeof(Vertex) == 6 * sizeof(quint32), "vertices are six packed words");
+    for (size_t first = 0; first < count; first += kChunkItems) {
+        const size_t n = std::min(count, first + kChunkItems) - first;
+        char *bytes = reinterpret_cast<char *>(vertices + first);
+        if (!readBlock(in, bytes, int(n * sizeof(Vertex))))
+            return false;
+        quint32 nonFinite = 0;
+        for (size_t k = 0; k < n * 6; ++k) {
+            quint32 word;
+            std::memcpy(&word, bytes + 4 * k, 4);
+            word = big ? qFromBigEndian(word) : qFromLittleEndian(word);
+            std::memcpy(bytes + 4 * k, &word, 4);
+            // All exponent bits set: NaN or infinity.
+            nonFinite |= quint32((word & 0x7f800000u) == 0x7f800000u);
+        }
+        if (nonFinite) {
+            in.setStatus(QDataStream::ReadCorruptData);
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 qint64 bytesLeft(const QDataStream &in)
@@ -149,6 +176,8 @@ bool readVertices(QDataStream &in, qint64 count, std::vector<Vertex> *out)
         return false;
     }
     out->resize(size_t(count));
+    if (!codec.wide)
+        return readPackedVertices(in, out->data(), size_t(count), codec.big);
     std::vector<uchar> block(std::min(size_t(count), kChunkItems) * size_t(vertexBytes));
     for (size_t first = 0; first < size_t(count); first += kChunkItems) {
         const size_t end = std::min(size_t(count), first + kChunkItems);

@@ -412,8 +412,25 @@ void TestProjectSupports::truncatedAtEveryLength()
     ws().addModel(bridge);
     const QByteArray bytes = save(ws());
     clear(ws());
+    // Every length outside the vertex and index arrays; inside them (one code path for all
+    // their bytes) every 29th, which keeps the suite quick under the sanitizers.
+    std::vector<std::pair<qint64, qint64>> arrays;
+    for (const ObjectOutline &o : outline(bytes).objects) {
+        const qint64 vertices = o.record + 4 + 4 + 64 + 4 + 8;
+        arrays.emplace_back(vertices + 8, vertices + o.v * 24 - 8);
+        const qint64 indices = vertices + o.v * 24 + 4 + 8;
+        arrays.emplace_back(indices + 8, indices + o.i * 4 - 8);
+    }
+    auto inArray = [&](qint64 at) {
+        for (const auto &r : arrays)
+            if (at > r.first && at < r.second)
+                return true;
+        return false;
+    };
     Silence quiet;
     for (int length = 0; length < bytes.size(); ++length) {
+        if (inArray(length) && length % 29 != 0)
+            continue;
         if (load(bytes.left(length), ws()))
             QFAIL(qPrintable(QStringLiteral("accepted a file cut at %1").arg(length)));
         if (ws().models.size() > 4 ||

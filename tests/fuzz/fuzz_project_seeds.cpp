@@ -1,0 +1,78 @@
+// Saves a few small projects through QuorApp::savePrj into the folder given: the fuzzer's
+// seed corpus, in the program's own format.
+#include "FuzzEnvironment.h"
+#include "cws/MultiPointSupport.h"
+#include "cws/Support.h"
+#include "model/Model.h"
+#include "workspace/QuorModel.h"
+
+#include <QUrl>
+
+#include <cstdio>
+
+namespace {
+
+Model *addBox(QuorModel &ws, const QVector3D &lo, const QVector3D &hi)
+{
+    auto *m = new Model(Model::TYPE_NORMAL);
+    const QVector3D c[8] = {{lo.x(), lo.y(), lo.z()}, {hi.x(), lo.y(), lo.z()},
+                            {lo.x(), hi.y(), lo.z()}, {hi.x(), hi.y(), lo.z()},
+                            {lo.x(), lo.y(), hi.z()}, {hi.x(), lo.y(), hi.z()},
+                            {lo.x(), hi.y(), hi.z()}, {hi.x(), hi.y(), hi.z()}};
+    const int faces[12][3] = {{0, 2, 3}, {0, 3, 1}, {4, 5, 7}, {4, 7, 6}, {0, 1, 5}, {0, 5, 4},
+                              {2, 6, 7}, {2, 7, 3}, {0, 4, 6}, {0, 6, 2}, {1, 3, 7}, {1, 7, 5}};
+    for (const auto &f : faces) {
+        const QVector3D n = QVector3D::normal(c[f[0]], c[f[1]], c[f[2]]);
+        for (int k : f) {
+            m->mesh->indices.push_back(uint32_t(m->mesh->vertices.size()));
+            m->mesh->vertices.push_back({c[k].x(), c[k].y(), c[k].z(), n.x(), n.y(), n.z()});
+        }
+    }
+    m->finishMesh();
+    ws.addModel(m);
+    return m;
+}
+
+bool savePrj(const QString &path)
+{
+    QuorApp::instance()->setPrjFile(QUrl::fromLocalFile(path).toString());
+    QuorApp::instance()->savePrj();
+    return QFile::exists(path);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: %s corpus-folder\n", argv[0]);
+        return 2;
+    }
+    FuzzEnvironment environment(argc, argv);
+    const QString dir = QString::fromLocal8Bit(argv[1]);
+    QDir().mkpath(dir);
+    bool ok = true;
+    {
+        QuorModel ws;
+        ok &= savePrj(dir + QStringLiteral("/empty.qsp"));
+        Model *box = addBox(ws, QVector3D(0, 0, 0), QVector3D(10, 20, 5));
+        box->name = QStringLiteral("box");
+        ok &= savePrj(dir + QStringLiteral("/box.qsp"));
+        Model *floating = addBox(ws, QVector3D(20, 0, 12), QVector3D(30, 10, 15));
+        auto *pillar = new CWS::Support();
+        pillar->build(floating, QVector3D(22, 2, 12), QVector3D(0, 0, -1));
+        ws.addModel(pillar);
+        auto *second = new CWS::Support();
+        second->build(floating, QVector3D(25, 2, 12), QVector3D(0, 0, -1));
+        ws.addModel(second);
+        ok &= savePrj(dir + QStringLiteral("/pillars.qsp"));
+        auto *bridge = new MultiPointSupport(floating);
+        bridge->build({PickHit{floating, QVector3D(22, 8, 12), QVector3D(0, 0, -1), 0.0},
+                       PickHit{floating, QVector3D(28, 8, 12), QVector3D(0, 0, -1), 0.0}});
+        ws.addModel(bridge);
+        ws.addModel(box->makeSupportBase(1.0f));
+        ok &= savePrj(dir + QStringLiteral("/family.qsp"));
+    }
+    std::fprintf(stdout, "seed corpus in %s\n", argv[1]);
+    return ok ? 0 : 1;
+}
