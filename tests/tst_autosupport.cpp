@@ -78,6 +78,7 @@ private slots:
     void refusedUnlessLoaded();
     void cancelKeepsSupportsMadeSoFar();
     void workspaceGoneMidRun();
+    void tooManyLayersForTheMapsIsSkipped();
 
 private:
     // Starts a run and waits for its closing progress; returns every "autoSupport" progress.
@@ -130,12 +131,13 @@ void TestAutoSupport::downwardTabGetsOneAtItsCentre()
     const std::vector<CWS::Support *> pillars = pillarsOf(*scene.workspace, model);
     QCOMPARE(int(pillars.size()), 1);
     const QVector3D contact = contactOf(pillars[0]);
-    // The bounding-box centre pixel lies within a pixel of the tab's centre.
-    const float pixelMm = float(1.0 / kPixelsPerMm);
-    QVERIFY2(qAbs(contact.x() - 5.0f) <= pixelMm, qPrintable(QString::number(contact.x())));
-    QVERIFY2(qAbs(contact.y()) <= pixelMm, qPrintable(QString::number(contact.y())));
+    // Columns 794..857 (3.5 and 6.5 mm truncated to 74 and 137 px), rows 1249..1311: the
+    // centre pixel (825, 1280) is 105 px right of the image centre.
+    QVERIFY2(qAbs(contact.x() - float(105.0 / kPixelsPerMm)) < 1e-4f,
+             qPrintable(QString::number(contact.x())));
+    QVERIFY2(qAbs(contact.y()) < 1e-4f, qPrintable(QString::number(contact.y())));
     // Layer 100 is the first whose mid-plane (100.5 x 0.05) is above 5; 0.01 layer higher.
-    QVERIFY2(qAbs(contact.z() - 100.51f * kThicknessMm) < 1e-3f,
+    QVERIFY2(qAbs(contact.z() - 100.51f * kThicknessMm) < 1e-4f,
              qPrintable(QString::number(contact.z())));
     // It stands on the platform.
     QVERIFY(qAbs(pillars[0]->bboxMin.z()) < 1e-4f);
@@ -175,8 +177,10 @@ void TestAutoSupport::stripGetsRowAtSpacingPlusOnePixel()
               [](const QVector3D &a, const QVector3D &b) { return a.x() < b.x(); });
     const float stepMm = float(105.0 / kPixelsPerMm);
     for (size_t i = 0; i < contacts.size(); ++i) {
-        QVERIFY(qAbs(contacts[i].y()) < 1e-3f);
-        QVERIFY(qAbs(contacts[i].x() - (float(i) - 2.0f) * stepMm) < 1e-3f);
+        QVERIFY(qAbs(contacts[i].y()) < 1e-4f);
+        QVERIFY(qAbs(contacts[i].x() - (float(i) - 2.0f) * stepMm) < 1e-4f);
+        // The strip's underside is first seen at layer 60.
+        QVERIFY(qAbs(contacts[i].z() - 60.51f * kThicknessMm) < 1e-4f);
     }
 }
 
@@ -356,6 +360,22 @@ void TestAutoSupport::workspaceGoneMidRun()
     // The workspace stops the worker before it frees the models the worker reads.
     scene.reset();
     QVERIFY(!QuorModel::instance());
+}
+
+void TestAutoSupport::tooManyLayersForTheMapsIsSkipped()
+{
+    SliceTestScene scene;
+    // 70 mm of 0.001 mm layers is 70,000 layers, more than the 16-bit maps can number.
+    useDefaultPanel(*scene.config, 0.001f);
+    TestMesh mesh = boxMesh(-2, -2, 0, 2, 2, 1);
+    mesh.append(tabMesh(0.0f, 0.0f, 69.0f));
+    Model *model = scene.add(modelFromMesh(mesh));
+    LogCapture log;
+    const QList<Progress> progress = runAuto(scene);
+    QVERIFY(log.contains(QStringLiteral("too many layers for automatic supports")));
+    QVERIFY(pillarsOf(*scene.workspace, model).empty());
+    QCOMPARE(progress.last().at(0).toFloat(), 1.1f);
+    QCOMPARE(scene.workspace->status, QuorModel::MODEL_LOADED);
 }
 
 QTEST_GUILESS_MAIN(TestAutoSupport)
