@@ -44,6 +44,7 @@ private slots:
     void uncreatableArchiveIsReportedAsFailure();
     void fullDiskIsReportedAsFailure();
     void previewRefusesWhileSlicing();
+    void noSlicingWhileSupportsAreGenerated();
     void archiveCodeComesFromQuaZip();
     void antiAliasSwitchScalesTheGrid();
     void layerAboveEverythingIsBlack();
@@ -298,6 +299,24 @@ void TestSliceJob::previewRefusesWhileSlicing()
     QCOMPARE(scene.workspace->status, QuorModel::MODEL_SLICING);
     scene.workspace->cancelSlice();
     QTRY_VERIFY_WITH_TIMEOUT(!scene.workspace->isSlicing(), 30000);
+}
+
+void TestSliceJob::noSlicingWhileSupportsAreGenerated()
+{
+    SliceTestScene scene;
+    Model *ball = scene.add(modelFromMesh(TestMesh::sphere(QVector3D(0, 0, 40), 20.0f, 40, 60)));
+    scene.workspace->selectModel(ball);
+    scene.workspace->addSupportAuto(0.0f);
+    QVERIFY(scene.workspace->isGeneratingSupports());
+    // The generator reads the meshes a job would move: slicing and the preview wait.
+    const QList<QVariant> end = scene.slice(scene.archivePath());
+    QVERIFY(!end.isEmpty());
+    QCOMPARE(end.at(1).toBool(), true);
+    QVERIFY(!scene.workspace->lastSliceCompleted());
+    QVERIFY(!QFile::exists(scene.archivePath()));
+    QVERIFY(!scene.workspace->setShowSliceEnable(true));
+    scene.workspace->cancelSlice();
+    QTRY_VERIFY_WITH_TIMEOUT(!scene.workspace->isGeneratingSupports(), 30000);
 }
 
 void TestSliceJob::archiveCodeComesFromQuaZip()

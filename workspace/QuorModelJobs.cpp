@@ -81,8 +81,17 @@ int QuorModel::calcNumSlices()
 void QuorModel::startSlice()
 {
     qDebug() << QThread::currentThreadId() << "QuorModel::startSlice ";
+    // One background job at a time: the generator reads the meshes the slicer would move.
     if (m_slicer) {
         qWarning() << "a slicing job is already running";
+        return;
+    }
+    if (isGeneratingSupports()) {
+        qWarning() << "supports are still being generated";
+        // Whoever waits for this job hears that it ended without an archive.
+        m_lastSliceCompleted = false;
+        m_lastSliceError = tr("Supports are still being generated.");
+        emit sliceCompletedProgress(1.1f, true, QStringLiteral("slice"));
         return;
     }
     setModelStatus(models.empty() ? MODEL_INIT : MODEL_SLICING);
@@ -180,7 +189,7 @@ bool QuorModel::setShowSliceEnable(bool enable)
         deselectAll(true);
         return false;
     }
-    if (models.empty() || status == MODEL_SLICING)
+    if (models.empty() || status == MODEL_SLICING || isGeneratingSupports())
         return false;
     m_sliceNumber = calcNumSlices();
     qDebug() << "total slice number:" << m_sliceNumber;
