@@ -1,5 +1,7 @@
 #include "model/MeshImport.h"
 
+#include "model/SplitWork.h"
+
 #include <QDebug>
 #include <QFile>
 
@@ -8,10 +10,28 @@
 #include <assimp/scene.h>
 
 #include <algorithm>
+#include <thread>
 
 namespace MeshImport {
 
 namespace {
+
+// The vertex count of a well-formed binary STL (size = 84 + 50 per triangle), else 0.
+qint64 binaryStlVertexCount(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly) || f.size() < 84)
+        return 0;
+    const QByteArray head = f.read(84);
+    if (head.size() != 84)
+        return 0;
+    const uchar *c = reinterpret_cast<const uchar *>(head.constData()) + 80;
+    const quint32 triangles =
+        quint32(c[0]) | quint32(c[1]) << 8 | quint32(c[2]) << 16 | quint32(c[3]) << 24;
+    if (triangles == 0 || f.size() != 84 + qint64(triangles) * 50)
+        return 0;
+    return qint64(triangles) * 3;
+}
 
 // A mesh at this size runs close to the memory the flat-normal layout can afford.
 constexpr unsigned kLargeMeshVertices = 178957;
@@ -25,29 +45,39 @@ bool readMesh(const aiMesh *src, MeshPrimitiveData &mesh)
     if (!src->mVertices || !src->mFaces)
         return true;
     std::vector<Vertex> &vertices = mesh.vertices;
-    const size_t first = vertices.size();
-    vertices.reserve(first + src->mNumVertices);
+    const size_t first = mesh.preparedVertices ? 0 : vertices.size();
+    const size_t end = first + src->mNumVertices;
+    // Storage prepared while the file was read is used as it is; otherwise it grows here.
+    if (vertices.size() != end)
+        vertices.resize(end);
+    mesh.preparedVertices = false;
+    Vertex *out = vertices.data() + first;
     const aiVector3D *positions = src->mVertices;
     const aiVector3D *normals = src->mNormals;
     // One branch-free test per vertex: x - x is NaN exactly when x is NaN or infinite.
-    bool finite = true;
     auto isFinite = [](const aiVector3D &p) {
         return (p.x - p.x) == 0.0f && (p.y - p.y) == 0.0f && (p.z - p.z) == 0.0f;
     };
-    if (normals) {
-        for (unsigned i = 0; i < src->mNumVertices; ++i) {
-            const aiVector3D &p = positions[i];
-            const aiVector3D &n = normals[i];
-            finite &= isFinite(p);
-            vertices.push_back({p.x, p.y, p.z, n.x, n.y, n.z});
+    bool finiteHalves[2] = {true, true};
+    splitInTwo(src->mNumVertices, [&](size_t begin, size_t stop) {
+        bool finite = true;
+        if (normals) {
+            for (size_t i = begin; i < stop; ++i) {
+                const aiVector3D &p = positions[i];
+                const aiVector3D &n = normals[i];
+                finite &= isFinite(p);
+                out[i] = Vertex{p.x, p.y, p.z, n.x, n.y, n.z};
+            }
+        } else {
+            for (size_t i = begin; i < stop; ++i) {
+                const aiVector3D &p = positions[i];
+                finite &= isFinite(p);
+                out[i] = Vertex{p.x, p.y, p.z, 0.0f, 0.0f, 0.0f};
+            }
         }
-    } else {
-        for (unsigned i = 0; i < src->mNumVertices; ++i) {
-            const aiVector3D &p = positions[i];
-            finite &= isFinite(p);
-            vertices.push_back({p.x, p.y, p.z, 0.0f, 0.0f, 0.0f});
-        }
-    }
+        finiteHalves[begin == 0 ? 0 : 1] = finite;
+    });
+    const bool finite = finiteHalves[0] && finiteHalves[1];
     qDebug() << "read vertices succeed:" << vertices.size() << vertices.capacity()
              << vertices.max_size();
     if (src->mNumVertices >= kLargeMeshVertices)
@@ -125,6 +155,27 @@ bool readFirstMesh(const QString &path, bool smoothNormals, bool generateNormals
     const QByteArray localPath = QFile::encodeName(path);
     qDebug() << "load " << localPath.constData();
 
+    // A binary STL says how many vertices it will give (three a triangle): the memory for
+    // them is made ready on the other core while the file is read.
+    std::thread prepare;
+    if (mesh.vertices.empty()) {
+        const qint64 vertexCount = binaryStlVertexCount(path);
+        if (vertexCount > 0) {
+            mesh.preparedVertices = true;
+            prepare =
+                std::thread([&mesh, vertexCount] { mesh.vertices.resize(size_t(vertexCount)); });
+        }
+    }
+    struct Joiner
+    {
+        std::thread &t;
+        ~Joiner()
+        {
+            if (t.joinable())
+                t.join();
+        }
+    } joiner{prepare};
+
     Assimp::Importer importer;
     int components = kKeepNormalsComponents;
     if (smoothNormals || generateNormals) {
@@ -138,14 +189,22 @@ bool readFirstMesh(const QString &path, bool smoothNormals, bool generateNormals
     const aiScene *scene = importer.ReadFile(localPath.constData(), flags);
     if (!scene || (scene->mFlags & AI_SCENE_FLAGS_INCOMPLETE) || !scene->mRootNode) {
         qDebug() << "ERROR: ASSIMP: " << importer.GetErrorString() << "\n";
+        if (prepare.joinable())
+            prepare.join();
+        mesh.vertices = std::vector<Vertex>();
+        mesh.preparedVertices = false;
         return false;
     }
     qDebug() << "assimp read file succeed, mesh size: " << scene->mNumMeshes;
+    if (prepare.joinable())
+        prepare.join();
 
     // The file is user data: an index past the vertices or a non-finite position would crash
     // or poison every later pass, so such a mesh is refused.
     bool bad = false;
-    if (!readNode(scene, scene->mRootNode, mesh, bad) || bad) {
+    const bool read = readNode(scene, scene->mRootNode, mesh, bad);
+    mesh.preparedVertices = false;
+    if (!read || bad) {
         mesh.vertices = std::vector<Vertex>();
         mesh.indices = std::vector<uint32_t>();
         return false;

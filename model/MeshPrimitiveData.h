@@ -22,4 +22,6 @@ struct MeshPrimitiveData
     std::vector<uint32_t> indices; // three per triangle
     // Leading vertices that belong to the mesh; the rest are layer-preview extras. 0 = all.
     uint32_t baseVertexCount = 0;
+    // `vertices` was sized ahead of an import and is filled from its start.
+    bool preparedVertices = false;
 };

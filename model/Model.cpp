@@ -3,6 +3,7 @@
 #include "model/DoItem.h"
 #include "model/MeshGeometry.h"
 #include "model/MeshImport.h"
+#include "model/SplitWork.h"
 #include "workspace/QuorModel.h"
 
 #include <QDebug>
@@ -380,12 +381,14 @@ bool Model::load(const QUrl &url, bool smoothNormals, bool generateNormals)
     applyGeometry(*this, raw);
     const QVector3D offset = placementOffset(raw);
     qDebug() << "translate when loaded: " << offset.x() << offset.y() << offset.z();
-    for (uint32_t i = 0; i < mesh->baseVertexCount; ++i) {
-        Vertex &v = mesh->vertices[i];
-        v.px += offset.x();
-        v.py += offset.y();
-        v.pz += offset.z();
-    }
+    splitInTwo(mesh->baseVertexCount, [this, offset](size_t begin, size_t end) {
+        for (size_t i = begin; i < end; ++i) {
+            Vertex &v = mesh->vertices[i];
+            v.px += offset.x();
+            v.py += offset.y();
+            v.pz += offset.z();
+        }
+    });
     updateGeometry(true);
 
     const float heightMm = bboxMax.z();
