@@ -16,7 +16,6 @@ enum ExitStatus
 {
     kDone = 0,
     kFailed = 1,
-    kUsage = 2,
     kCancelled = 130
 };
 
@@ -49,18 +48,17 @@ void CliJob::showProgress(float ratio)
     std::fflush(m_out);
 }
 
-bool CliJob::addAutoSupports()
+void CliJob::runBackgroundJob(const QString &event, const std::function<void()> &start,
+                              const std::function<bool()> &running)
 {
     QuorModel *workspace = QuorModel::instance();
-    int supportsBefore = 0;
-    for (const Model *object : workspace->models)
-        supportsBefore += object->type == Model::TYPE_SUPPORT;
     QEventLoop loop;
     bool ended = false;
+    // Both jobs report through the same signal; a ratio of 1 or more is their end.
     const QMetaObject::Connection progress =
         connect(workspace, QOverload<float, bool, QString>::of(&QuorModel::sliceCompletedProgress),
-                this, [&](float ratio, bool, const QString &event) {
-                    if (event != QLatin1String("autoSupport"))
+                this, [&](float ratio, bool, const QString &from) {
+                    if (from != event)
                         return;
                     if (ratio >= 1.0f) {
                         ended = true;
@@ -69,18 +67,29 @@ bool CliJob::addAutoSupports()
                         showProgress(ratio);
                     }
                 });
-    // The generator works on the selected model only when there is one.
-    workspace->deselectAll(false);
     showProgress(0.0f);
-    workspace->addSupportAuto(0.0f);
+    start();
     if (m_cancelRequested)
         workspace->cancelSlice();
-    if (!ended && workspace->isGeneratingSupports())
+    if (!ended && running())
         loop.exec();
     disconnect(progress);
     if (m_progressBar)
         std::fprintf(m_out, "\n");
     m_lastPercent = -1;
+}
+
+bool CliJob::addAutoSupports()
+{
+    QuorModel *workspace = QuorModel::instance();
+    int supportsBefore = 0;
+    for (const Model *object : workspace->models)
+        supportsBefore += object->type == Model::TYPE_SUPPORT;
+    // The generator works on the selected model only when there is one.
+    workspace->deselectAll(false);
+    runBackgroundJob(
+        QStringLiteral("autoSupport"), [workspace] { workspace->addSupportAuto(0.0f); },
+        [workspace] { return workspace->isGeneratingSupports(); });
     if (m_cancelRequested)
         return false;
     int supportsAfter = 0;
@@ -132,29 +141,12 @@ int CliJob::run()
     }
 
     const QString archive = QFileInfo(m_options.output).absoluteFilePath();
-    QEventLoop loop;
-    bool ended = false;
-    connect(workspace, QOverload<float, bool, QString>::of(&QuorModel::sliceCompletedProgress),
-            this, [&](float ratio, bool, const QString &event) {
-                if (event != QLatin1String("slice"))
-                    return;
-                if (ratio >= 1.0f) {
-                    ended = true;
-                    loop.quit();
-                } else {
-                    showProgress(ratio);
-                }
-            });
     QElapsedTimer timer;
     timer.start();
-    showProgress(0.0f);
-    app->setCwsFile(QUrl::fromLocalFile(archive)); // starts the job, as the GUI does
-    if (m_cancelRequested)
-        workspace->cancelSlice();
-    if (!ended)
-        loop.exec();
-    if (m_progressBar)
-        std::fprintf(m_out, "\n");
+    runBackgroundJob(
+        QStringLiteral("slice"),
+        [app, archive] { app->setCwsFile(QUrl::fromLocalFile(archive)); }, // as the GUI does
+        [workspace] { return workspace->isSlicing(); });
 
     if (workspace->lastSliceCompleted()) {
         showProgress(1.0f);

@@ -5,6 +5,7 @@
 #include <QObject>
 
 #include <cstdio>
+#include <functional>
 
 // One command-line job: opens the files as the file dialog does, slices them through the
 // workspace's own slicing path and reports the result.
@@ -22,6 +23,9 @@ public:
 
 private:
     void showProgress(float ratio);
+    // Starts a background job and shows its progress until it reports its end.
+    void runBackgroundJob(const QString &event, const std::function<void()> &start,
+                          const std::function<bool()> &running);
     // Runs the automatic support generator over every model; false when it was cancelled.
     bool addAutoSupports();
 
