@@ -66,13 +66,17 @@ bool readBlock(QDataStream &in, char *data, int bytes)
 }
 
 // Single-precision vertices are stored exactly as they lie in memory, but for the byte order:
-// read straight into place, then turn each word around and test it for NaN or infinity.
-bool readPackedVertices(QDataStream &in, Vertex *vertices, size_t count, bool big)
+// each block is read into a small buffer that stays in cache, turned around word by word and
+// tested for NaN or infinity there, then appended (so the large array is written only once).
+bool readPackedVertices(QDataStream &in, std::vector<Vertex> *out, size_t count, bool big)
 {
     static_assert(sizeof(Vertex) == 6 * sizeof(quint32), "vertices are six packed words");
+    out->clear();
+    out->reserve(count);
+    std::vector<Vertex> block(std::min(count, kChunkItems));
     for (size_t first = 0; first < count; first += kChunkItems) {
         const size_t n = std::min(count, first + kChunkItems) - first;
-        char *bytes = reinterpret_cast<char *>(vertices + first);
+        char *bytes = reinterpret_cast<char *>(block.data());
         if (!readBlock(in, bytes, int(n * sizeof(Vertex))))
             return false;
         quint32 nonFinite = 0;
@@ -88,6 +92,7 @@ bool readPackedVertices(QDataStream &in, Vertex *vertices, size_t count, bool bi
             in.setStatus(QDataStream::ReadCorruptData);
             return false;
         }
+        out->insert(out->end(), block.begin(), block.begin() + std::ptrdiff_t(n));
     }
     return true;
 }
@@ -175,9 +180,9 @@ bool readVertices(QDataStream &in, qint64 count, std::vector<Vertex> *out)
         in.setStatus(QDataStream::ReadCorruptData);
         return false;
     }
-    out->resize(size_t(count));
     if (!codec.wide)
-        return readPackedVertices(in, out->data(), size_t(count), codec.big);
+        return readPackedVertices(in, out, size_t(count), codec.big);
+    out->resize(size_t(count));
     std::vector<uchar> block(std::min(size_t(count), kChunkItems) * size_t(vertexBytes));
     for (size_t first = 0; first < size_t(count); first += kChunkItems) {
         const size_t end = std::min(size_t(count), first + kChunkItems);
@@ -224,22 +229,25 @@ bool readIndices(QDataStream &in, qint64 count, uint32_t vertexCount, std::vecto
         return false;
     }
     const bool big = in.byteOrder() == QDataStream::BigEndian;
-    out->resize(size_t(count));
+    // Read block by block into a buffer that stays in cache, then appended.
+    out->clear();
+    out->reserve(size_t(count));
+    std::vector<uint32_t> block(std::min(size_t(count), kChunkItems));
     for (size_t first = 0; first < size_t(count); first += kChunkItems) {
-        const size_t end = std::min(size_t(count), first + kChunkItems);
-        uint32_t *dst = out->data() + first;
-        if (!readBlock(in, reinterpret_cast<char *>(dst), int((end - first) * 4)))
+        const size_t n = std::min(size_t(count), first + kChunkItems) - first;
+        if (!readBlock(in, reinterpret_cast<char *>(block.data()), int(n * 4)))
             return false;
         uint32_t largest = 0;
-        for (size_t i = 0; i < end - first; ++i) {
-            dst[i] = big ? qFromBigEndian(dst[i]) : qFromLittleEndian(dst[i]);
-            largest = std::max(largest, dst[i]);
+        for (size_t i = 0; i < n; ++i) {
+            block[i] = big ? qFromBigEndian(block[i]) : qFromLittleEndian(block[i]);
+            largest = std::max(largest, block[i]);
         }
         // Negative stored values read as huge unsigned ones and fail here too.
-        if (end > first && largest >= vertexCount) {
+        if (n > 0 && largest >= vertexCount) {
             in.setStatus(QDataStream::ReadCorruptData);
             return false;
         }
+        out->insert(out->end(), block.begin(), block.begin() + std::ptrdiff_t(n));
     }
     return true;
 }
