@@ -70,9 +70,11 @@ void Slicer::run()
         qWarning() << "slicer exception";
         fail(QStringLiteral("The slicer stopped unexpectedly."));
     }
+    // Whatever ended the job, no layer may still be cutting or writing from here on.
+    m_pool.clear();
+    m_pool.waitForDone();
     releaseMeshes();
     if (m_zip && m_zip->isOpen()) {
-        m_pool.waitForDone(); // no entry may be open while the archive closes
         m_zip->close();
         const bool writeError = m_file->error() != QFileDevice::NoError;
         m_file->close();
