@@ -9,7 +9,7 @@
 #include <QObject>
 #include <QOpenGLFunctions>
 #include <QStringList>
-#include <QTime>
+#include <QElapsedTimer>
 #include <QUrl>
 
 #include <atomic>
@@ -127,7 +127,7 @@ public:
     float cameraPitchDeg() const { return m_cameraPitchDeg; }
 
     ModelStatus status = MODEL_INIT;
-    QTime jobTimer;
+    QElapsedTimer jobTimer;
     int jobCostMs = -1;
     float layerThickness = 0.0f;
     int currentLayer = -1;

@@ -12,6 +12,7 @@
 
 #include <QDebug>
 #include <QThread>
+#include <QTime>
 
 #include <algorithm>
 #include <exception>
@@ -126,7 +127,7 @@ void QuorModel::sliceFinished()
     const QString reason = slicer->failureReason();
     delete slicer;
     qDebug() << QThread::currentThreadId() << "slice thread finished";
-    jobCostMs = jobTimer.isValid() ? jobTimer.elapsed() : 0;
+    jobCostMs = jobTimer.isValid() ? int(jobTimer.elapsed()) : 0;
     setModelStatus(models.empty() ? MODEL_INIT : MODEL_LOADED);
 
     m_lastSliceCompleted = outcome == CWS::Slicer::Outcome::Completed;
