@@ -16,6 +16,14 @@ float numberOr(const QJsonValue &v, float fallback)
     return v.isDouble() ? float(v.toDouble()) : fallback;
 }
 
+// Truncated toward zero; values beyond the 32-bit range are limited instead of overflowing.
+qint32 toInt32(double d)
+{
+    if (!(d == d))
+        return 0;
+    return static_cast<qint32>(std::clamp(d, -2147483648.0, 2147483647.0));
+}
+
 } // namespace
 
 void PrinterCatalogue::load(const QJsonObject &root)
@@ -30,7 +38,7 @@ void PrinterCatalogue::loadDefaults(const QJsonObject &defaults)
 {
     const QJsonValue first = defaults.value(QStringLiteral("firstLayers"));
     if (first.isDouble())
-        firstLayers = first.toInt(static_cast<int>(first.toDouble()));
+        firstLayers = toInt32(first.toDouble());
     liftHeight = numberOr(defaults.value(QStringLiteral("liftHeight")), liftHeight);
     liftUpSpeed = numberOr(defaults.value(QStringLiteral("liftUpSpeed")), liftUpSpeed);
     liftDownSpeed = numberOr(defaults.value(QStringLiteral("liftDownSpeed")), liftDownSpeed);
@@ -74,12 +82,11 @@ void PrinterCatalogue::parseResinTable(const QJsonObject &table, ResinTable &tar
                 continue;
             }
             ResinConfig rc;
-            rc.thicknessUM = static_cast<qint32>(row.at(0).toDouble());
+            rc.thicknessUM = toInt32(row.at(0).toDouble());
             // Seconds to milliseconds, truncated toward zero.
-            rc.bottomExpoMS = static_cast<qint32>(row.at(1).toDouble() * 1000.0);
-            rc.normalExpoMS = static_cast<qint32>(row.at(2).toDouble() * 1000.0);
-            rc.bottomLayerNum =
-                row.size() >= 4 ? static_cast<qint32>(row.at(3).toDouble()) : firstLayers;
+            rc.bottomExpoMS = toInt32(row.at(1).toDouble() * 1000.0);
+            rc.normalExpoMS = toInt32(row.at(2).toDouble() * 1000.0);
+            rc.bottomLayerNum = row.size() >= 4 ? toInt32(row.at(3).toDouble()) : firstLayers;
             qDebug() << "load resin config" << rc.reserved << rc.thicknessUM << rc.bottomLayerNum
                      << rc.bottomExpoMS << rc.normalExpoMS;
             rows.append(rc);
@@ -97,8 +104,8 @@ LcdInfo PrinterCatalogue::parseLcd(const QJsonObject &lcd)
     LcdInfo info;
     const QJsonValue x = lcd.value(QStringLiteral("x"));
     const QJsonValue y = lcd.value(QStringLiteral("y"));
-    info.xPx = x.isDouble() ? static_cast<qint32>(x.toDouble()) : 1440;
-    info.yPx = y.isDouble() ? static_cast<qint32>(y.toDouble()) : 2560;
+    info.xPx = x.isDouble() ? toInt32(x.toDouble()) : 1440;
+    info.yPx = y.isDouble() ? toInt32(y.toDouble()) : 2560;
     info.xppmm = numberOr(lcd.value(QStringLiteral("xppmm")), 21.164f);
     info.yppmm = numberOr(lcd.value(QStringLiteral("yppmm")), 21.164f);
     return info;

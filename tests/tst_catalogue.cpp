@@ -48,6 +48,7 @@ private slots:
     void getResinConfigRows_data();
     void getResinConfigRows();
     void resinListsInKeyOrder();
+    void hugeNumbersAreLimited();
 };
 
 void TestCatalogue::defaultCatalogueModels()
@@ -253,6 +254,18 @@ void TestCatalogue::resinListsInKeyOrder()
     QCOMPARE(config.modelIndex(), 0);
     QCOMPARE(config.resinIndex(), 0);
     QCOMPARE(config.getAllResinTypesModel(), QStringList({"Foundry Resin"}));
+}
+
+void TestCatalogue::hugeNumbersAreLimited()
+{
+    ConfigTestEnv env;
+    const QString path = env.writeCatalogue(
+        catalogueWith("\"M\": " + modelBody(R"("resins": {"r": [[1e12, -1e12, 3e9, 1e300]]})")));
+    QuorConfig config(path);
+    // Limited to the 32-bit range instead of overflowing the conversion.
+    QCOMPARE(
+        config.catalogue().models.value("M").resins.value("r"),
+        QVector<ResinConfig>({ResinConfig{0, 2147483647, 2147483647, -2147483648, 2147483647}}));
 }
 
 QTEST_GUILESS_MAIN(TestCatalogue)
