@@ -54,6 +54,16 @@ inline std::vector<QVector3D> worldPositions(const Model &m)
     return out;
 }
 
+// The start of a version 1.0 file: doubles throughout, the marks, the logo, the version and
+// the object count.
+inline void beginVersionOneZero(QDataStream &out, qint64 objectCount)
+{
+    out.setFloatingPointPrecision(QDataStream::DoublePrecision);
+    out << qint32(-1) << qint32(1);
+    out.writeRawData("QUOR3D\0\0", 8);
+    out << qint16(1) << qint16(0) << objectCount;
+}
+
 template <typename T> void put(QByteArray &bytes, qint64 offset, T value)
 {
     qToBigEndian(value, reinterpret_cast<uchar *>(bytes.data() + offset));

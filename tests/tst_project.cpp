@@ -272,10 +272,8 @@ void TestProject::versionOneZeroReadsDoubles()
         QBuffer buffer(&bytes);
         buffer.open(QIODevice::WriteOnly);
         QDataStream out(&buffer);
-        out.setFloatingPointPrecision(QDataStream::DoublePrecision);
-        out << qint32(-1) << qint32(1);
-        out.writeRawData("QUOR3D\0\0", 8);
-        out << qint16(1) << qint16(0) << qint64(1) << qint64(0) << qint32(0);
+        beginVersionOneZero(out, 1);
+        out << qint64(0) << qint32(0);
         box->writeRecord(out);
         out << qint64(0) << qint32(2) << qint32(-1);
     }

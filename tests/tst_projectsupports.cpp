@@ -77,10 +77,7 @@ QByteArray versionOneZero(const Model &model, const std::vector<const Support *>
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     QDataStream out(&buffer);
-    out.setFloatingPointPrecision(QDataStream::DoublePrecision);
-    out << qint32(-1) << qint32(1);
-    out.writeRawData("QUOR3D\0\0", 8);
-    out << qint16(1) << qint16(0) << qint64(1 + pillars.size());
+    ProjectTestFiles::beginVersionOneZero(out, qint64(1 + pillars.size()));
     out << qint64(0) << qint32(0);
     model.writeRecord(out);
     for (size_t k = 0; k < pillars.size(); ++k) {
