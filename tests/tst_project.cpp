@@ -84,6 +84,7 @@ private slots:
     void openThroughApp();
     void damagedFileClearsProjectName();
     void saveReplacesFile();
+    void largeSaveReplacesOpenFile();
     void saveIntoMissingFolderAlerts();
     void failedSaveKeepsOldFile();
 
@@ -552,6 +553,47 @@ void TestProject::saveReplacesFile()
     // Nothing is left beside it.
     QCOMPARE(QDir(m_scene->env.path(QString())).entryList(QStringList{QStringLiteral("scene*")}),
              QStringList{QStringLiteral("scene.qsp")});
+}
+
+// Large enough for several blocks of each array and for the disk to be asked to start early.
+void TestProject::largeSaveReplacesOpenFile()
+{
+    std::vector<SceneMeshes::Triangle> tris;
+    for (int i = 0; i < 3500; ++i) {
+        const QVector3D lo(float(i % 70), float(i / 70), 0.0f);
+        const std::vector<SceneMeshes::Triangle> box =
+            SceneMeshes::boxTriangles(lo, lo + QVector3D(0.5f, 0.5f, 1.0f + float(i % 5)));
+        tris.insert(tris.end(), box.begin(), box.end());
+    }
+    Model *model = SceneMeshes::makeModel(tris);
+    ws().addModel(model);
+    const QString path = m_scene->env.path(QStringLiteral("large.qsp"));
+    m_scene->app->setPrjFile(QUrl::fromLocalFile(path).toString());
+    m_scene->app->savePrj();
+    const QByteArray first = readFile(path);
+    QVERIFY(first.size() > 3 * 1024 * 1024);
+    QCOMPARE(first, save(ws()));
+
+    // Someone still reading the old file keeps reading the old bytes.
+    QFile reader(path);
+    QVERIFY(reader.open(QIODevice::ReadOnly));
+    model->pushTransform(1);
+    model->translateBy(3, 4, 0);
+    model->updateGeometry(true);
+    QSignalSpy alerts(&ws(), &QuorModel::showAlert);
+    m_scene->app->savePrj();
+    QCOMPARE(alerts.count(), 0);
+    const QByteArray second = readFile(path);
+    QCOMPARE(second, save(ws()));
+    QVERIFY(second != first);
+    QCOMPARE(reader.readAll(), first);
+    QCOMPARE(QDir(m_scene->env.path(QString())).entryList(QStringList{QStringLiteral("large*")}),
+             QStringList{QStringLiteral("large.qsp")});
+
+    SliceTestScene other;
+    QVERIFY(load(second, *other.workspace));
+    QCOMPARE(other.workspace->models.size(), size_t(1));
+    QVERIFY(sameWorld(*other.workspace->models[0], *model));
 }
 
 void TestProject::saveIntoMissingFolderAlerts()

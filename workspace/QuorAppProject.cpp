@@ -1,11 +1,11 @@
 // Saving and opening project files.
 #include "workspace/ProjectFile.h"
+#include "workspace/ProjectSaveFile.h"
 #include "workspace/QuorApp.h"
 #include "workspace/QuorModel.h"
 
 #include <QDebug>
 #include <QFile>
-#include <QSaveFile>
 
 #include <exception>
 
@@ -14,7 +14,7 @@ bool QuorApp::writePrj()
     const QString path = m_prjFile.toLocalFile();
     QuorModel *workspace = QuorModel::instance();
     // Written beside the old file and renamed over it only when complete.
-    QSaveFile file(path);
+    ProjectSaveFile file(path);
     if (path.isEmpty() || !workspace || !file.open(QIODevice::WriteOnly)) {
         qWarning() << "open file failed" << m_prjFile;
         return false;
@@ -24,7 +24,7 @@ bool QuorApp::writePrj()
         file.cancelWriting();
         return false;
     }
-    if (!file.commit()) {
+    if (!file.commitReplacing()) {
         qWarning() << "write project failed" << m_prjFile << file.errorString();
         return false;
     }
