@@ -12,9 +12,8 @@
 
 namespace {
 
-Model *addBox(QuorModel &ws, const QVector3D &lo, const QVector3D &hi)
+void appendBox(Model *m, const QVector3D &lo, const QVector3D &hi)
 {
-    auto *m = new Model(Model::TYPE_NORMAL);
     const QVector3D c[8] = {{lo.x(), lo.y(), lo.z()}, {hi.x(), lo.y(), lo.z()},
                             {lo.x(), hi.y(), lo.z()}, {hi.x(), hi.y(), lo.z()},
                             {lo.x(), lo.y(), hi.z()}, {hi.x(), lo.y(), hi.z()},
@@ -28,6 +27,12 @@ Model *addBox(QuorModel &ws, const QVector3D &lo, const QVector3D &hi)
             m->mesh->vertices.push_back({c[k].x(), c[k].y(), c[k].z(), n.x(), n.y(), n.z()});
         }
     }
+}
+
+Model *addBox(QuorModel &ws, const QVector3D &lo, const QVector3D &hi)
+{
+    auto *m = new Model(Model::TYPE_NORMAL);
+    appendBox(m, lo, hi);
     m->finishMesh();
     ws.addModel(m);
     return m;
@@ -72,6 +77,19 @@ int main(int argc, char **argv)
         ws.addModel(bridge);
         ws.addModel(box->makeSupportBase(1.0f));
         ok &= savePrj(dir + QStringLiteral("/family.qsp"));
+    }
+    {
+        // More vertices and indices than one block of the streamed arrays, so that the
+        // reader's second thread takes part.
+        QuorModel ws;
+        auto *grid = new Model(Model::TYPE_NORMAL);
+        for (int i = 0; i < 500; ++i) {
+            const QVector3D lo(float(i % 25), float(i / 25), 0.0f);
+            appendBox(grid, lo, lo + QVector3D(0.5f, 0.5f, 1.0f));
+        }
+        grid->finishMesh();
+        ws.addModel(grid);
+        ok &= savePrj(dir + QStringLiteral("/grid.qsp"));
     }
     std::fprintf(stdout, "seed corpus in %s\n", argv[1]);
     return ok ? 0 : 1;
