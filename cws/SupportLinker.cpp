@@ -12,6 +12,9 @@
 
 namespace {
 
+// More struts than any pillar inside a printer can need (each rises at least 2.5 mm).
+constexpr int kMostStruts = 1000;
+
 // The point of a pillar's body axis at height z.
 QVector3D axisPointAt(const CWS::Support &s, float zMm)
 {
@@ -85,7 +88,14 @@ int SupportLinker::build(CWS::Support *a, CWS::Support *b)
     if (!(step > 0.0f))
         return 0;
 
-    const int k = int((upper - lower) / step);
+    // A pillar is never metres tall; one that claims to be (a damaged project) would ask for
+    // millions of struts.
+    const float struts = (upper - lower) / step;
+    if (!(struts <= float(kMostStruts))) {
+        qWarning() << "linker span too tall:" << lower << "to" << upper;
+        return 0;
+    }
+    const int k = int(struts);
     const CWS::Support *from = topA.z() > topB.z() ? a : b;
     const CWS::Support *to = from == a ? b : a;
     for (int i = k; i >= 1; --i) {

@@ -127,6 +127,8 @@ void TstSupportFamily::linkerNotMade_data()
     QTest::newRow("10.2 mm") << 10.2f << 12.0f << "no nearby support";
     // Contact at 5: body tops 3, bottoms 1, so upper 2 lies below lower 3.
     QTest::newRow("no room") << 3.0f << 5.0f << "no space left for linker";
+    // Pillars 10 km tall (only a damaged project has them) would ask for millions of struts.
+    QTest::newRow("absurdly tall") << 3.0f << 1.0e7f << "linker span too tall";
 }
 
 void TstSupportFamily::linkerNotMade()
