@@ -12,6 +12,7 @@
 #include <cmath>
 #include <csignal>
 #include <limits>
+#include <new>
 
 using namespace ProjectTestFiles;
 
@@ -39,6 +40,24 @@ bool sameWorld(const Model &a, const Model &b)
     return a.mesh->indices == b.mesh->indices;
 }
 
+// Throws as an allocation would once reading passes throwAt.
+class ThrowingBuffer : public QBuffer
+{
+public:
+    ThrowingBuffer(QByteArray *bytes, qint64 throwAt) : QBuffer(bytes), m_throwAt(throwAt) {}
+
+protected:
+    qint64 readData(char *data, qint64 len) override
+    {
+        if (pos() + len > m_throwAt)
+            throw std::bad_alloc();
+        return QBuffer::readData(data, len);
+    }
+
+private:
+    qint64 m_throwAt;
+};
+
 QByteArray readFile(const QString &path)
 {
     QFile f(path);
@@ -65,6 +84,7 @@ private slots:
     // Reading back.
     void roundTripKeepsWorldGeometry();
     void loadSignalsAndStatus();
+    void exceptionMidLoadLeavesWhatWasRead();
     void loadKeepsExistingObjects();
     void versionOneZeroReadsDoubles();
     void otherVersionsRejected_data();
@@ -248,6 +268,36 @@ void TestProject::loadSignalsAndStatus()
     QCOMPARE(ws().doList.size(), size_t(1));
     QCOMPARE(ws().doList[0].type, DoItem::DO_NEW);
     QCOMPARE(ws().doList[0].model, ws().models[0]);
+}
+
+// An exception in the middle of the second record: the first model stays, editable and shown,
+// as after any refused record, and the exception still reaches the caller.
+void TestProject::exceptionMidLoadLeavesWhatWasRead()
+{
+    ws().addModel(movedBox());
+    ws().addModel(SceneMeshes::makeBox(QVector3D(20, 0, 0), QVector3D(30, 10, 10)));
+    const QByteArray oneModel = [&] {
+        SliceTestScene single;
+        single.workspace->addModel(movedBox());
+        return save(*single.workspace);
+    }();
+    QByteArray bytes = save(ws());
+    clear(ws());
+    QSignalSpy data(&ws(), &QuorModel::quorModelDataChanged);
+    // The first record ends where a one-model file's relations begin.
+    ThrowingBuffer device(&bytes, qint64(oneModel.size()) + 40);
+    device.open(QIODevice::ReadOnly);
+    bool thrown = false;
+    try {
+        ProjectFile::read(device, ws());
+    } catch (const std::bad_alloc &) {
+        thrown = true;
+    }
+    QVERIFY(thrown);
+    QCOMPARE(ws().models.size(), size_t(1));
+    QCOMPARE(ws().status, QuorModel::MODEL_LOADED);
+    QVERIFY(data.count() >= 1);
+    QVERIFY(!ws().getSelectedModel());
 }
 
 void TestProject::loadKeepsExistingObjects()

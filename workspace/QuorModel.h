@@ -163,6 +163,7 @@ private:
     void discardModel(Model *model);
     // Ends a failed project load with what was read so far editable.
     bool failProjectLoad();
+    bool readObjects(QDataStream &in, int major, int minor);
     int indexOf(const Model *object) const;
     Model *selectedOrWarn() const;
 

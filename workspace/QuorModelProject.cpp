@@ -9,6 +9,7 @@
 
 #include <QDataStream>
 #include <QDebug>
+#include <QMutexLocker>
 
 #include <unordered_map>
 
@@ -74,6 +75,8 @@ bool QuorModel::saveObjects(QDataStream &out) const
     for (size_t i = 0; i < sequence.size(); ++i) {
         firstPosition.emplace(sequence[i], qint32(i));
         out << qint64(i) << qint32(sequence[i]->type);
+        // The render thread may be swapping a preview cut into the mesh.
+        QMutexLocker lock(&sequence[i]->mutex);
         sequence[i]->writeRecord(out);
     }
     out << qint64(sequence.size() - normalCount);
@@ -100,6 +103,17 @@ bool QuorModel::loadObjects(QDataStream &in, int major, int minor)
         qDebug() << "invalid status for load" << status;
         return false;
     }
+    try {
+        return readObjects(in, major, minor);
+    } catch (...) {
+        // What was read so far stays, as after a refused record, and the view hears of it.
+        failProjectLoad();
+        throw;
+    }
+}
+
+bool QuorModel::readObjects(QDataStream &in, int major, int minor)
+{
     qint64 count = -1;
     in >> count;
     qDebug() << "total model size" << count;
