@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <QtGlobal>
 
+#include <algorithm>
+
 // Collects every message while alive (debug included), then restores the previous handler.
 class LogCapture
 {
@@ -32,6 +34,12 @@ public:
                 return true;
         }
         return false;
+    }
+    int count(const QString &text) const
+    {
+        const QStringList all = lines();
+        return int(std::count_if(all.begin(), all.end(),
+                                 [&text](const QString &line) { return line.contains(text); }));
     }
 
 private:

@@ -6,6 +6,8 @@
 
 #include <QThread>
 
+#include <limits>
+
 namespace {
 
 using Progress = QList<QVariant>;
@@ -78,6 +80,8 @@ private slots:
     void refusedUnlessLoaded();
     void cancelKeepsSupportsMadeSoFar();
     void workspaceGoneMidRun();
+    void sceneEditsWaitForTheRun();
+    void pointThatBuildsNoPillarIsDropped();
     void tooManyLayersForTheMapsIsSkipped();
 
 private:
@@ -360,6 +364,77 @@ void TestAutoSupport::workspaceGoneMidRun()
     // The workspace stops the worker before it frees the models the worker reads.
     scene.reset();
     QVERIFY(!QuorModel::instance());
+}
+
+// The worker reads the meshes and transforms without locking: every scene edit is refused
+// until the run has ended, and works again afterwards.
+void TestAutoSupport::sceneEditsWaitForTheRun()
+{
+    SliceTestScene scene;
+    useDefaultPanel(*scene.config, 0.01f);
+    QuorModel &ws = *scene.workspace;
+    Model *model = scene.add(modelFromMesh(boxMesh(-5, -5, 0, 5, 5, 20)));
+    Model *other = scene.add(modelFromMesh(boxMesh(20, -5, 0, 30, 5, 20)));
+    ws.setModelStatus(QuorModel::MODEL_LOADED);
+    ws.selectModel(model);
+    ws.startNewTransform(DoItem::DO_T_TRANSLATE);
+    ws.setSelectedModelTranslate(1.0f, 0.0f, 0.0f);
+    const size_t records = ws.doList.size();
+    const size_t objects = ws.models.size();
+    const QMatrix4x4 before = model->modelMatrix();
+
+    QSignalSpy progress(&ws,
+                        QOverload<float, bool, QString>::of(&QuorModel::sliceCompletedProgress));
+    ws.addSupportAuto(2.0f);
+    QVERIFY(ws.isGeneratingSupports());
+    LogCapture log;
+    ws.undo();
+    ws.startNewTransform(DoItem::DO_T_TRANSLATE);
+    ws.setSelectedModelTranslate(9.0f, 9.0f, 0.0f);
+    ws.setSelectedModelScale(2.0f, 2.0f, 2.0f);
+    ws.setSelectedModelRotate(0.0f, 0.0f, 45.0f);
+    ws.flip(1);
+    ws.copyModel(ws.getSelectedModelIndex());
+    ws.addSupportBase(1.0f);
+    ws.moveToBottom();
+    ws.autoLayoutModel();
+    ws.removeAllSupportsOfSelectedModel();
+    ws.deleteSelectedModel();
+    QVERIFY(!ws.deleteModel(other));
+    // Leaving a preview does not take the status from the running job.
+    ws.setShowSliceEnable(false);
+    QCOMPARE(ws.status, QuorModel::MODEL_AUTO_GEN_SUPPORT);
+    // Twelve refusals; deleteSelectedModel already stops at its status check.
+    QCOMPARE(log.count(QStringLiteral("refused while a background job runs")), 12);
+    QVERIFY(log.contains(QStringLiteral("not in status MODEL_LOADED, do nothing")));
+    QCOMPARE(model->modelMatrix(), before);
+    QCOMPARE(ws.models.size(), objects);
+    // No point has come back yet (the loop has not run), so no record either.
+    QCOMPARE(ws.doList.size(), records);
+
+    ws.cancelSlice();
+    QTRY_VERIFY_WITH_TIMEOUT(std::any_of(progress.begin(), progress.end(), endsRun), 60000);
+    QCOMPARE(ws.status, QuorModel::MODEL_LOADED);
+    ws.selectModel(model);
+    ws.copyModel(ws.getSelectedModelIndex());
+    QCOMPARE(ws.models.size(), objects + 1);
+}
+
+// A point that cannot become a pillar (here a non-finite one) leaves no empty support and no
+// undo record behind.
+void TestAutoSupport::pointThatBuildsNoPillarIsDropped()
+{
+    SliceTestScene scene;
+    QuorModel &ws = *scene.workspace;
+    Model *model = scene.add(modelFromMesh(boxMesh(-5, -5, 5, 5, 5, 10)));
+    const size_t objects = ws.models.size();
+    const size_t records = ws.doList.size();
+    ws.onAddAutoSupport(std::numeric_limits<float>::quiet_NaN(), 0.0f, 5.0f, 0.0f, model);
+    QCOMPARE(ws.models.size(), objects);
+    QCOMPARE(ws.doList.size(), records);
+    QVERIFY(model->supports.empty());
+    ws.onAddAutoSupport(0.0f, 0.0f, 5.0f, 0.0f, model);
+    QCOMPARE(ws.models.size(), objects + 1);
 }
 
 void TestAutoSupport::tooManyLayersForTheMapsIsSkipped()

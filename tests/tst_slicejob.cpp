@@ -245,6 +245,17 @@ void TestSliceJob::cancelledJobHasNoGcode()
     scene.workspace->startSlice();
     QCOMPARE(scene.workspace->status, QuorModel::MODEL_SLICING);
     QTRY_VERIFY_WITH_TIMEOUT(progress.count() > 0, 30000); // some layers are written
+    {
+        // The workers read the meshes unlocked: no edit reaches them while the job runs.
+        Model *sphere = scene.workspace->models.back();
+        scene.workspace->selectModel(sphere);
+        const QMatrix4x4 before = sphere->modelMatrix();
+        LogCapture log;
+        scene.workspace->startNewTransform(DoItem::DO_T_TRANSLATE);
+        scene.workspace->setSelectedModelTranslate(5.0f, 0.0f, 0.0f);
+        QCOMPARE(log.count(QStringLiteral("refused while a background job runs")), 2);
+        QCOMPARE(sphere->modelMatrix(), before);
+    }
     scene.workspace->cancelSlice();
     QVERIFY(scene.workspace->getCancelSlice());
     QTRY_VERIFY_WITH_TIMEOUT(!scene.workspace->isSlicing(), 30000);

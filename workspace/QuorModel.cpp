@@ -161,9 +161,17 @@ void QuorModel::discardModel(Model *model)
     delete model;
 }
 
+bool QuorModel::refuseWhileBusy(const char *command) const
+{
+    if (!isSlicing() && !isGeneratingSupports())
+        return false;
+    qWarning() << command << "refused while a background job runs";
+    return true;
+}
+
 bool QuorModel::deleteModel(Model *object)
 {
-    if (!object)
+    if (!object || refuseWhileBusy("deleteModel"))
         return false;
     const bool normal = object->type == Model::TYPE_NORMAL;
     if (manualAddingSupport && normal) {
@@ -189,14 +197,19 @@ void QuorModel::deleteSelectedModel()
         qDebug() << "not in status MODEL_LOADED, do nothing";
         return;
     }
+    if (refuseWhileBusy("deleteSelectedModel"))
+        return;
     Model *sel = getSelectedModel();
     deleteModel(sel);
+    // Dropped even when the delete is refused.
     if (sel)
         removeRecordsOf(sel);
 }
 
 void QuorModel::removeAllSupportsOfSelectedModel()
 {
+    if (refuseWhileBusy("removeAllSupportsOfSelectedModel"))
+        return;
     Model *sel = getSelectedModel();
     if (!sel)
         return;
@@ -206,6 +219,8 @@ void QuorModel::removeAllSupportsOfSelectedModel()
 
 void QuorModel::copyModel(int n)
 {
+    if (refuseWhileBusy("copyModel"))
+        return;
     if (n < 0 || n >= int(models.size())) {
         qWarning() << "QuorModel::copyModel input out of range:" << n;
         return;
@@ -311,6 +326,8 @@ Model *QuorModel::selectedOrWarn() const
 
 void QuorModel::setSelectedModelTranslate(float x, float y, float z)
 {
+    if (refuseWhileBusy("setSelectedModelTranslate"))
+        return;
     Model *sel = selectedOrWarn();
     if (!sel)
         return;
@@ -320,6 +337,8 @@ void QuorModel::setSelectedModelTranslate(float x, float y, float z)
 
 void QuorModel::setSelectedModelScale(float x, float y, float z)
 {
+    if (refuseWhileBusy("setSelectedModelScale"))
+        return;
     Model *sel = selectedOrWarn();
     if (!sel)
         return;
@@ -329,6 +348,8 @@ void QuorModel::setSelectedModelScale(float x, float y, float z)
 
 void QuorModel::setSelectedModelRotate(float x, float y, float z)
 {
+    if (refuseWhileBusy("setSelectedModelRotate"))
+        return;
     Model *sel = selectedOrWarn();
     if (!sel)
         return;
@@ -339,6 +360,8 @@ void QuorModel::setSelectedModelRotate(float x, float y, float z)
 
 void QuorModel::flip(int flag)
 {
+    if (refuseWhileBusy("flip"))
+        return;
     Model *sel = getSelectedModel();
     if (!sel)
         return;
@@ -369,6 +392,8 @@ void QuorModel::addDo(Model *model, int type)
 
 void QuorModel::startNewTransform(int t)
 {
+    if (refuseWhileBusy("startNewTransform"))
+        return;
     Model *sel = getSelectedModel();
     if (!sel)
         return;
@@ -386,6 +411,8 @@ void QuorModel::startNewTransform(int t)
 void QuorModel::undo()
 {
     qDebug() << "undo";
+    if (refuseWhileBusy("undo"))
+        return;
     if (doList.empty()) {
         qDebug() << "do list empty";
         return;

@@ -4,12 +4,12 @@
 #include "model/Model.h"
 #include "model/PickHit.h"
 
+#include <QElapsedTimer>
 #include <QMatrix4x4>
 #include <QMutex>
 #include <QObject>
 #include <QOpenGLFunctions>
 #include <QStringList>
-#include <QElapsedTimer>
 #include <QUrl>
 
 #include <atomic>
@@ -20,7 +20,7 @@ class QOpenGLShaderProgram;
 namespace CWS {
 class Slicer;
 class SupportGenerator;
-}
+} // namespace CWS
 
 // The workspace: every mesh object of the scene, the selection, the status machine the UI
 // follows and the undo list. One instance, created by the main UI document.
@@ -164,6 +164,9 @@ private:
     // Ends a failed project load with what was read so far editable.
     bool failProjectLoad();
     bool readObjects(QDataStream &in, int major, int minor);
+    // Scene edits wait for the background jobs, whose threads read the meshes and transforms
+    // without locking: true (and a log line) while one runs.
+    bool refuseWhileBusy(const char *command) const;
     int indexOf(const Model *object) const;
     Model *selectedOrWarn() const;
 

@@ -30,10 +30,17 @@ void QuorModel::addSupportAuto(float thickness)
     m_cancelSlice = false;
     // Also brings every object's cached bounds up to date before the worker reads them.
     m_sliceNumber = calcNumSlices();
-    // The worker gets its own copy of the list: supports are appended here while it runs.
-    Model *selected = getSelectedModel();
-    generator->setJob(selected ? std::vector<Model *>{selected} : models, *config->buildConfig(),
-                      m_sliceNumber);
+    // The worker gets its own list, of models only: supports are appended here while it runs,
+    // and no other object may be read there after it is gone.
+    std::vector<Model *> targets;
+    if (Model *selected = getSelectedModel())
+        targets.push_back(selected);
+    else
+        targets = models;
+    targets.erase(std::remove_if(targets.begin(), targets.end(),
+                                 [](const Model *m) { return m->type != Model::TYPE_NORMAL; }),
+                  targets.end());
+    generator->setJob(targets, *config->buildConfig(), m_sliceNumber);
     generator->start(QThread::InheritPriority);
     emit quorModelDataChanged();
 }
@@ -46,7 +53,10 @@ void QuorModel::onAddAutoSupport(float x, float y, float z, float zbase, Model *
         return;
     }
     auto *support = new CWS::Support();
-    support->build(model, QVector3D(x, y, z), QVector3D(0.0f, 0.0f, 1.0f));
+    if (!support->build(model, QVector3D(x, y, z), QVector3D(0.0f, 0.0f, 1.0f))) {
+        delete support;
+        return;
+    }
     support->linkToNearest();
     // addModel sizes the layer cut cache when a preview is active and records DO_NEW.
     addModel(support);

@@ -186,7 +186,9 @@ bool QuorModel::setShowSliceEnable(bool enable)
             object->layerCutCache.resize(0);
             object->buffersUploaded = false;
         }
-        setModelStatus(models.empty() ? MODEL_INIT : MODEL_LOADED);
+        // A running job owns the status and hands it back when it ends.
+        if (!isSlicing() && !isGeneratingSupports())
+            setModelStatus(models.empty() ? MODEL_INIT : MODEL_LOADED);
         deselectAll(true);
         return false;
     }
@@ -230,6 +232,8 @@ void QuorModel::setCurrentLayer(int layer)
 
 QStringList QuorModel::rotateSelectedToLowest()
 {
+    if (refuseWhileBusy("rotateSelectedToLowest"))
+        return {twoDecimals(0.0f), twoDecimals(0.0f)};
     Model *sel = getSelectedModel();
     if (!sel)
         return {twoDecimals(0.0f), twoDecimals(0.0f)};
@@ -241,6 +245,8 @@ QStringList QuorModel::rotateSelectedToLowest()
 
 QStringList QuorModel::rotateAllToLowest()
 {
+    if (refuseWhileBusy("rotateAllToLowest"))
+        return {twoDecimals(0.0f), twoDecimals(0.0f)};
     const QStringList result = rotateSelectedToLowest();
     const Model *sel = getSelectedModel();
     for (Model *object : std::vector<Model *>(models)) {
@@ -258,6 +264,8 @@ QStringList QuorModel::rotateAllToLowest()
 
 float QuorModel::moveToBottom()
 {
+    if (refuseWhileBusy("moveToBottom"))
+        return 0.0f;
     qDebug() << "QuorModel::moveToBottom";
     Model *sel = getSelectedModel();
     if (!sel) {
@@ -278,6 +286,8 @@ void QuorModel::autoLayoutModel()
 
 void QuorModel::autoLayoutModel(int sel)
 {
+    if (refuseWhileBusy("autoLayoutModel"))
+        return;
     qDebug() << "autoLayoutModel" << sel;
     const PlateGrid grid(QuorConfig::instance()->currentPrinterModel());
     qDebug() << "max pixel" << grid.widthPx << grid.depthPx;

@@ -8,6 +8,8 @@
 
 void QuorModel::addSupportBase(float thickness)
 {
+    if (refuseWhileBusy("addSupportBase"))
+        return;
     qDebug() << "QuorModel::addSupportBase";
     std::vector<Model *> targets;
     if (Model *sel = getSelectedModel())
@@ -31,6 +33,8 @@ void QuorModel::setManualAddingSupport(bool checked)
 
 bool QuorModel::addSupportFromHit(const PickHit &hit)
 {
+    if (refuseWhileBusy("addSupportFromHit"))
+        return false;
     if (!(hit.point.z() >= 0.1f)) {
         qWarning() << "support is too low, not create";
         return false;
@@ -49,6 +53,8 @@ bool QuorModel::addSupportFromHit(const PickHit &hit)
 
 bool QuorModel::addMultiPointSupport(const std::vector<PickHit> &hits)
 {
+    if (refuseWhileBusy("addMultiPointSupport"))
+        return false;
     qDebug() << "create multi point support" << hits.size();
     Model *owner = hits.empty() ? nullptr : hits.front().object;
     auto *multi = new MultiPointSupport(owner);
