@@ -1,3 +1,4 @@
+#include "BrokenBuffer.h"
 #include "LogCapture.h"
 #include "ProjectTestFiles.h"
 #include "SceneMeshes.h"
@@ -12,7 +13,6 @@
 #include <cmath>
 #include <csignal>
 #include <limits>
-#include <new>
 
 using namespace ProjectTestFiles;
 
@@ -39,24 +39,6 @@ bool sameWorld(const Model &a, const Model &b)
             return false;
     return a.mesh->indices == b.mesh->indices;
 }
-
-// Throws as an allocation would once reading passes throwAt.
-class ThrowingBuffer : public QBuffer
-{
-public:
-    ThrowingBuffer(QByteArray *bytes, qint64 throwAt) : QBuffer(bytes), m_throwAt(throwAt) {}
-
-protected:
-    qint64 readData(char *data, qint64 len) override
-    {
-        if (pos() + len > m_throwAt)
-            throw std::bad_alloc();
-        return QBuffer::readData(data, len);
-    }
-
-private:
-    qint64 m_throwAt;
-};
 
 QByteArray readFile(const QString &path)
 {
@@ -285,7 +267,7 @@ void TestProject::exceptionMidLoadLeavesWhatWasRead()
     clear(ws());
     QSignalSpy data(&ws(), &QuorModel::quorModelDataChanged);
     // The first record ends where a one-model file's relations begin.
-    ThrowingBuffer device(&bytes, qint64(oneModel.size()) + 40);
+    BrokenBuffer device(&bytes, qint64(oneModel.size()) + 40, BrokenBuffer::Breaks::Throws);
     device.open(QIODevice::ReadOnly);
     bool thrown = false;
     try {

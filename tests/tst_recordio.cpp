@@ -1,5 +1,6 @@
 // The streamed mesh arrays of project records: the two-thread block pipeline, the fast
 // big-endian writer against the plain per-float one, and the readers on data of many blocks.
+#include "BrokenBuffer.h"
 #include "model/BlockPipeline.h"
 #include "model/RecordIo.h"
 
@@ -84,24 +85,6 @@ std::vector<quint32> vertexWords(const std::vector<Vertex> &v)
         std::memcpy(w.data(), v.data(), w.size() * 4);
     return w;
 }
-
-// A device that promises all its bytes but fails to deliver past failAt, as a disk error would.
-class FailingBuffer : public QBuffer
-{
-public:
-    FailingBuffer(QByteArray *bytes, qint64 failAt) : QBuffer(bytes), m_failAt(failAt) {}
-
-protected:
-    qint64 readData(char *data, qint64 len) override
-    {
-        if (pos() + len > m_failAt)
-            return -1;
-        return QBuffer::readData(data, len);
-    }
-
-private:
-    qint64 m_failAt;
-};
 
 struct Reader
 {
@@ -339,7 +322,8 @@ void TestRecordIo::readersRefuseLateDamage()
     else if (damage == 1)
         w[size_t(at)] = 0xff800000u;
     QByteArray bytes = storedWords(w);
-    FailingBuffer device(&bytes, damage == 2 ? qint64(at) * 4 : bytes.size());
+    BrokenBuffer device(&bytes, damage == 2 ? qint64(at) * 4 : bytes.size(),
+                        BrokenBuffer::Breaks::Fails);
     device.open(QIODevice::ReadOnly);
     QDataStream in(&device);
     in.setFloatingPointPrecision(QDataStream::SinglePrecision);

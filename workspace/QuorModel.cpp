@@ -163,7 +163,7 @@ void QuorModel::discardModel(Model *model)
 
 bool QuorModel::refuseWhileBusy(const char *command) const
 {
-    if (!isSlicing() && !isGeneratingSupports())
+    if (!hasBackgroundJob())
         return false;
     qWarning() << command << "refused while a background job runs";
     return true;
@@ -197,8 +197,6 @@ void QuorModel::deleteSelectedModel()
         qDebug() << "not in status MODEL_LOADED, do nothing";
         return;
     }
-    if (refuseWhileBusy("deleteSelectedModel"))
-        return;
     Model *sel = getSelectedModel();
     deleteModel(sel);
     // Dropped even when the delete is refused.

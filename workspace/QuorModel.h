@@ -92,6 +92,7 @@ public:
     // Automatic supports (workspace/QuorModelAutoSupport.cpp); the thickness is not used.
     Q_INVOKABLE void addSupportAuto(float thickness);
     bool isGeneratingSupports() const { return m_supportGenerator != nullptr; }
+    bool hasBackgroundJob() const { return isSlicing() || isGeneratingSupports(); }
 
     // Orientation and placement.
     Q_INVOKABLE QStringList rotateSelectedToLowest();

@@ -15,7 +15,7 @@ void QuorModel::addSupportAuto(float thickness)
 {
     Q_UNUSED(thickness)
     qDebug() << "QuorModel::addSupportAuto";
-    if (status != MODEL_LOADED || m_supportGenerator || m_slicer)
+    if (status != MODEL_LOADED || hasBackgroundJob())
         return;
     setModelStatus(MODEL_AUTO_GEN_SUPPORT);
 

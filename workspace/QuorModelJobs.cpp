@@ -187,7 +187,7 @@ bool QuorModel::setShowSliceEnable(bool enable)
             object->buffersUploaded = false;
         }
         // A running job owns the status and hands it back when it ends.
-        if (!isSlicing() && !isGeneratingSupports())
+        if (!hasBackgroundJob())
             setModelStatus(models.empty() ? MODEL_INIT : MODEL_LOADED);
         deselectAll(true);
         return false;
