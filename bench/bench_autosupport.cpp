@@ -33,7 +33,6 @@ Model *indexedModel(const TestMesh &source)
         mesh.vertices.push_back({p.x(), p.y(), p.z(), 0.0f, 0.0f, 1.0f});
     mesh.indices.assign(source.indices.begin(), source.indices.end());
     mesh.baseVertexCount = uint32_t(mesh.vertices.size());
-    model->indexCount = int(mesh.indices.size());
     model->meshReady = true;
     model->pushTransform(0);
     model->updateGeometry(true);

@@ -62,7 +62,6 @@ Model *modelFrom(const TestMesh &m)
         v.push_back({p.x(), p.y(), p.z(), 0, 0, 1});
     idx.assign(m.indices.begin(), m.indices.end());
     model->mesh->baseVertexCount = uint32_t(v.size());
-    model->indexCount = int(idx.size());
     model->meshReady = true;
     model->pushTransform(0);
     model->updateGeometry(true);

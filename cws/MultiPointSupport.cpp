@@ -59,7 +59,6 @@ bool MultiPointSupport::build(const std::vector<PickHit> &hits)
     if (!hasFoot)
         bodyBottomRingStart = int(mesh->vertices.size());
     footIndexEnd = int(mesh->indices.size());
-    indexCount = footIndexEnd;
     finishMesh();
     if (std::isnan(mesh->vertices.front().px)) {
         qDebug() << "vertice 0 is nan";

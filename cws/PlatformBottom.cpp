@@ -27,7 +27,6 @@ PlatformBottom::PlatformBottom(float widthMm, float depthMm) : Model(TYPE_PLATFO
     mesh->vertices = {Vertex{-w, -d, 0, 0, 0, 1}, Vertex{w, -d, 0, 0, 0, 1},
                       Vertex{w, d, 0, 0, 0, 1}, Vertex{-w, d, 0, 0, 0, 1}};
     mesh->indices = {0, 1, 2, 2, 3, 0};
-    indexCount = int(mesh->indices.size());
     name = QStringLiteral("PlatformBottom");
     geometryDirty = true;
     updateGeometry(true);

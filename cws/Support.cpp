@@ -7,6 +7,7 @@
 #include "workspace/QuorModel.h"
 
 #include <QDebug>
+#include <QWriteLocker>
 
 #include <algorithm>
 #include <atomic>
@@ -51,7 +52,6 @@ Support::Support(const Support &other)
       bodyVertexEnd(other.bodyVertexEnd)
 {
     name = nextName();
-    indexCount = int(mesh->indices.size());
 }
 
 Support::~Support()
@@ -141,7 +141,6 @@ bool Support::build(Model *owner, const QVector3D &top, const QVector3D &normal)
                                bodyBottom, config->footTopRadius());
     footIndexEnd = int(m.indices.size());
 
-    indexCount = int(m.indices.size());
     finishMesh();
     return true;
 }
@@ -177,7 +176,7 @@ void Support::moveBottom(float dzMm)
     if (dzMm == 0.0f || std::fabs(dzMm) <= FLT_EPSILON)
         return;
     MeshPrimitiveData &m = *mesh;
-    // Layer-preview extras behind the mesh's own vertices are rebuilt, never moved.
+    QWriteLocker lock(&m.lock);
     const size_t end = m.baseVertexCount != 0
                            ? std::min<size_t>(m.baseVertexCount, m.vertices.size())
                            : m.vertices.size();

@@ -53,7 +53,6 @@ bool SupportBase::build(Model *owner, float thicknessMm)
     addFace(m, {c(2), c(6), c(7), c(3)}, {0, 1, 0});
     addFace(m, {c(0), c(4), c(6), c(2)}, {-1, 0, 0});
     addFace(m, {c(1), c(3), c(7), c(5)}, {1, 0, 0});
-    indexCount = int(m.indices.size());
 
     // The slab was built where it must stay; its owner's later transforms carry it along.
     owner->attachChild(this);

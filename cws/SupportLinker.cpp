@@ -102,6 +102,5 @@ int SupportLinker::build(CWS::Support *a, CWS::Support *b)
         addStrut(*from, lower + float(i) * step, *to, lower + float(i - 1) * step, strutRadius);
         std::swap(from, to);
     }
-    indexCount = int(mesh->indices.size());
     return k;
 }

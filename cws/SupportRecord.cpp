@@ -110,7 +110,6 @@ bool Support::readRecord(QDataStream &in, int major, int minor)
         qWarning() << "support markers outside the mesh";
         return false;
     }
-    indexCount = int(mesh->indices.size());
     return true;
 }
 

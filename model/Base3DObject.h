@@ -4,37 +4,34 @@
 
 #include <QColor>
 #include <QMatrix4x4>
-#include <QMutex>
-#include <QOpenGLFunctions>
 
+#include <cstdint>
 #include <memory>
 
-// Root of every drawable, sliceable scene object: a mesh and its GPU buffers.
+// Root of every drawable, sliceable scene object: a mesh, how to place and colour it, and what
+// the 3D view needs to keep its GPU copy current. No OpenGL here: the view owns the buffers.
 class Base3DObject
 {
 public:
     explicit Base3DObject(int type);
-    // A copy gets its own mutex and no GPU buffers; the derived class decides about the mesh.
+    // A copy gets its own view identity and no GPU copy; the derived class decides about the mesh.
     Base3DObject(const Base3DObject &other);
     Base3DObject &operator=(const Base3DObject &) = delete;
     virtual ~Base3DObject();
 
-    virtual void uploadBuffers() = 0;
     virtual QMatrix4x4 modelMatrix() const;
     virtual QMatrix4x4 normalMatrix() const = 0;
     virtual QColor color() const;
 
-    // Render thread only: uploads when the buffers are stale, then draws.
-    void draw();
-
     int type;
     std::shared_ptr<MeshPrimitiveData> mesh;
-    int indexCount = 0;
-    QMutex mutex;
-    QOpenGLFunctions *gl = nullptr;
-    GLuint vertexBuffer = 0;
-    GLuint indexBuffer = 0;
     QColor m_color;
     bool meshReady = false;
+    // The GPU copy holds the current mesh and preview cut. Cleared (GUI thread) by every change
+    // of either; set again when the view takes the object's data for a new upload.
     bool buffersUploaded = false;
+    // Names the object's GPU copy in the view; unique for the process.
+    const quint64 drawId;
+    // Set by the view once it holds a GPU copy, so the destructor hands the copy back.
+    bool inView = false;
 };

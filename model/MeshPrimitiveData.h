@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QReadWriteLock>
+
 #include <cstdint>
 #include <vector>
 
@@ -20,8 +22,12 @@ struct MeshPrimitiveData
 {
     std::vector<Vertex> vertices;
     std::vector<uint32_t> indices; // three per triangle
-    // Leading vertices that belong to the mesh; the rest are layer-preview extras. 0 = all.
+    // Leading vertices that belong to the mesh; 0 = all.
     uint32_t baseVertexCount = 0;
     // `vertices` was sized ahead of an import and is filled from its start.
     bool preparedVertices = false;
+    // The mesh's own guard. The GUI thread writes under the write lock once other threads can
+    // see the mesh (the render thread uploading it, a job or a save reading it); those take the
+    // read lock. Copies of a model share the mesh, so they share this lock too.
+    mutable QReadWriteLock lock;
 };

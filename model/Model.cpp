@@ -8,6 +8,7 @@
 
 #include <QDebug>
 #include <QFileInfo>
+#include <QWriteLocker>
 
 #include <algorithm>
 
@@ -120,57 +121,6 @@ void Model::updateGeometry(bool force)
     applyGeometry(*this, computeMeshGeometry(*mesh, modelMatrix()));
 }
 
-void Model::uploadBuffers()
-{
-    updateGeometry(false);
-    if (!gl)
-        return;
-    if (buffersUploaded) {
-        gl->glBindBuffer(GL_ARRAY_BUFFER, vertexBuffer);
-        gl->glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, indexBuffer);
-    } else {
-        MeshPrimitiveData &m = *mesh;
-        const uint32_t base = m.baseVertexCount;
-        QuorModel *workspace = QuorModel::instance();
-        const int layer = workspace ? workspace->currentLayer : -1;
-        const bool preview = layer >= 0 && workspace->currentLayerZ <= bboxMax.z() &&
-                             size_t(layer) < layerCutCache.layers.size() &&
-                             !layerCutCache.layers[size_t(layer)].indices.empty();
-        gl->glBindBuffer(GL_ARRAY_BUFFER, vertexBuffer);
-        gl->glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, indexBuffer);
-        if (!preview) {
-            if (base != 0 && base < m.vertices.size())
-                m.vertices.resize(base);
-            const size_t count =
-                base != 0 ? std::min<size_t>(base, m.vertices.size()) : m.vertices.size();
-            gl->glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(count * sizeof(Vertex)), m.vertices.data(),
-                             GL_STATIC_DRAW);
-            gl->glBufferData(GL_ELEMENT_ARRAY_BUFFER,
-                             GLsizeiptr(m.indices.size() * sizeof(uint32_t)), m.indices.data(),
-                             GL_STATIC_DRAW);
-            indexCount = int(m.indices.size());
-        } else {
-            const LayerCut &cut = layerCutCache.layers[size_t(layer)];
-            // The cut's extra vertices follow the mesh's own ones.
-            if (base != 0 && base < m.vertices.size())
-                m.vertices.resize(base);
-            m.vertices.insert(m.vertices.end(), cut.vertices.begin(), cut.vertices.end());
-            gl->glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(m.vertices.size() * sizeof(Vertex)),
-                             m.vertices.data(), GL_STATIC_DRAW);
-            gl->glBufferData(GL_ELEMENT_ARRAY_BUFFER,
-                             GLsizeiptr(cut.indices.size() * sizeof(uint32_t)), cut.indices.data(),
-                             GL_STATIC_DRAW);
-            indexCount = int(cut.indices.size());
-        }
-    }
-    gl->glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, sizeof(Vertex), nullptr);
-    gl->glVertexAttribPointer(1, 3, GL_FLOAT, GL_FALSE, sizeof(Vertex),
-                              reinterpret_cast<const void *>(3 * sizeof(float)));
-    gl->glEnableVertexAttribArray(0);
-    gl->glEnableVertexAttribArray(1);
-    gl->glBindBuffer(GL_ARRAY_BUFFER, 0);
-}
-
 void Model::attachChild(Model *child)
 {
     if (!child || child == this)
@@ -201,6 +151,7 @@ void Model::finishMesh()
     if (!invertible)
         inverse = QMatrix4x4();
     const float *m = inverse.constData();
+    QWriteLocker lock(&mesh->lock);
     for (uint32_t i = 0; i < mesh->baseVertexCount; ++i) {
         Vertex &v = mesh->vertices[i];
         float out[3];
@@ -209,6 +160,7 @@ void Model::finishMesh()
         v.py = out[1];
         v.pz = out[2];
     }
+    lock.unlock();
     geometryDirty = true;
     updateGeometry(true);
     buffersUploaded = false;
@@ -349,6 +301,7 @@ void Model::shiftSupports(float dzMm)
     if (supportBase) {
         // The base shares our transforms; moving its vertices back keeps it on the platform.
         MeshPrimitiveData &m = *supportBase->mesh;
+        QWriteLocker lock(&m.lock);
         for (Vertex &v : m.vertices)
             v.pz -= dzMm;
         supportBase->geometryDirty = true;

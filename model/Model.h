@@ -40,7 +40,6 @@ public:
     Model(const Model &other);
     ~Model() override;
 
-    void uploadBuffers() override;
     QMatrix4x4 modelMatrix() const override;
     QMatrix4x4 normalMatrix() const override;
     QColor color() const override;
@@ -121,6 +120,8 @@ public:
 
 private:
     TransformItem *topItem();
+    // The preview cut being filled by sliceTriangles(withCache).
+    LayerCut *m_cutInProgress = nullptr;
 };
 
 Q_DECLARE_METATYPE(Model *)

@@ -89,9 +89,9 @@ int Model::sliceTriangles(int layerIndex, float z, SegmentList &out, int first, 
         return LayerMath::cutTriangles(world, mesh->indices.data(), first, end, z, out);
     }
 
-    if (layerIndex < 0 || size_t(layerIndex) >= layerCutCache.layers.size())
+    if (layerIndex < 0 || size_t(layerIndex) >= layerCutCache.layers.size() || !m_cutInProgress)
         return 0;
-    LayerCut &cut = layerCutCache.layers[size_t(layerIndex)];
+    LayerCut &cut = *m_cutInProgress;
     const QMatrix4x4 matrix = modelMatrix();
     const QMatrix4x4 toLocal = matrix.inverted();
     const QVector<QVector3D> world = worldPositionsOf(*mesh, matrix);
@@ -119,25 +119,25 @@ int Model::sliceTriangles(int layerIndex, float z, SegmentList &out, int first, 
 
 void Model::buildPreviewCut(int layerIndex, float z)
 {
-    QMutexLocker lock(&mutex);
     if (layerIndex < 0 || size_t(layerIndex) >= layerCutCache.layers.size())
         return;
     moveToBack(layerCutCache.filledLayers, layerIndex);
-    LayerCut &cut = layerCutCache.layers[size_t(layerIndex)];
-    if (!cut.indices.empty()) {
+    if (layerCutCache.layers[size_t(layerIndex)]) {
         qDebug() << "use cached slice data";
         return;
     }
-    // At most one layer per model holds a cut at a time.
-    for (int layer : layerCutCache.filledLayers) {
-        LayerCut &old = layerCutCache.layers[size_t(layer)];
-        old.vertices.clear();
-        old.indices.clear();
-    }
+    // At most one layer per model holds a cut at a time. The view may still hold the old one;
+    // it lets go of it with its next frame.
+    for (int layer : layerCutCache.filledLayers)
+        layerCutCache.layers[size_t(layer)].reset();
     layerCutCache.filledLayers.clear();
+    auto cut = std::make_shared<LayerCut>();
+    m_cutInProgress = cut.get();
     SegmentList discarded;
     sliceTriangles(layerIndex, z, discarded, 0, int(mesh->indices.size()), true);
+    m_cutInProgress = nullptr;
+    cut->vertices.shrink_to_fit();
+    cut->indices.shrink_to_fit();
+    layerCutCache.layers[size_t(layerIndex)] = std::move(cut);
     moveToBack(layerCutCache.filledLayers, layerIndex);
-    cut.vertices.shrink_to_fit();
-    cut.indices.shrink_to_fit();
 }

@@ -33,7 +33,6 @@ inline Model *modelFromMesh(const TestMesh &m, int type = Model::TYPE_NORMAL)
         }
     }
     model->mesh->baseVertexCount = uint32_t(model->mesh->vertices.size());
-    model->indexCount = int(model->mesh->indices.size());
     model->meshReady = true;
     model->pushTransform(0);
     model->updateGeometry(true);

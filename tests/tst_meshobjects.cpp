@@ -35,7 +35,6 @@ private slots:
     void attachChildSharesTransforms();
     void finishMeshKeepsWorldPosition();
     void destructionDetachesFamily();
-    void glTableComesFromWorkspace();
 };
 
 void TstMeshObjects::newModelDefaults()
@@ -329,15 +328,6 @@ void TstMeshObjects::destructionDetachesFamily()
     delete owner;
     QVERIFY(!linker->parent); // no dangling pointer back to the owner
     delete linker;
-}
-
-void TstMeshObjects::glTableComesFromWorkspace()
-{
-    Model without;
-    QVERIFY(!without.gl);
-    QuorModel workspace;
-    Model with;
-    QCOMPARE(with.gl, static_cast<QOpenGLFunctions *>(&workspace));
 }
 
 QTEST_GUILESS_MAIN(TstMeshObjects)

@@ -127,7 +127,7 @@ void TestSliceJob::previewCutIsCachedPerLayer()
     QCOMPARE(layerSpy.first().first().toInt(), 200); // 10 mm at 50 um
     QCOMPARE(scene.workspace->status, QuorModel::MODEL_SHOW_SLICE);
     QCOMPARE(int(cube->layerCutCache.layers.size()), 200);
-    QVERIFY(!cube->layerCutCache.layers[0].indices.empty());
+    QVERIFY(cube->layerCutCache.layers[0] && !cube->layerCutCache.layers[0]->indices.empty());
 
     {
         LogCapture log;
@@ -137,8 +137,9 @@ void TestSliceJob::previewCutIsCachedPerLayer()
         QVERIFY(log.contains(QStringLiteral("use cached slice data")));
     }
     // Only the shown layer holds a cut: the bottom, four side strips up to z = 5.025.
-    QVERIFY(cube->layerCutCache.layers[0].indices.empty());
-    const LayerCut &cut = cube->layerCutCache.layers[100];
+    QVERIFY(!cube->layerCutCache.layers[0]);
+    QVERIFY(cube->layerCutCache.layers[100]);
+    const LayerCut &cut = *cube->layerCutCache.layers[100];
     QVERIFY(!cut.indices.empty());
     QCOMPARE(cube->layerCutCache.filledLayers, std::vector<int>({100}));
     const uint32_t base = cube->mesh->baseVertexCount;

@@ -1,8 +1,9 @@
 #include "workspace/QuorModel.h"
 
+#include "workspace/ViewPicker.h"
+
 #include <QDebug>
 #include <QMutexLocker>
-#include <QOpenGLShaderProgram>
 #include <QThread>
 
 #include <algorithm>
@@ -15,6 +16,9 @@ QuorModel::QuorModel(QObject *parent) : QObject(parent)
     qRegisterMetaType<QuorModel::ModelStatus>("QuorModel::ModelStatus");
     qRegisterMetaType<Model *>("Model*");
     s_instance = this;
+    // The camera as the view's first frame leaves it, set here so that the GUI thread is the
+    // only writer of the camera.
+    resetCamera(-70, -70, -0.4f, true);
     // The short form of the progress signal always speaks of slicing.
     connect(this, QOverload<float, bool>::of(&QuorModel::sliceCompletedProgress), this,
             [this](float ratio, bool canceld) {
@@ -28,8 +32,7 @@ QuorModel::~QuorModel()
     stopSlicer();
     stopSupportGenerator();
     s_instance = nullptr;
-    delete m_program;
-    m_program = nullptr;
+    m_picker.reset();
     qDebug() << QThread::currentThreadId() << "QuorModel::~QuorModel() end";
     doList.clear();
     const std::vector<Model *> all = std::move(models);
@@ -152,6 +155,7 @@ void QuorModel::removeModel(Model *object)
     models.erase(it);
     // No record may name an object that is gone.
     removeRecordsOf(object);
+    forgetMouseStateOf(object);
     delete object;
 }
 
@@ -241,7 +245,9 @@ void QuorModel::copyModel(int n)
 int QuorModel::modelSize() const
 {
     // The platform bottom does not count.
-    return int(models.size()) - 1;
+    return int(std::count_if(models.begin(), models.end(), [](const Model *m) {
+        return m->type != Model::TYPE_PLATFORM_BOTTOM;
+    }));
 }
 
 float QuorModel::getTotalVolume()
@@ -441,16 +447,16 @@ void QuorModel::undo()
 
 // ---- GPU buffer release ----
 
-void QuorModel::releaseBuffer(GLuint name)
+void QuorModel::releaseBuffer(quint64 drawId)
 {
     QMutexLocker lock(&s_releaseMutex);
-    m_releasedBuffers.push_back(name);
+    m_releasedBuffers.push_back(drawId);
 }
 
-std::vector<GLuint> QuorModel::takeReleasedBuffers()
+std::vector<quint64> QuorModel::takeReleasedBuffers()
 {
     QMutexLocker lock(&s_releaseMutex);
-    std::vector<GLuint> names;
-    names.swap(m_releasedBuffers);
-    return names;
+    std::vector<quint64> ids;
+    ids.swap(m_releasedBuffers);
+    return ids;
 }

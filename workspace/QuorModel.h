@@ -3,30 +3,37 @@
 #include "model/DoItem.h"
 #include "model/Model.h"
 #include "model/PickHit.h"
+#include "workspace/CameraState.h"
 
 #include <QElapsedTimer>
-#include <QMatrix4x4>
 #include <QMutex>
 #include <QObject>
-#include <QOpenGLFunctions>
+#include <QPoint>
+#include <QSet>
+#include <QSize>
 #include <QStringList>
 #include <QUrl>
 
 #include <atomic>
+#include <memory>
 #include <vector>
 
 class QDataStream;
-class QOpenGLShaderProgram;
+class ViewPicker;
+class ViewRenderer;
 namespace CWS {
 class Slicer;
 class SupportGenerator;
 } // namespace CWS
 
 // The workspace: every mesh object of the scene, the selection, the status machine the UI
-// follows and the undo list. One instance, created by the main UI document.
-class QuorModel : public QObject, public QOpenGLFunctions
+// follows and the undo list; also the state of the 3D view's camera and the rules of its mouse.
+// One instance, created by the main UI document. The view (view/) draws it and answers picks.
+class QuorModel : public QObject
 {
     Q_OBJECT
+    Q_PROPERTY(bool manualAddingSupport READ isManualAddingSupport NOTIFY
+                   manualAddingSupportChanged)
 public:
     enum ModelStatus
     {
@@ -68,6 +75,7 @@ public:
     // Support family edits (workspace/QuorModelSupports.cpp).
     Q_INVOKABLE void addSupportBase(float thickness);
     Q_INVOKABLE void setManualAddingSupport(bool checked);
+    bool isManualAddingSupport() const { return manualAddingSupport; }
     // The creations a manual click leads to; false when nothing was added.
     bool addSupportFromHit(const PickHit &hit);
     bool addMultiPointSupport(const std::vector<PickHit> &hits);
@@ -118,14 +126,38 @@ public:
     void dropNoOpRecords();
     void removeRecordsOf(const Model *model);
 
-    // Buffer names of destroyed objects, deleted later on the render thread.
-    void releaseBuffer(GLuint name);
-    std::vector<GLuint> takeReleasedBuffers();
+    // GPU copies of destroyed objects (by draw id), freed later on the render thread.
+    void releaseBuffer(quint64 drawId);
+    std::vector<quint64> takeReleasedBuffers();
 
-    // 3D view state read by every object's draw.
-    QOpenGLShaderProgram *shaderProgram() const { return m_program; }
-    QMatrix4x4 modelScaleMatrix() const { return m_modelScale; }
-    float cameraPitchDeg() const { return m_cameraPitchDeg; }
+    // ---- 3D view: camera (workspace/QuorModelView.cpp) ----
+    Q_INVOKABLE void resetViewPrj();
+    Q_INVOKABLE void resetViewTop();
+    Q_INVOKABLE void resetViewFront();
+    Q_INVOKABLE void resetViewLeft();
+    Q_INVOKABLE void resetViewRight();
+    Q_INVOKABLE void zoomOut();
+    Q_INVOKABLE void zoomIn();
+    const CameraState &camera() const { return m_camera; }
+    // The view's size in device pixels; written by the view while the GUI thread waits for it.
+    void setViewportSize(const QSize &sizePx) { m_viewportPx = sizePx; }
+    QSize viewportSize() const { return m_viewportPx; }
+
+    // ---- 3D view: mouse (workspace/QuorModelMouse.cpp) ----
+    Q_INVOKABLE void onMousePressed(uint button, uint x, uint y);
+    Q_INVOKABLE void onMousePressedMove(uint button, QPoint from, QPoint pre, QPoint to);
+    Q_INVOKABLE void onMouseReleased(uint button, uint x, uint y);
+    Q_INVOKABLE void onMouseClicked(uint button, uint x, uint y, bool holdingShift);
+    Q_INVOKABLE void onWheel(QPoint angleDelta);
+    int dragState() const { return m_dragState; }
+    // Hits under a view pixel on objects of the given types, nearest first.
+    std::vector<PickHit> pickObjects(int x, int y, const QSet<int> &types);
+    std::vector<PickHit> pickObjects(int x, int y, int type);
+    // The view installs its picker; the workspace owns it.
+    void setPicker(std::unique_ptr<ViewPicker> picker);
+    ViewPicker *picker() const { return m_picker.get(); }
+    // Render thread only: the renderer that paint() draws with, or null.
+    void setRenderer(ViewRenderer *renderer) { m_renderer = renderer; }
 
     ModelStatus status = MODEL_INIT;
     QElapsedTimer jobTimer;
@@ -142,6 +174,8 @@ public:
     bool hasNewDo = false;
 
 public slots:
+    // Render thread, before Qt Quick draws: the whole 3D picture.
+    void paint();
     void startSlice();
     void sliceFinished();
     void updateSliceProgress(int layers, QString event);
@@ -158,6 +192,7 @@ signals:
     void sliceCompletedProgress(float ratio, bool canceld, QString event);
     void sliceCompletedProgress(float ratio, bool canceld);
     void showAlert(QString msg);
+    void manualAddingSupportChanged();
 
 private:
     // A model that never entered the list: its load records go with it.
@@ -170,6 +205,11 @@ private:
     bool refuseWhileBusy(const char *command) const;
     int indexOf(const Model *object) const;
     Model *selectedOrWarn() const;
+    // A manual-mode click: a pillar, a point for a multi-point support, or a selection.
+    void manualSupportClick(uint x, uint y, bool holdingShift);
+    void resetCamera(int yawDeg, int pitchDeg, float baseY, bool resetZoom);
+    // Forgets every mouse state that names the object.
+    void forgetMouseStateOf(const Model *object);
 
     // Ends a running job before the workspace goes away.
     void stopSlicer();
@@ -182,9 +222,16 @@ private:
     bool m_lastSliceCompleted = false;
     QString m_lastSliceError;
 
-    QOpenGLShaderProgram *m_program = nullptr;
-    QMatrix4x4 m_modelScale;
-    float m_cameraPitchDeg = 0.0f;
-    std::vector<GLuint> m_releasedBuffers;
+    CameraState m_camera;
+    QSize m_viewportPx;
+    std::unique_ptr<ViewPicker> m_picker;
+    ViewRenderer *m_renderer = nullptr;
+    int m_dragState = 0;
+    Model *m_dragged = nullptr;
+    // Clicks collected with Shift for a multi-point support; -1 marks the finishing click.
+    int m_multiPointCount = 0;
+    std::vector<PickHit> m_collectedPoints;
+
+    std::vector<quint64> m_releasedBuffers;
     static QMutex s_releaseMutex;
 };

@@ -182,7 +182,6 @@ bool QuorModel::setShowSliceEnable(bool enable)
     if (!enable) {
         currentLayer = -1;
         for (Model *object : models) {
-            QMutexLocker lock(&object->mutex);
             object->layerCutCache.resize(0);
             object->buffersUploaded = false;
         }
@@ -197,10 +196,8 @@ bool QuorModel::setShowSliceEnable(bool enable)
     m_sliceNumber = calcNumSlices();
     qDebug() << "total slice number:" << m_sliceNumber;
     emit layerChanged(m_sliceNumber);
-    for (Model *object : models) {
-        QMutexLocker lock(&object->mutex);
+    for (Model *object : models)
         object->layerCutCache.resize(m_sliceNumber);
-    }
     setModelStatus(MODEL_SHOW_SLICE);
     setCurrentLayer(0);
     return true;

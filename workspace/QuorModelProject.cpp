@@ -9,6 +9,7 @@
 
 #include <QDataStream>
 #include <QDebug>
+#include <QReadLocker>
 #include <QMutexLocker>
 
 #include <unordered_map>
@@ -75,8 +76,7 @@ bool QuorModel::saveObjects(QDataStream &out) const
     for (size_t i = 0; i < sequence.size(); ++i) {
         firstPosition.emplace(sequence[i], qint32(i));
         out << qint64(i) << qint32(sequence[i]->type);
-        // The render thread may be swapping a preview cut into the mesh.
-        QMutexLocker lock(&sequence[i]->mutex);
+        QReadLocker lock(&sequence[i]->mesh->lock);
         sequence[i]->writeRecord(out);
     }
     out << qint64(sequence.size() - normalCount);

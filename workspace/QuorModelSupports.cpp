@@ -27,8 +27,11 @@ void QuorModel::addSupportBase(float thickness)
 
 void QuorModel::setManualAddingSupport(bool checked)
 {
-    manualAddingSupport = checked;
     qDebug() << "set manual add support mode" << checked;
+    if (manualAddingSupport == checked)
+        return;
+    manualAddingSupport = checked;
+    emit manualAddingSupportChanged();
 }
 
 bool QuorModel::addSupportFromHit(const PickHit &hit)
