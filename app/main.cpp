@@ -1,16 +1,13 @@
 #include "app/Logger.h"
 #include "app/StartupRules.h"
+#include "app/UiStartup.h"
 #include "config/QuorConfig.h"
-#include "model/DoItem.h"
 #include "workspace/QuorApp.h"
-#include "workspace/QuorModel.h"
 
 #include <QGuiApplication>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QQmlApplicationEngine>
-#include <QQmlContext>
-#include <QQmlEngine>
 #include <QScreen>
 #include <QThread>
 #include <QTranslator>
@@ -57,33 +54,22 @@ int main(int argc, char *argv[])
     QuorConfig config;
     qDebug() << QThread::currentThreadId() << "main" << QThread::idealThreadCount();
 
-    qmlRegisterType<DoItem>("Quor3D", 1, 0, "DoItem");
-    qmlRegisterType<QuorModel>("Quor3D", 1, 0, "QuorModel");
+    UiStartup::registerTypes();
 
     int exitCode = 0;
     {
         QQmlApplicationEngine engine;
-        engine.rootContext()->setContextProperty(
-            QStringLiteral("dpiRatio"),
-            StartupRules::uiScaleFactor(app.primaryScreen()->logicalDotsPerInch()));
-        engine.rootContext()->setContextProperty(QStringLiteral("quor3dApp"), &quorApp);
-        engine.rootContext()->setContextProperty(QStringLiteral("quor3dConfig"), &config);
-        engine.rootContext()->setContextProperty(QStringLiteral("supportConfig"),
-                                                 config.supportConfig());
+        UiStartup::publish(engine, quorApp, config,
+                           StartupRules::uiScaleFactor(app.primaryScreen()->logicalDotsPerInch()));
 
         // The web engine's sandbox cannot start for root; the printer page still works without it.
         if (geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
             qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
         QtWebEngine::initialize();
 
-        engine.load(QUrl(QStringLiteral("qrc:/main.qml")));
-        if (engine.rootObjects().isEmpty())
-            return -1;
-
-        // Choosing a job file starts slicing, with or without the 3D view.
-        if (QuorModel *workspace = QuorModel::instance())
-            QObject::connect(&quorApp, &QuorApp::readyToSlice, workspace, &QuorModel::startSlice);
-
+        const int loaded = UiStartup::loadMainDocument(engine, quorApp, app.arguments());
+        if (loaded != 0)
+            return loaded;
         exitCode = app.exec();
     }
     return exitCode;

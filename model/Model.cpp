@@ -183,12 +183,25 @@ Model *Model::duplicate(bool offset)
     return copy;
 }
 
+void Model::markTransformChanged()
+{
+    geometryDirty = true;
+    // The support family shares the stack: their cached bounds are stale too, even when this
+    // model's own bounds are brought up to date first.
+    for (Model *child : supports)
+        child->geometryDirty = true;
+    for (Model *child : linkers)
+        child->geometryDirty = true;
+    if (supportBase)
+        supportBase->geometryDirty = true;
+}
+
 void Model::pushTransform(int type)
 {
     TransformItem item;
     item.type = type;
     transforms->push_back(item);
-    geometryDirty = true;
+    markTransformChanged();
 }
 
 void Model::pushTransformWithUndo(int type)
@@ -219,7 +232,7 @@ bool Model::popTransform()
         shiftSupports(-moved.z());
     }
     transforms->pop_back();
-    geometryDirty = true;
+    markTransformChanged();
     return true;
 }
 
@@ -233,7 +246,7 @@ void Model::setTranslate(float x, float y, float z)
     item->matrix.translate(x, y, z);
     const QVector3D d = item->matrix.map(QVector3D()) - old.map(QVector3D());
     qDebug() << "doTranslate" << z << d << d.z();
-    geometryDirty = true;
+    markTransformChanged();
     // Supports keep their feet on the platform while the model moves up or down.
     shiftSupports(d.z());
 }
@@ -244,7 +257,7 @@ void Model::translateBy(float dx, float dy, float dz)
     if (!item)
         return;
     item->matrix.translate(dx, dy, dz);
-    geometryDirty = true;
+    markTransformChanged();
     shiftSupports(dz);
 }
 
@@ -256,7 +269,7 @@ void Model::setScale(float x, float y, float z)
     qDebug() << "set model" << this << "new scale" << x << y << z;
     item->matrix.setToIdentity();
     item->matrix.scale(x, y, z);
-    geometryDirty = true;
+    markTransformChanged();
 }
 
 void Model::setRotate(float ax, float ay, float az, const QVector3D &centre)
@@ -273,7 +286,7 @@ void Model::setRotate(float ax, float ay, float az, const QVector3D &centre)
     item->matrix.rotate(az, 0.0f, 0.0f, 1.0f);
     item->postMatrix.setToIdentity();
     item->postMatrix.translate(centre);
-    geometryDirty = true;
+    markTransformChanged();
 }
 
 void Model::flip(int flag)

@@ -74,6 +74,8 @@ public:
     void rotate90();
     void shiftSupports(float dzMm);
     bool isTopIdentity() const;
+    // The stack changed: this model's cached geometry and its support family's are stale.
+    void markTransformChanged();
 
     // Model import through Assimp.
     bool load(const QUrl &url, bool smoothNormals, bool generateNormals);

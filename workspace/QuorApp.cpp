@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QDebug>
 #include <QDesktopServices>
+#include <QFileInfo>
 #include <QThread>
 
 #include <exception>
@@ -78,6 +79,24 @@ void QuorApp::open(QUrl file)
         if (QuorModel *workspace = QuorModel::instance())
             emit workspace->showAlert(tr("Load model failed!"));
     }
+}
+
+void QuorApp::openFiles(const QList<QUrl> &files)
+{
+    QuorModel *workspace = QuorModel::instance();
+    if (!workspace)
+        return;
+    const int before = workspace->modelSize();
+    for (const QUrl &url : files) {
+        // Nothing is fetched from the network, and a folder is not a model.
+        if (!url.isLocalFile() || QFileInfo(url.toLocalFile()).isDir()) {
+            qWarning() << "not a local file, refused:" << url.toString();
+            continue;
+        }
+        open(url);
+    }
+    if (before > 0 || files.size() > 1)
+        workspace->autoLayoutModel();
 }
 
 void QuorApp::newPrj()

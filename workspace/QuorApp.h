@@ -29,6 +29,10 @@ public:
     static QuorApp *instance() { return s_instance; }
 
     Q_INVOKABLE void open(QUrl file);
+    // Opens several files as a drop or the file dialog does: each in order, then the plate is
+    // laid out when it already held models or more than one file came. Only local files are
+    // opened; anything else is refused with a log line.
+    Q_INVOKABLE void openFiles(const QList<QUrl> &files);
     // Replaces the project file atomically; a failed save leaves the old file and alerts.
     Q_INVOKABLE void savePrj();
     Q_INVOKABLE void newPrj();

@@ -167,9 +167,8 @@ void QuorModel::forgetMouseStateOf(const Model *object)
         m_dragged = nullptr;
         m_dragState = 0;
     }
-    const bool collected =
-        std::any_of(m_collectedPoints.begin(), m_collectedPoints.end(),
-                    [object](const PickHit &h) { return h.object == object; });
+    const bool collected = std::any_of(m_collectedPoints.begin(), m_collectedPoints.end(),
+                                       [object](const PickHit &h) { return h.object == object; });
     if (collected) {
         // A multi-point support may not be built on points of an object that is gone.
         m_collectedPoints.clear();

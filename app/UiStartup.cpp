@@ -1,0 +1,75 @@
+#include "app/UiStartup.h"
+
+#include "config/QuorConfig.h"
+#include "model/DoItem.h"
+#include "view/QuorScene.h"
+#include "workspace/QuorApp.h"
+#include "workspace/QuorModel.h"
+
+#include <QDebug>
+#include <QFileInfo>
+#include <QQmlApplicationEngine>
+#include <QQmlContext>
+
+namespace UiStartup {
+
+void registerTypes()
+{
+    qmlRegisterType<DoItem>("Quor3D", 1, 0, "DoItem");
+    qmlRegisterType<QuorModel>("Quor3D", 1, 0, "QuorModel");
+    qmlRegisterType<QuorScene>("Quor3D", 1, 0, "Quor3DScene");
+}
+
+void publish(QQmlApplicationEngine &engine, QuorApp &app, QuorConfig &config, double dpiRatio)
+{
+    QQmlContext *context = engine.rootContext();
+    context->setContextProperty(QStringLiteral("dpiRatio"), dpiRatio);
+    context->setContextProperty(QStringLiteral("quor3dApp"), &app);
+    context->setContextProperty(QStringLiteral("quor3dConfig"), &config);
+    context->setContextProperty(QStringLiteral("supportConfig"), config.supportConfig());
+}
+
+QuorScene *findScene(QQmlApplicationEngine &engine)
+{
+    if (engine.rootObjects().isEmpty())
+        return nullptr;
+    QObject *found =
+        engine.rootObjects().first()->findChild<QObject *>(QStringLiteral("Quor3DScene"));
+    return qobject_cast<QuorScene *>(found);
+}
+
+int loadMainDocument(QQmlApplicationEngine &engine, QuorApp &app, const QStringList &arguments,
+                     const QUrl &document)
+{
+    engine.load(document);
+    if (engine.rootObjects().isEmpty())
+        return -1;
+    QuorScene *scene = findScene(engine);
+    QuorModel *workspace = QuorModel::instance();
+    if (!scene || !workspace) {
+        qDebug() << "no QuorScene object found";
+        return -2;
+    }
+    // Every change of the workspace repaints the view; choosing a job file slices.
+    QObject::connect(workspace, &QuorModel::quorModelDataChanged, scene, &QuorScene::updateView);
+    QObject::connect(&app, &QuorApp::readyToSlice, workspace, &QuorModel::startSlice);
+
+    const QList<QUrl> files = commandLineFiles(arguments);
+    if (!files.isEmpty())
+        app.openFiles(files);
+    return 0;
+}
+
+QList<QUrl> commandLineFiles(const QStringList &arguments)
+{
+    QList<QUrl> files;
+    for (const QString &argument : arguments.mid(1)) {
+        const QUrl url(argument);
+        // A path, or a drive letter on systems that have them; anything else is a URL.
+        const bool isPath = url.scheme().size() <= 1;
+        files.append(isPath ? QUrl::fromLocalFile(QFileInfo(argument).absoluteFilePath()) : url);
+    }
+    return files;
+}
+
+} // namespace UiStartup

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QList>
+#include <QStringList>
+#include <QUrl>
+
+class QQmlApplicationEngine;
+class QuorApp;
+class QuorConfig;
+class QuorScene;
+
+// The wiring between the program's objects and its UI documents, shared by main and the
+// window tests, so that the tests run the start-up the program runs.
+namespace UiStartup {
+
+// The element types of the documents, in the module Quor3D 1.0.
+void registerTypes();
+// dpiRatio, quor3dApp, quor3dConfig and supportConfig for the documents.
+void publish(QQmlApplicationEngine &engine, QuorApp &app, QuorConfig &config, double dpiRatio);
+// Loads the main document, checks that it made the 3D scene item, connects what the documents
+// cannot, and opens the files named on the command line. 0, or -1 without a root object, or
+// -2 without the scene item.
+int loadMainDocument(QQmlApplicationEngine &engine, QuorApp &app, const QStringList &arguments,
+                     const QUrl &document = QUrl(QStringLiteral("qrc:/main.qml")));
+
+// Files named on the command line ("Open with" in a file manager): paths or file URLs.
+QList<QUrl> commandLineFiles(const QStringList &arguments);
+// The scene item among the descendants of the first root object, or null.
+QuorScene *findScene(QQmlApplicationEngine &engine);
+
+} // namespace UiStartup

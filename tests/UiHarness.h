@@ -1,0 +1,100 @@
+#pragma once
+
+#include "ConfigTestEnv.h"
+
+#include "app/UiStartup.h"
+#include "config/QuorConfig.h"
+#include "view/QuorScene.h"
+#include "workspace/QuorApp.h"
+#include "workspace/QuorModel.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QImage>
+#include <QQmlApplicationEngine>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include <memory>
+
+// The program's window as main builds it, for tests that drive it as a user does: a scratch
+// home, the application and configuration services, the engine with the real documents.
+class UiHarness
+{
+public:
+    explicit UiHarness(const QStringList &arguments = {QStringLiteral("quorslice")},
+                       const QUrl &document = QUrl(QStringLiteral("qrc:/main.qml")))
+    {
+        static const bool registered = [] {
+            QCoreApplication::setOrganizationName(QStringLiteral("Quor3D"));
+            QCoreApplication::setApplicationName(QStringLiteral("Quor Slice"));
+            QCoreApplication::setApplicationVersion(QStringLiteral("2.1.6"));
+            UiStartup::registerTypes();
+            return true;
+        }();
+        Q_UNUSED(registered)
+        m_app = std::make_unique<QuorApp>();
+        m_config = std::make_unique<QuorConfig>();
+        m_engine = std::make_unique<QQmlApplicationEngine>();
+        UiStartup::publish(*m_engine, *m_app, *m_config, 1.0);
+        result = UiStartup::loadMainDocument(*m_engine, *m_app, arguments, document);
+        if (!m_engine->rootObjects().isEmpty())
+            window = qobject_cast<QQuickWindow *>(m_engine->rootObjects().first());
+    }
+    ~UiHarness()
+    {
+        m_engine.reset();
+        m_config.reset();
+        m_app.reset();
+    }
+
+    QuorModel *workspace() const { return QuorModel::instance(); }
+    QuorApp *app() const { return m_app.get(); }
+    QuorConfig *config() const { return m_config.get(); }
+    QQmlApplicationEngine *engine() const { return m_engine.get(); }
+    QuorScene *scene() const { return m_engine ? UiStartup::findScene(*m_engine) : nullptr; }
+
+    template <typename T = QQuickItem> T *item(const QString &objectName) const
+    {
+        return window ? window->findChild<T *>(objectName) : nullptr;
+    }
+
+    // Waits for the window to show and draw frames after the current state.
+    bool waitForFrames(int frames = 2)
+    {
+        if (!window)
+            return false;
+        if (!window->isExposed() && !QTest::qWaitForWindowExposed(window, 5000))
+            return false;
+        QSignalSpy swapped(window, &QQuickWindow::frameSwapped);
+        window->update();
+        for (int i = 0; i < 200 && swapped.count() < frames; ++i) {
+            window->update();
+            swapped.wait(50);
+        }
+        return swapped.count() >= frames;
+    }
+    QImage grab()
+    {
+        waitForFrames();
+        return window->grabWindow();
+    }
+    // Saves a screenshot for people to look at, beside the test's working directory.
+    void saveScreenshot(const QString &name)
+    {
+        const QString dir = qEnvironmentVariable("QUOR_SCREENSHOTS", QDir::currentPath());
+        QDir().mkpath(dir);
+        grab().save(dir + QLatin1Char('/') + name + QStringLiteral(".png"));
+    }
+
+    int result = -100;
+    QQuickWindow *window = nullptr;
+
+private:
+    ConfigTestEnv m_env;
+    std::unique_ptr<QuorApp> m_app;
+    std::unique_ptr<QuorConfig> m_config;
+    std::unique_ptr<QQmlApplicationEngine> m_engine;
+};

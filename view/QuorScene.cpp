@@ -1,0 +1,219 @@
+#include "view/QuorScene.h"
+
+#include "view/MouseGesture.h"
+#include "view/ScenePicker.h"
+#include "view/SceneRenderer.h"
+#include "workspace/QuorApp.h"
+#include "workspace/QuorModel.h"
+
+#include <QDebug>
+#include <QElapsedTimer>
+#include <QKeySequence>
+#include <QMimeData>
+#include <QQuickWindow>
+#include <QRunnable>
+#include <QThread>
+
+QuorScene *QuorScene::s_instance = nullptr;
+
+namespace {
+
+// A monotonic clock: the click rule must not see the wall clock jump.
+qint64 nowMs()
+{
+    static QElapsedTimer clock;
+    if (!clock.isValid())
+        clock.start();
+    return clock.elapsed();
+}
+
+// Frees the renderer's GL objects on the render thread once the item has left its window.
+class ReleaseRenderer : public QRunnable
+{
+public:
+    explicit ReleaseRenderer(SceneRenderer *renderer) : m_renderer(renderer) {}
+    void run() override
+    {
+        if (QuorModel *workspace = QuorModel::instance())
+            workspace->setRenderer(nullptr);
+        m_renderer->releaseGl();
+        delete m_renderer;
+    }
+
+private:
+    SceneRenderer *m_renderer;
+};
+
+} // namespace
+
+QuorScene::QuorScene(QQuickItem *parent) : QQuickItem(parent)
+{
+    qDebug() << QThread::currentThreadId() << "QuorScene construct";
+    s_instance = this;
+    connect(this, &QQuickItem::windowChanged, this, &QuorScene::handleWindowChanged);
+    setFlag(ItemAcceptsDrops, true);
+    if (QuorModel *workspace = QuorModel::instance())
+        workspace->setPicker(std::make_unique<ScenePicker>(*workspace));
+}
+
+QuorScene::~QuorScene()
+{
+    qDebug() << QThread::currentThreadId() << "QuorScene::~QuorScene()";
+    if (s_instance == this)
+        s_instance = nullptr;
+}
+
+void QuorScene::handleWindowChanged(QQuickWindow *win)
+{
+    qDebug() << QThread::currentThreadId() << "handleWindowChanged, win: " << win;
+    if (!win)
+        return;
+    connect(win, &QQuickWindow::beforeSynchronizing, this, &QuorScene::sync, Qt::DirectConnection);
+    connect(win, &QQuickWindow::sceneGraphInvalidated, this, &QuorScene::cleanup,
+            Qt::DirectConnection);
+    // The renderer clears and draws first; Qt Quick's items go on top.
+    win->setClearBeforeRendering(false);
+}
+
+void QuorScene::sync()
+{
+    QuorModel *workspace = QuorModel::instance();
+    QQuickWindow *win = window();
+    if (!workspace || !win)
+        return;
+    if (!m_renderer) {
+        m_renderer = std::make_unique<SceneRenderer>();
+        // Once per window: a second window (or a test's second engine) gets its own.
+        connect(win, &QQuickWindow::beforeRendering, workspace, &QuorModel::paint,
+                Qt::ConnectionType(Qt::DirectConnection | Qt::UniqueConnection));
+    }
+    // The plate exists from the first frame on.
+    workspace->ensurePlatformBottom();
+    const qreal ratio = win->effectiveDevicePixelRatio();
+    workspace->setViewportSize(QSize(int(width() * ratio), int(height() * ratio)));
+    workspace->setRenderer(m_renderer.get());
+    m_renderer->synchronize(*workspace, win);
+}
+
+void QuorScene::cleanup()
+{
+    qDebug() << QThread::currentThreadId() << "QuorScene::cleanup()";
+    // The context is still current: the GL objects go with it, on this thread.
+    if (m_renderer) {
+        if (QuorModel *workspace = QuorModel::instance())
+            workspace->setRenderer(nullptr);
+        m_renderer->releaseGl();
+        m_renderer.reset();
+    }
+}
+
+void QuorScene::releaseResources()
+{
+    if (m_renderer && window())
+        window()->scheduleRenderJob(new ReleaseRenderer(m_renderer.release()),
+                                    QQuickWindow::BeforeSynchronizingStage);
+}
+
+void QuorScene::updateView()
+{
+    if (QQuickWindow *win = window())
+        win->update();
+}
+
+// ---- mouse and keys ----
+
+void QuorScene::mousePressed(int button, int x, int y)
+{
+    m_gesture.press(QPoint(x, y), nowMs());
+    if (QuorModel *workspace = QuorModel::instance())
+        workspace->onMousePressed(uint(MouseGesture::buttonNumber(button)), uint(x), uint(y));
+}
+
+void QuorScene::mouseMoved(int buttons, int x, int y)
+{
+    const MouseGesture::Step step = m_gesture.move(QPoint(x, y));
+    if (QuorModel *workspace = QuorModel::instance())
+        workspace->onMousePressedMove(uint(MouseGesture::moveButton(buttons)), step.from, step.pre,
+                                      step.to);
+}
+
+void QuorScene::mouseReleased(int button, int x, int y, int modifiers)
+{
+    QuorModel *workspace = QuorModel::instance();
+    const uint number = uint(MouseGesture::buttonNumber(button));
+    if (workspace)
+        workspace->onMouseReleased(number, uint(x), uint(y));
+    if (workspace && m_gesture.isClick(QPoint(x, y), nowMs()))
+        workspace->onMouseClicked(number, uint(x), uint(y), modifiers & Qt::ShiftModifier);
+    // Keys (Delete above all) keep working after any click on the view.
+    forceActiveFocus();
+}
+
+void QuorScene::wheel(int angleDeltaX, int angleDeltaY)
+{
+    if (QuorModel *workspace = QuorModel::instance())
+        workspace->onWheel(QPoint(angleDeltaX, angleDeltaY));
+}
+
+QString QuorScene::keyPressed(int key, int modifiers)
+{
+    QuorModel *workspace = QuorModel::instance();
+    if (!workspace)
+        return QString();
+    const Qt::KeyboardModifiers mods =
+        Qt::KeyboardModifiers(modifiers) & ~Qt::KeyboardModifiers(Qt::KeypadModifier);
+    if (key == Qt::Key_Delete) {
+        // Deleting a model takes its supports with it: the user confirms that first.
+        if (workspace->isSelectedModelTypeNormal() && workspace->isSelectedModelHaveAnySupports())
+            return QStringLiteral("confirmDelete");
+        workspace->deleteSelectedModel();
+        return QString();
+    }
+    if (key == Qt::Key_Home) {
+        workspace->resetViewPrj();
+        return QString();
+    }
+    if (key == Qt::Key_Escape || (key == Qt::Key_C && (mods & Qt::ControlModifier))) {
+        workspace->cancelSlice();
+        workspace->setManualAddingSupport(false);
+        return QString();
+    }
+    const QKeySequence pressed(int(mods) | key);
+    if (QKeySequence::keyBindings(QKeySequence::Undo).contains(pressed)) {
+        workspace->undo();
+        return QString();
+    }
+    if (key == Qt::Key_Up)
+        return QStringLiteral("layerUp");
+    if (key == Qt::Key_Down)
+        return QStringLiteral("layerDown");
+    return QString();
+}
+
+// ---- drag and drop ----
+
+void QuorScene::dragEnterEvent(QDragEnterEvent *event)
+{
+    qDebug() << "QuorScene::dragEnterEvent";
+    if (event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+}
+
+void QuorScene::dragLeaveEvent(QDragLeaveEvent *event)
+{
+    Q_UNUSED(event)
+    qDebug() << "QuorScene::dragLeaveEvent";
+    unsetCursor();
+}
+
+void QuorScene::dropEvent(QDropEvent *event)
+{
+    qDebug() << "QuorScene::dropEvent";
+    const QList<QUrl> urls = event->mimeData()->urls();
+    for (const QUrl &url : urls)
+        qDebug() << "Dropped file:" << url;
+    if (QuorApp *app = QuorApp::instance())
+        app->openFiles(urls);
+    unsetCursor();
+    event->acceptProposedAction();
+}

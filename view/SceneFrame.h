@@ -1,0 +1,49 @@
+#pragma once
+
+#include "model/LayerCut.h"
+#include "model/MeshPrimitiveData.h"
+#include "view/CameraMath.h"
+#include "workspace/CameraState.h"
+
+#include <QMatrix4x4>
+#include <QSize>
+#include <QVector3D>
+
+#include <memory>
+#include <vector>
+
+class QuorModel;
+
+// One object as the view saw it when it last synchronised with the workspace.
+struct DrawItem
+{
+    quint64 drawId = 0;
+    int type = 0;
+    QMatrix4x4 modelMatrix;
+    QMatrix4x4 normalMatrix;
+    QVector3D color; // 0 ... 1
+    bool meshReady = false;
+    std::shared_ptr<const MeshPrimitiveData> mesh;
+    // With preview set the view draws the cut (nothing when it is null) instead of the mesh.
+    bool preview = false;
+    std::shared_ptr<const LayerCut> cut;
+    // The mesh or the cut changed since the view last took the object's data.
+    bool changed = false;
+};
+
+// Everything a frame draws, copied from the workspace while the GUI thread waits, so that the
+// render thread never reads the workspace while it changes and a frame never mixes two states.
+struct SceneFrame
+{
+    CameraState camera;
+    QSize viewportPx;
+    CameraMath::Volume volume;
+    std::vector<DrawItem> items;
+    // GPU copies of objects destroyed since the last frame.
+    std::vector<quint64> released;
+};
+
+// Takes the frame and marks what the view now holds (buffersUploaded, inView). Builds the
+// preview cut of an object that has none at the shown layer. GUI data: call it only while the
+// GUI thread waits (sync) or on it.
+SceneFrame takeSceneFrame(QuorModel &workspace, const CameraMath::Volume &volume);
