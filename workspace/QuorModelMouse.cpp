@@ -126,7 +126,10 @@ void QuorModel::manualSupportClick(uint x, uint y, bool holdingShift)
         m_collectedPoints.clear();
         return;
     }
-    if (!hits.empty() && hits.front().object->type == Model::TYPE_NORMAL &&
+    // While points are being collected, a Shift-click on another model is skipped below
+    // rather than starting over on that model.
+    const bool collecting = c >= 2 && !m_collectedPoints.empty();
+    if (!collecting && !hits.empty() && hits.front().object->type == Model::TYPE_NORMAL &&
         !hits.front().object->selected) {
         // The first click on a model only selects it.
         selectModel(hits.front().object);

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "view/CameraMath.h"
+#include "workspace/QuorModel.h"
+
+#include <QColor>
+#include <QImage>
+#include <QPoint>
+#include <QVector3D>
+
+// Where a scene point (mm) shows in the 3D view, for the workspace's camera and viewport.
+inline QPoint viewPixelOf(const QuorModel &ws, const QVector3D &mm)
+{
+    const CameraState &c = ws.camera();
+    const QSize viewport = ws.viewportSize();
+    const QVector3D ndc =
+        (CameraMath::projectionMatrix(viewport, c.panX, c.panY) * CameraMath::viewMatrix(c) *
+         CameraMath::modelScaleMatrix(CameraMath::Volume()))
+            .map(mm);
+    return QPoint(qRound((ndc.x() + 1.0f) / 2.0f * float(viewport.width())),
+                  qRound((1.0f - ndc.y()) / 2.0f * float(viewport.height())));
+}
+
+inline QColor pixelAt(const QImage &image, const QPoint &p)
+{
+    return image.pixelColor(p);
+}
