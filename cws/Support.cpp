@@ -7,7 +7,6 @@
 #include "workspace/QuorModel.h"
 
 #include <QDebug>
-#include <QWriteLocker>
 
 #include <algorithm>
 #include <atomic>
@@ -176,7 +175,7 @@ void Support::moveBottom(float dzMm)
     if (dzMm == 0.0f || std::fabs(dzMm) <= FLT_EPSILON)
         return;
     MeshPrimitiveData &m = *mesh;
-    QWriteLocker lock(&m.lock);
+    std::unique_lock<std::shared_mutex> lock(m.lock);
     const size_t end = m.baseVertexCount != 0
                            ? std::min<size_t>(m.baseVertexCount, m.vertices.size())
                            : m.vertices.size();

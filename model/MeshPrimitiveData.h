@@ -1,8 +1,8 @@
 #pragma once
 
-#include <QReadWriteLock>
-
 #include <cstdint>
+#include <mutex>
+#include <shared_mutex>
 #include <vector>
 
 // One vertex exactly as it is uploaded: position then normal, six floats, 24 bytes.
@@ -29,5 +29,5 @@ struct MeshPrimitiveData
     // The mesh's own guard. The GUI thread writes under the write lock once other threads can
     // see the mesh (the render thread uploading it, a job or a save reading it); those take the
     // read lock. Copies of a model share the mesh, so they share this lock too.
-    mutable QReadWriteLock lock;
+    mutable std::shared_mutex lock;
 };

@@ -8,7 +8,6 @@
 
 #include <QDebug>
 #include <QFileInfo>
-#include <QWriteLocker>
 
 #include <algorithm>
 
@@ -151,7 +150,7 @@ void Model::finishMesh()
     if (!invertible)
         inverse = QMatrix4x4();
     const float *m = inverse.constData();
-    QWriteLocker lock(&mesh->lock);
+    std::unique_lock<std::shared_mutex> lock(mesh->lock);
     for (uint32_t i = 0; i < mesh->baseVertexCount; ++i) {
         Vertex &v = mesh->vertices[i];
         float out[3];
@@ -314,7 +313,7 @@ void Model::shiftSupports(float dzMm)
     if (supportBase) {
         // The base shares our transforms; moving its vertices back keeps it on the platform.
         MeshPrimitiveData &m = *supportBase->mesh;
-        QWriteLocker lock(&m.lock);
+        std::unique_lock<std::shared_mutex> lock(m.lock);
         for (Vertex &v : m.vertices)
             v.pz -= dzMm;
         supportBase->geometryDirty = true;

@@ -7,7 +7,6 @@
 
 #include <QDebug>
 #include <QElapsedTimer>
-#include <QReadLocker>
 #include <QThreadPool>
 #include <QWaitCondition>
 
@@ -304,7 +303,7 @@ void ScenePicker::prepareIndexes()
         QThreadPool::globalInstance()->start([cache, mesh]() {
             std::shared_ptr<const MeshPickIndex> index;
             try {
-                QReadLocker read(&mesh->lock);
+                std::shared_lock<std::shared_mutex> read(mesh->lock);
                 index = std::make_shared<const MeshPickIndex>(*mesh);
             } catch (const std::exception &e) {
                 qWarning() << "pick index not built:" << e.what();

@@ -8,7 +8,6 @@
 #include <QOpenGLContext>
 #include <QOpenGLShaderProgram>
 #include <QQuickWindow>
-#include <QReadLocker>
 #include <QThread>
 
 #include <exception>
@@ -218,7 +217,7 @@ void SceneRenderer::drawObjects(const QMatrix4x4 &modelScale)
 void SceneRenderer::upload(const DrawItem &item, GpuMesh &gpu)
 {
     const MeshPrimitiveData &mesh = *item.mesh;
-    QReadLocker lock(&mesh.lock);
+    std::shared_lock<std::shared_mutex> lock(mesh.lock);
     const size_t base = mesh.baseVertexCount != 0
                             ? std::min<size_t>(mesh.baseVertexCount, mesh.vertices.size())
                             : mesh.vertices.size();

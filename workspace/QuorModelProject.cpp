@@ -9,7 +9,6 @@
 
 #include <QDataStream>
 #include <QDebug>
-#include <QReadLocker>
 #include <QMutexLocker>
 
 #include <unordered_map>
@@ -76,7 +75,7 @@ bool QuorModel::saveObjects(QDataStream &out) const
     for (size_t i = 0; i < sequence.size(); ++i) {
         firstPosition.emplace(sequence[i], qint32(i));
         out << qint64(i) << qint32(sequence[i]->type);
-        QReadLocker lock(&sequence[i]->mesh->lock);
+        std::shared_lock<std::shared_mutex> lock(sequence[i]->mesh->lock);
         sequence[i]->writeRecord(out);
     }
     out << qint64(sequence.size() - normalCount);
