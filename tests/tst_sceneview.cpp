@@ -8,6 +8,7 @@
 #include "view/SceneRenderer.h"
 
 #include <QMimeData>
+#include <QQmlProperty>
 #include <QtTest>
 
 #include <cmath>
@@ -39,6 +40,12 @@ QUrl writeBox(const QString &name, const QVector3D &lo, const QVector3D &hi)
     return QUrl::fromLocalFile(path);
 }
 
+int countObjects(const QuorModel &ws, int type)
+{
+    return int(std::count_if(ws.models.begin(), ws.models.end(),
+                             [type](const Model *m) { return m->type == type; }));
+}
+
 void throwWhileDrawing(int type)
 {
     if (type == Model::TYPE_NORMAL)
@@ -65,6 +72,7 @@ private slots:
     void uploadsOncePerChange();
     void deletedBuffersFreedOnRenderThread();
     void drawingExceptionEndsTheFrame();
+    void collapsedViewDrawsNothing();
 
 private:
     void drop(UiHarness &ui, const QList<QUrl> &urls);
@@ -257,6 +265,9 @@ void TstSceneView::commandLineFilesAreLaidOut()
     QVERIFY(ui.waitForFrames());
     QuorModel *ws = ui.workspace();
     QCOMPARE(ws->modelSize(), 2);
+    // The files loaded before the first frame; the plate joined in front of them, once.
+    QCOMPARE(countObjects(*ws, Model::TYPE_PLATFORM_BOTTOM), 1);
+    QCOMPARE(ws->models.front()->type, int(Model::TYPE_PLATFORM_BOTTOM));
     const Model *m1 = ws->models[1], *m2 = ws->models[2];
     QCOMPARE(m1->type, int(Model::TYPE_NORMAL));
     // Side by side: apart along one axis, on the plate.
@@ -387,6 +398,25 @@ void TstSceneView::drawingExceptionEndsTheFrame()
     const QImage image = ui.grab();
     const QColor top = pixelAt(image, viewPixelOf(*ui.workspace(), {0, 0, 10}));
     QVERIFY2(top.blue() > top.red() + 40, qPrintable(describe(top)));
+}
+
+void TstSceneView::collapsedViewDrawsNothing()
+{
+    UiHarness ui;
+    QVERIFY(ui.waitForFrames());
+    // A view collapsed to no width: the window still shows frames, the renderer skips them
+    // instead of dividing by a zero size.
+    QVERIFY(QQmlProperty(ui.scene(), QStringLiteral("anchors.fill")).reset());
+    ui.scene()->setWidth(0);
+    QVERIFY(ui.waitForFrames(2));
+    QCOMPARE(ui.workspace()->viewportSize().width(), 0);
+    const int painted = SceneRenderer::counters().frames;
+    QVERIFY(ui.waitForFrames(3));
+    QCOMPARE(SceneRenderer::counters().frames, painted);
+    // Given its size back, it draws again.
+    ui.scene()->setWidth(ui.window->width());
+    QVERIFY(ui.waitForFrames(3));
+    QVERIFY(SceneRenderer::counters().frames > painted);
 }
 
 QTEST_MAIN(TstSceneView)

@@ -5,6 +5,7 @@
 #include "workspace/QuorModel.h"
 
 #include <QDebug>
+#include <QElapsedTimer>
 #include <QOpenGLContext>
 #include <QOpenGLShaderProgram>
 #include <QQuickWindow>
@@ -95,6 +96,8 @@ void SceneRenderer::paint()
     // A minimised or collapsed view has nothing to draw into; its matrices would divide by 0.
     if (m_frame.viewportPx.width() <= 0 || m_frame.viewportPx.height() <= 0)
         return;
+    QElapsedTimer timer;
+    timer.start();
     if (!m_program)
         initialize();
     counters().frames++;
@@ -142,6 +145,7 @@ void SceneRenderer::paint()
     deleteReleased();
     if (m_window)
         m_window->resetOpenGLState();
+    counters().paintNs += timer.nsecsElapsed();
 }
 
 void SceneRenderer::drawFrameLines(const QMatrix4x4 &modelScale)
@@ -216,6 +220,8 @@ void SceneRenderer::drawObjects(const QMatrix4x4 &modelScale)
 
 void SceneRenderer::upload(const DrawItem &item, GpuMesh &gpu)
 {
+    QElapsedTimer timer;
+    timer.start();
     const MeshPrimitiveData &mesh = *item.mesh;
     std::shared_lock<std::shared_mutex> lock(mesh.lock);
     const size_t base = mesh.baseVertexCount != 0
@@ -247,6 +253,7 @@ void SceneRenderer::upload(const DrawItem &item, GpuMesh &gpu)
     gpu.uploadedPreview = item.preview;
     gpu.uploadedCut = item.cut;
     counters().uploads++;
+    counters().uploadNs += timer.nsecsElapsed();
 }
 
 void SceneRenderer::deleteReleased()

@@ -34,6 +34,8 @@ public:
         std::atomic<int> frames{0};
         std::atomic<int> uploads{0};
         std::atomic<int> buffersDeleted{0};
+        std::atomic<qint64> paintNs{0};              // inside paint(), uploads included
+        std::atomic<qint64> uploadNs{0};             // inside uploads
         std::atomic<void *> deletingThread{nullptr}; // QThread that last deleted buffers
     };
     static Counters &counters();

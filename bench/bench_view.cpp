@@ -1,0 +1,314 @@
+// The 3D view's costs on the 1,000,000-triangle benchmark model, each beside a baseline from the
+// same run:
+//   bench_view pick                 indexed picks against the plain loop over every triangle
+//   bench_view frames               frame times of an unchanged scene and the one-time upload
+//   bench_view startup main|bare    start-up to the first painted frame (a child process per
+//                                   run, warm and cold caches) and the idle memory, for the
+//                                   program's window or a bare window with only the 3D view
+// "frames" and "startup" need a display (xvfb-run -a).
+#include "BenchMeshes.h"
+
+#include "app/UiStartup.h"
+#include "config/QuorConfig.h"
+#include "view/ScenePicker.h"
+#include "view/SceneRenderer.h"
+#include "workspace/QuorApp.h"
+#include "workspace/QuorModel.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QGuiApplication>
+#include <QProcess>
+#include <QQmlApplicationEngine>
+#include <QQuickWindow>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+namespace {
+
+void quiet(QtMsgType, const QMessageLogContext &, const QString &) {}
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0.0 : v[v.size() / 2];
+}
+
+long statusKb(const char *field)
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    const std::string key = std::string(field) + ":";
+    while (std::getline(status, line))
+        if (line.rfind(key, 0) == 0)
+            return std::stol(line.substr(key.size()));
+    return 0;
+}
+
+QString writeModel(const QTemporaryDir &dir)
+{
+    const QString path = dir.path() + QStringLiteral("/million.stl");
+    QFile f(path);
+    f.open(QIODevice::WriteOnly);
+    f.write(BenchMeshes::generateStl());
+    return path;
+}
+
+// Scratch home for the configuration service.
+struct Home
+{
+    QTemporaryDir dir;
+    Home()
+    {
+        qputenv("HOME", dir.path().toLocal8Bit());
+        qputenv("XDG_CONFIG_HOME", (dir.path() + QStringLiteral("/.config")).toLocal8Bit());
+        qputenv("XDG_CACHE_HOME", (dir.path() + QStringLiteral("/.cache")).toLocal8Bit());
+    }
+};
+
+int benchPick()
+{
+    Home home;
+    QuorApp app;
+    QuorConfig config;
+    QuorModel ws;
+    auto *picker = new ScenePicker(ws);
+    ws.setPicker(std::unique_ptr<ViewPicker>(picker));
+    ws.setViewportSize(QSize(1280, 800));
+    ws.ensurePlatformBottom();
+    QTemporaryDir dir;
+    if (!ws.loadModel(QUrl::fromLocalFile(writeModel(dir))))
+        qFatal("the benchmark model did not load");
+    QElapsedTimer timer;
+    timer.start();
+    picker->prepareIndexes();
+    picker->waitForIndexes();
+    const double indexMs = double(timer.nsecsElapsed()) / 1e6;
+
+    const QSet<int> types = {0, 1, 2, 4};
+    const CameraMath::Volume volume = picker->volume();
+    const QMatrix4x4 scale = CameraMath::modelScaleMatrix(volume);
+    const float s = CameraMath::sceneScaleMm(volume);
+    // Rays under pixels spread over the model, and rays that miss every box.
+    std::vector<PickMath::Ray> hitting, missing;
+    for (int k = 0; k < 40; ++k) {
+        PickMath::Ray ray;
+        picker->rayAt(560 + (k * 37) % 160, 560 + (k * 53) % 120, &ray);
+        if (!ScenePicker::pickPlain(ws.models, ray, {0}, scale, s).empty())
+            hitting.push_back(ray);
+        if (hitting.size() == 12)
+            break;
+    }
+    for (int k = 0; k < 40; ++k) {
+        PickMath::Ray ray;
+        picker->rayAt(10 + k * 3, 10 + k * 2, &ray);
+        if (ScenePicker::pickPlain(ws.models, ray, types, scale, s).empty())
+            missing.push_back(ray);
+    }
+    if (hitting.empty() || missing.empty())
+        qFatal("no rays for the benchmark");
+    auto time = [](auto &&pick) {
+        QElapsedTimer t;
+        t.start();
+        pick();
+        return double(t.nsecsElapsed()) / 1e6;
+    };
+    std::vector<double> plainHit, fastHit, fastMiss, plainMiss;
+    bool same = true;
+    for (const PickMath::Ray &ray : hitting) {
+        std::vector<PickHit> a, b;
+        plainHit.push_back(
+            time([&] { a = ScenePicker::pickPlain(ws.models, ray, types, scale, s); }));
+        fastHit.push_back(time([&] { b = picker->pickFast(ws.models, ray, types, scale, s); }));
+        same = same && a.size() == b.size() &&
+               std::equal(a.begin(), a.end(), b.begin(), [](const PickHit &x, const PickHit &y) {
+                   return x.object == y.object && x.point == y.point && x.distance == y.distance;
+               });
+    }
+    for (const PickMath::Ray &ray : missing) {
+        plainMiss.push_back(time([&] { ScenePicker::pickPlain(ws.models, ray, types, scale, s); }));
+        fastMiss.push_back(time([&] { picker->pickFast(ws.models, ray, types, scale, s); }));
+    }
+    std::printf("pick, 1,000,000 triangles (%zu hitting rays, %zu missing), median ms:\n",
+                hitting.size(), missing.size());
+    std::printf("  plain, hit   %8.2f   = 1.00\n", median(plainHit));
+    std::printf("  fast,  hit   %8.3f   = %.4f of plain\n", median(fastHit),
+                median(fastHit) / median(plainHit));
+    std::printf("  plain, miss  %8.2f\n", median(plainMiss));
+    std::printf("  fast,  miss  %8.4f   = %.5f of plain\n", median(fastMiss),
+                median(fastMiss) / median(plainMiss));
+    std::printf("  index build (once per mesh, in the background): %.0f ms\n", indexMs);
+    std::printf("  fast hits equal plain hits: %s\n", same ? "yes" : "NO");
+    return same ? 0 : 1;
+}
+
+int benchFrames()
+{
+    Home home;
+    QuorApp app;
+    QuorConfig config;
+    UiStartup::registerTypes();
+    QQmlApplicationEngine engine;
+    UiStartup::publish(engine, app, config, 1.0);
+    if (UiStartup::loadMainDocument(engine, app, {QStringLiteral("bench")}) != 0)
+        qFatal("no window");
+    auto *window = qobject_cast<QQuickWindow *>(engine.rootObjects().first());
+    QuorModel *ws = QuorModel::instance();
+    std::vector<qint64> swaps;
+    QElapsedTimer clock;
+    clock.start();
+    QObject::connect(
+        window, &QQuickWindow::frameSwapped, window, [&] { swaps.push_back(clock.nsecsElapsed()); },
+        Qt::DirectConnection);
+    auto runFrames = [&](int n, auto &&perFrame) {
+        swaps.clear();
+        for (int i = 0; i < n; ++i) {
+            perFrame();
+            window->update();
+            const size_t want = swaps.size() + 1;
+            while (swaps.size() < want)
+                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        }
+        std::vector<double> gaps;
+        for (size_t i = 1; i < swaps.size(); ++i)
+            gaps.push_back(double(swaps[i] - swaps[i - 1]) / 1e6);
+        return median(gaps);
+    };
+    auto turn = [ws] { ws->onMousePressedMove(1, QPoint(), QPoint(), QPoint(2, 0)); };
+    SceneRenderer::Counters &c = SceneRenderer::counters();
+    const double emptyMs = runFrames(40, turn);
+    const qint64 paintBefore = c.paintNs;
+    const int framesBefore = c.frames;
+
+    QTemporaryDir dir;
+    app.open(QUrl::fromLocalFile(writeModel(dir)));
+    ws->deselectAll(true);
+    const int uploadsBefore = c.uploads;
+    const qint64 uploadNsBefore = c.uploadNs;
+    runFrames(3, [] {});
+    const int uploads = c.uploads - uploadsBefore;
+    const double uploadMs = double(c.uploadNs - uploadNsBefore) / 1e6;
+    const int uploadsSteady = c.uploads;
+    const qint64 paintSteady = c.paintNs;
+    const int framesSteady = c.frames;
+    const double modelMs = runFrames(40, turn);
+    const double paintMs = double(c.paintNs - paintSteady) / 1e6 / (c.frames - framesSteady);
+    Q_UNUSED(paintBefore)
+    Q_UNUSED(framesBefore)
+    std::printf("frames under Xvfb's software OpenGL, 1280 x 800, median ms between frames:\n");
+    std::printf("  empty plate                 %7.1f   = 1.00\n", emptyMs);
+    std::printf(
+        "  1,000,000 triangles         %7.1f   = %.1fx (the renderer's own paint: %.2f ms)\n",
+        modelMs, modelMs / emptyMs, paintMs);
+    std::printf(
+        "  one-time upload: %d buffer pairs, %.1f ms; uploads during the 40 turning frames: %d\n",
+        uploads, uploadMs, c.uploads - uploadsSteady);
+    return c.uploads == uploadsSteady ? 0 : 1;
+}
+
+// Child: shows the window, reports the first frame, then the idle memory and idle frames.
+int startupChild(const QString &which)
+{
+    Home home;
+    QuorApp app;
+    QuorConfig config;
+    UiStartup::registerTypes();
+    QQmlApplicationEngine engine;
+    UiStartup::publish(engine, app, config, 1.0);
+    const QUrl doc = which == QLatin1String("bare") ? QUrl(QStringLiteral("qrc:/bench/bare.qml"))
+                                                    : QUrl(QStringLiteral("qrc:/main.qml"));
+    if (UiStartup::loadMainDocument(engine, app, {QStringLiteral("bench")}, doc) != 0)
+        qFatal("no window");
+    auto *window = qobject_cast<QQuickWindow *>(engine.rootObjects().first());
+    int frames = 0;
+    QObject::connect(window, &QQuickWindow::frameSwapped, window, [&frames] {
+        if (++frames == 1) {
+            std::printf("first-frame\n");
+            std::fflush(stdout);
+        }
+    });
+    // Settle for a second, then count frames over two idle seconds.
+    QTimer::singleShot(1000, [&] {
+        const int settled = frames;
+        QTimer::singleShot(2000, [&, settled] {
+            std::printf("idle-frames %d\nrss-kb %ld\n", frames - settled, statusKb("VmRSS"));
+            std::fflush(stdout);
+            QCoreApplication::quit();
+        });
+    });
+    return QCoreApplication::exec();
+}
+
+int benchStartup(const QString &which)
+{
+    auto run = [&](bool cold, long *rssKb, int *idleFrames) {
+        if (cold) {
+            ::sync();
+            std::ofstream("/proc/sys/vm/drop_caches") << "3";
+        }
+        QProcess child;
+        QElapsedTimer timer;
+        timer.start();
+        child.start(QCoreApplication::applicationFilePath(),
+                    {QStringLiteral("startup-child"), which});
+        double firstMs = -1.0;
+        QByteArray out;
+        while (child.state() != QProcess::NotRunning || child.bytesAvailable()) {
+            child.waitForReadyRead(20);
+            out += child.readAll();
+            if (firstMs < 0 && out.contains("first-frame"))
+                firstMs = double(timer.nsecsElapsed()) / 1e6;
+        }
+        for (const QByteArray &line : out.split('\n')) {
+            if (line.startsWith("rss-kb "))
+                *rssKb = line.mid(7).toLong();
+            if (line.startsWith("idle-frames "))
+                *idleFrames = line.mid(12).toInt();
+        }
+        return firstMs;
+    };
+    std::vector<double> warm, cold;
+    long rss = 0;
+    int idle = -1;
+    run(false, &rss, &idle); // fills the caches
+    for (int i = 0; i < 5; ++i)
+        warm.push_back(run(false, &rss, &idle));
+    for (int i = 0; i < 3; ++i)
+        cold.push_back(run(true, &rss, &idle));
+    std::printf("%s: first frame warm %.0f ms, cold %.0f ms (medians), idle RSS %.1f MB, frames in "
+                "2 idle s: %d\n",
+                qPrintable(which), median(warm), median(cold), double(rss) / 1024.0, idle);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    const QString mode = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
+    if (mode == QLatin1String("pick")) {
+        QCoreApplication app(argc, argv);
+        qInstallMessageHandler(quiet);
+        return benchPick();
+    }
+    qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    QGuiApplication app(argc, argv);
+    qInstallMessageHandler(quiet);
+    if (mode == QLatin1String("frames"))
+        return benchFrames();
+    if (mode == QLatin1String("startup-child") && argc > 2)
+        return startupChild(QString::fromLocal8Bit(argv[2]));
+    if (mode == QLatin1String("startup") && argc > 2)
+        return benchStartup(QString::fromLocal8Bit(argv[2]));
+    std::fprintf(stderr, "usage: bench_view pick | frames | startup main|bare\n");
+    return 2;
+}
