@@ -1,8 +1,12 @@
 #include "app/UiStartup.h"
 
+#include "app/WindowFrame.h"
+#include "app/WindowGeometry.h"
+
 #include "config/QuorConfig.h"
 #include "model/DoItem.h"
 #include "view/QuorScene.h"
+#include "workspace/PanelState.h"
 #include "workspace/QuorApp.h"
 #include "workspace/QuorModel.h"
 
@@ -10,6 +14,9 @@
 #include <QFileInfo>
 #include <QQmlApplicationEngine>
 #include <QQmlContext>
+#include <QGuiApplication>
+#include <QQuickWindow>
+#include <QScreen>
 
 namespace UiStartup {
 
@@ -18,6 +25,10 @@ void registerTypes()
     qmlRegisterType<DoItem>("Quor3D", 1, 0, "DoItem");
     qmlRegisterType<QuorModel>("Quor3D", 1, 0, "QuorModel");
     qmlRegisterType<QuorScene>("Quor3D", 1, 0, "Quor3DScene");
+    // The frameless window's title bar and borders.
+    qmlRegisterType<WindowFrame>("Quor3D", 1, 0, "WindowFrame");
+    qmlRegisterUncreatableType<PanelState>("Quor3D", 1, 0, "PanelState",
+                                           QStringLiteral("the workspace's own"));
 }
 
 void publish(QQmlApplicationEngine &engine, QuorApp &app, QuorConfig &config, double dpiRatio)
@@ -49,6 +60,16 @@ int loadMainDocument(QQmlApplicationEngine &engine, QuorApp &app, const QStringL
     if (!scene || !workspace) {
         qDebug() << "no QuorScene object found";
         return -2;
+    }
+    // A size restored from the settings must fit the screens and the minimum.
+    if (auto *window = qobject_cast<QQuickWindow *>(engine.rootObjects().first())) {
+        QList<QRect> screens;
+        for (const QScreen *screen : QGuiApplication::screens())
+            screens << screen->availableGeometry();
+        const QSize size =
+            WindowGeometry::fitted(window->size(), window->minimumSize(), screens);
+        if (size != window->size())
+            window->resize(size);
     }
     // Every change of the workspace repaints the view; choosing a job file slices.
     QObject::connect(workspace, &QuorModel::quorModelDataChanged, scene, &QuorScene::updateView);

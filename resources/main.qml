@@ -6,51 +6,222 @@ import QtQuick.Dialogs 1.2
 import QtQuick.Controls.Styles 1.4
 import Qt.labs.settings 1.0
 import Quor3D 1.0
+import "qml_model"
 
 ApplicationWindow {
     id: mainWindow
+    objectName: "mainWindow"
     visible: true
+    flags: Qt.Window | Qt.FramelessWindowHint
     width: 1280
     height: 800
     minimumWidth: 1024
     minimumHeight: 800
-    // The 3D view draws under everything; an opaque window background would hide it.
+    // The 3D view draws under everything; the pages paint their own "whitesmoke" backgrounds
+    // where the view does not show.
     color: "transparent"
     title: quor3dConfig.appName() + " v" + quor3dApp.version() + " " + quor3dApp.bitInfo()
 
-    QuorModel {
-        id: quor3dModel
-        onShowAlert: {
-            alertDialog.text = msg
-            alertDialog.open()
+    WindowFrame {
+        id: frame
+        window: mainWindow
+    }
+
+    Settings {
+        property alias width: mainWindow.width
+        property alias height: mainWindow.height
+    }
+
+    toolBar: TitleBar {
+        id: titleBar
+        width: mainWindow.width
+        frame: frame
+        onPrintPage: pages.depth > 1
+        onMenuRequested: dropDown.open = !dropDown.open
+        onPrintPageRequested: pages.push("qrc:/print.qml")
+        onSlicePageRequested: pages.pop(modelPage)
+    }
+
+    StackView {
+        id: pages
+        objectName: "pages"
+        anchors.fill: parent
+        initialItem: modelPage
+        delegate: StackViewDelegate {} // pages switch at once
+    }
+
+    // The modelling page: the workspace, the 3D view and everything over it.
+    Item {
+        id: modelPage
+        objectName: "modelPage"
+
+        QuorModel {
+            id: quor3dModel
+            onShowAlert: {
+                alertDialog.text = msg
+                alertDialog.open()
+            }
+        }
+
+        DoItem {}
+
+        Quor3DScene {
+            id: scene3d
+            objectName: "Quor3DScene"
+            anchors.fill: parent
+            focus: true
+
+            MouseArea {
+                id: viewMouse
+                objectName: "viewMouseArea"
+                anchors.fill: parent
+                acceptedButtons: Qt.LeftButton | Qt.RightButton
+                cursorShape: quor3dModel.manualAddingSupport ? Qt.CrossCursor : Qt.ArrowCursor
+                onPressed: scene3d.mousePressed(mouse.button, mouse.x, mouse.y)
+                onPositionChanged: scene3d.mouseMoved(mouse.buttons, mouse.x, mouse.y)
+                onReleased: scene3d.mouseReleased(mouse.button, mouse.x, mouse.y, mouse.modifiers)
+                onWheel: scene3d.wheel(wheel.angleDelta.x, wheel.angleDelta.y)
+            }
+
+            Keys.onPressed: {
+                var action = scene3d.keyPressed(event.key, event.modifiers)
+                if (action === "confirmDelete") {
+                    confirmDeleteDialog.open()
+                } else if (action === "layerUp" || action === "layerDown") {
+                    // The arrows step the layer slider, when it is in use.
+                    var slider = layerSlider.slider
+                    if (slider.enabled)
+                        slider.value = Math.max(slider.minimumValue, Math.min(slider.maximumValue,
+                                       slider.value + (action === "layerUp" ? 1 : -1)))
+                }
+                event.accepted = action !== "" || event.key === Qt.Key_Delete
+            }
+        }
+
+        Label {
+            objectName: "hint"
+            anchors.centerIn: parent
+            text: qsTr("Drag your model file and drop it here or Open")
+            font.pointSize: 14
+            color: "deepskyblue"
+            visible: quor3dModel.panel.hintVisible
+        }
+
+        ToolPanel {
+            id: toolPanel
+            objectName: "toolPanel"
+            x: 8
+            y: 8
+            workspace: quor3dModel
+            panel: quor3dModel.panel
+            scene: scene3d
+            onSliceRequested: fileDialog.openIn("Slice")
+        }
+
+        ViewButtons {
+            objectName: "viewButtons"
+            anchors.top: parent.top
+            anchors.right: parent.right
+            anchors.margins: 8
+            workspace: quor3dModel
+        }
+
+        LayerSlider {
+            id: layerSlider
+            objectName: "layerControls"
+            anchors.right: parent.right
+            anchors.rightMargin: 8
+            anchors.verticalCenter: parent.verticalCenter
+            workspace: quor3dModel
+            panel: quor3dModel.panel
+        }
+
+        SliceProgress {
+            anchors.left: parent.left
+            anchors.right: parent.right
+            anchors.bottom: bottomBar.top
+            panel: quor3dModel.panel
+        }
+
+        BottomBar {
+            id: bottomBar
+            objectName: "bottomBar"
+            anchors.left: parent.left
+            anchors.right: parent.right
+            anchors.bottom: parent.bottom
+            workspace: quor3dModel
+            onConfigRequested: mainWindow.openSliceConfig()
+        }
+
+        Connections {
+            target: quor3dModel.panel
+            function onSliceCompleted(layers, costTime) {
+                completionDialog.text = qsTr("Slice completed！")
+                completionDialog.informativeText = qsTr("Total: ") + layers + qsTr(" layers")
+                        + "\n" + qsTr("Time : ") + costTime
+                completionDialog.open()
+            }
         }
     }
 
-    DoItem {}
-
-    Quor3DScene {
-        id: scene3d
-        objectName: "Quor3DScene"
-        anchors.fill: parent
-        focus: true
-
-        MouseArea {
-            id: viewMouse
-            objectName: "viewMouseArea"
-            anchors.fill: parent
-            acceptedButtons: Qt.LeftButton | Qt.RightButton
-            cursorShape: quor3dModel.manualAddingSupport ? Qt.CrossCursor : Qt.ArrowCursor
-            onPressed: scene3d.mousePressed(mouse.button, mouse.x, mouse.y)
-            onPositionChanged: scene3d.mouseMoved(mouse.buttons, mouse.x, mouse.y)
-            onReleased: scene3d.mouseReleased(mouse.button, mouse.x, mouse.y, mouse.modifiers)
-            onWheel: scene3d.wheel(wheel.angleDelta.x, wheel.angleDelta.y)
+    DropDownMenu {
+        id: dropDown
+        onChosen: {
+            if (entry === "Open")
+                fileDialog.openIn("Open")
+            else if (entry === "&Save")
+                mainWindow.save()
+            else if (entry === "Save &As...")
+                fileDialog.openIn("SaveAs")
+            else if (entry === "Slice...")
+                fileDialog.openIn("Slice")
+            else if (entry === "Exit")
+                Qt.quit()
         }
+    }
 
-        Keys.onPressed: {
-            var action = scene3d.keyPressed(event.key, event.modifiers)
-            if (action === "confirmDelete")
-                confirmDeleteDialog.open()
-            event.accepted = action !== "" || event.key === Qt.Key_Delete
+    Shortcut { sequence: StandardKey.Open; onActivated: fileDialog.openIn("Open") }
+    Shortcut { sequence: StandardKey.Save; onActivated: mainWindow.save() }
+    Shortcut { sequence: StandardKey.SaveAs; onActivated: fileDialog.openIn("SaveAs") }
+    Shortcut { sequence: StandardKey.Quit; onActivated: Qt.quit() }
+
+    function save() {
+        if (quor3dApp.prjFile === "")
+            fileDialog.openIn("Save")
+        else
+            quor3dApp.savePrj()
+    }
+    function openSliceConfig() {
+    }
+
+    // One file dialog for opening, saving and choosing the job archive.
+    FileDialog {
+        id: fileDialog
+        objectName: "fileDialog"
+        property string mode: "Open"
+        title: qsTr("Please choose a file")
+        folder: shortcuts.home
+        selectMultiple: mode === "Open"
+        selectExisting: mode === "Open"
+        nameFilters: mode === "Slice" ? ["CWS (*.CWS)"]
+                   : mode === "Open" ? [qsTr("All model files (*.stl *.obj *") + quor3dConfig.jobType() + ")",
+                                        quor3dConfig.appName() + qsTr(" jobs (*") + quor3dConfig.jobType() + ")"]
+                   : [quor3dConfig.appName() + qsTr(" jobs (*") + quor3dConfig.jobType() + ")"]
+
+        function openIn(newMode) {
+            mode = newMode
+            open()
+        }
+        onAccepted: {
+            if (mode === "Open") {
+                quor3dApp.openFiles(fileUrls)
+            } else if (mode === "Save" || mode === "SaveAs") {
+                quor3dApp.prjFile = fileUrl
+                quor3dApp.savePrj()
+            } else if (mode === "Slice") {
+                quor3dModel.panel.showProgress("slice")
+                quor3dApp.setCwsFile(fileUrl)
+            }
         }
     }
 
@@ -71,8 +242,47 @@ ApplicationWindow {
         onAccepted: quor3dModel.deleteSelectedModel()
     }
 
-    Settings {
-        property alias width: mainWindow.width
-        property alias height: mainWindow.height
+    MessageDialog {
+        id: completionDialog
+        objectName: "completionDialog"
+        title: quor3dConfig.appName()
+        icon: StandardIcon.Information
+    }
+
+    // One-pixel borders and corners resize the frameless window.
+    Item {
+        parent: mainWindow.contentItem.parent
+        anchors.fill: parent
+        z: 2000
+    Repeater {
+        model: [
+            { edges: Qt.LeftEdge, name: "borderLeft" },
+            { edges: Qt.RightEdge, name: "borderRight" },
+            { edges: Qt.TopEdge, name: "borderTop" },
+            { edges: Qt.BottomEdge, name: "borderBottom" },
+            { edges: Qt.LeftEdge | Qt.TopEdge, name: "cornerTopLeft" },
+            { edges: Qt.RightEdge | Qt.TopEdge, name: "cornerTopRight" },
+            { edges: Qt.LeftEdge | Qt.BottomEdge, name: "cornerBottomLeft" },
+            { edges: Qt.RightEdge | Qt.BottomEdge, name: "cornerBottomRight" }
+        ]
+        delegate: MouseArea {
+            objectName: modelData.name
+            visible: !frame.maximized
+            property bool atLeft: (modelData.edges & Qt.LeftEdge) !== 0
+            property bool atRight: (modelData.edges & Qt.RightEdge) !== 0
+            property bool atTop: (modelData.edges & Qt.TopEdge) !== 0
+            property bool atBottom: (modelData.edges & Qt.BottomEdge) !== 0
+            property int grip: (atLeft || atRight) && (atTop || atBottom) ? 4 : 1
+            x: atRight ? mainWindow.width - width : 0
+            y: atBottom ? mainWindow.height - height : 0
+            width: atLeft || atRight ? grip : mainWindow.width
+            height: atTop || atBottom ? grip : mainWindow.height
+            cursorShape: (atLeft && atTop) || (atRight && atBottom) ? Qt.SizeFDiagCursor
+                       : (atRight && atTop) || (atLeft && atBottom) ? Qt.SizeBDiagCursor
+                       : atLeft || atRight ? Qt.SizeHorCursor : Qt.SizeVerCursor
+            onPressed: frame.startResize(modelData.edges, mapToGlobal(mouse.x, mouse.y))
+            onPositionChanged: frame.resizeTo(mapToGlobal(mouse.x, mouse.y))
+        }
+    }
     }
 }

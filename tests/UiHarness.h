@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ConfigTestEnv.h"
+#include "ViewPixels.h"
 
 #include "app/UiStartup.h"
 #include "config/QuorConfig.h"
@@ -56,9 +57,41 @@ public:
     QQmlApplicationEngine *engine() const { return m_engine.get(); }
     QuorScene *scene() const { return m_engine ? UiStartup::findScene(*m_engine) : nullptr; }
 
-    template <typename T = QQuickItem> T *item(const QString &objectName) const
+    // An item of the window by object name, through the item tree (items that a Repeater
+    // made have no object parent to find them by).
+    QQuickItem *item(const QString &objectName) const
     {
-        return window ? window->findChild<T *>(objectName) : nullptr;
+        if (!window)
+            return nullptr;
+        QQuickItem *root = window->contentItem();
+        while (root->parentItem())
+            root = root->parentItem();
+        return findItem(root, objectName);
+    }
+    static QQuickItem *findItem(QQuickItem *from, const QString &objectName)
+    {
+        if (from->objectName() == objectName)
+            return from;
+        for (QQuickItem *child : from->childItems())
+            if (QQuickItem *found = findItem(child, objectName))
+                return found;
+        return nullptr;
+    }
+
+    // Where a scene point (mm) shows in the window, the 3D view being wherever the window has
+    // it.
+    QPoint windowPixelOf(const QVector3D &mm) const
+    {
+        const QPointF origin = scene()->mapToScene(QPointF(0, 0));
+        return viewPixelOf(*workspace(), mm) + origin.toPoint();
+    }
+    // The window position of an item's centre, for clicks.
+    QPoint centreOf(const QString &objectName) const
+    {
+        QQuickItem *it = item(objectName);
+        if (!it)
+            return QPoint(-1, -1);
+        return it->mapToScene(QPointF(it->width() / 2, it->height() / 2)).toPoint();
     }
 
     // Waits for the window to show and draw frames after the current state.

@@ -95,14 +95,15 @@ void TstSceneView::emptyScene()
     QCOMPARE(ws->modelSize(), 0);
     const QImage image = ui.grab();
     ui.saveScreenshot(QStringLiteral("view-empty"));
-    QCOMPARE(ws->viewportSize(), image.size());
-    QVERIFY2(near(image.pixelColor(5, 5), kBackground, kBackground, kBackground),
-             qPrintable(describe(image.pixelColor(5, 5))));
+    QCOMPARE(ws->viewportSize(), ui.scene()->size().toSize());
+    const QPoint empty = ui.scene()->mapToScene(QPointF(300, 20)).toPoint();
+    QVERIFY2(near(image.pixelColor(empty), kBackground, kBackground, kBackground),
+             qPrintable(describe(image.pixelColor(empty))));
     // The plate between grid lines: its own colour, unlit.
-    const QColor plate = pixelAt(image, viewPixelOf(*ws, {5, 5, 0}));
+    const QColor plate = pixelAt(image, ui.windowPixelOf({5, 5, 0}));
     QVERIFY2(near(plate, 254, 254, 254), qPrintable(describe(plate)));
     // A vertical edge of the outline box, half way up: frame grey somewhere across it.
-    const QPoint edge = viewPixelOf(*ws, {-32.51f, 58.0f, 67.0f});
+    const QPoint edge = ui.windowPixelOf({-32.51f, 58.0f, 67.0f});
     bool frameSeen = false;
     for (int dx = -2; dx <= 2; ++dx)
         frameSeen |= near(image.pixelColor(edge + QPoint(dx, 0)), kFrame, kFrame, kFrame, 6);
@@ -119,7 +120,7 @@ void TstSceneView::modelIsLitAndShowsSelection()
     QVERIFY(ws->getSelectedModel()); // a loaded model is selected
     QImage image = ui.grab();
     ui.saveScreenshot(QStringLiteral("view-selected-model"));
-    const QPoint top = viewPixelOf(*ws, {0, 0, 10});
+    const QPoint top = ui.windowPixelOf({0, 0, 10});
     const QColor selected = pixelAt(image, top);
     // The selected colour (128, 128, 240), lit: blue well above red and green, which match.
     QVERIFY2(selected.blue() > selected.red() + 40, qPrintable(describe(selected)));
@@ -134,7 +135,7 @@ void TstSceneView::modelIsLitAndShowsSelection()
     QVERIFY2(plain.red() > int(0.2 * 128) + 5 && plain.red() <= 128 + 2,
              qPrintable(describe(plain)));
     // Faces turned another way get other light.
-    const QColor side = pixelAt(image, viewPixelOf(*ws, {10, 0, 5}));
+    const QColor side = pixelAt(image, ui.windowPixelOf({10, 0, 5}));
     QVERIFY2(side != plain, qPrintable(describe(side)));
 }
 
@@ -152,9 +153,9 @@ void TstSceneView::seenFromBelow()
     QImage image = ui.grab();
     ui.saveScreenshot(QStringLiteral("view-from-below"));
     // The face on the plate is green, and the plate itself is not drawn.
-    const QColor face = pixelAt(image, viewPixelOf(*ws, {2, 3, 0}));
+    const QColor face = pixelAt(image, ui.windowPixelOf({2, 3, 0}));
     QVERIFY2(near(face, 0, 153, 0), qPrintable(describe(face)));
-    const QColor plate = pixelAt(image, viewPixelOf(*ws, {25, 35, 0}));
+    const QColor plate = pixelAt(image, ui.windowPixelOf({25, 35, 0}));
     QVERIFY2(near(plate, kBackground, kBackground, kBackground), qPrintable(describe(plate)));
 
     // With a base the model rests 3 mm up; the base's top and bottom are not drawn from below,
@@ -164,9 +165,9 @@ void TstSceneView::seenFromBelow()
     ws->deselectAll(true);
     image = ui.grab();
     ui.saveScreenshot(QStringLiteral("view-base-from-below"));
-    const QColor rim = pixelAt(image, viewPixelOf(*ws, {11, 5, 0}));
+    const QColor rim = pixelAt(image, ui.windowPixelOf({11, 5, 0}));
     QVERIFY2(near(rim, kBackground, kBackground, kBackground), qPrintable(describe(rim)));
-    const QColor bottom = pixelAt(image, viewPixelOf(*ws, {2, 3, 3}));
+    const QColor bottom = pixelAt(image, ui.windowPixelOf({2, 3, 3}));
     QVERIFY2(std::abs(bottom.red() - bottom.green()) <= 2 && bottom.red() < kBackground - 40,
              qPrintable(describe(bottom)));
     // From below at a slant the sides show, faintly: close to what lies behind them.
@@ -184,15 +185,14 @@ void TstSceneView::outsideTheVolumeIsRed()
     QuorModel *ws = ui.workspace();
     // 10 mm beyond the plate's +x edge (32.51 mm from the centre).
     ui.app()->open(writeBox(QStringLiteral("wide.stl"), {-10, -10, 0}, {10, 10, 10}));
-    ws->setSelectedModelTranslate(0, 0, 0);
     ws->startNewTransform(DoItem::DO_T_TRANSLATE);
     ws->setSelectedModelTranslate(32.51f, 0, 0);
     ws->deselectAll(true);
     ws->resetViewTop();
     const QImage image = ui.grab();
     ui.saveScreenshot(QStringLiteral("view-outside"));
-    const QColor outside = pixelAt(image, viewPixelOf(*ws, {38, 0, 10}));
-    const QColor inside = pixelAt(image, viewPixelOf(*ws, {28, 0, 10}));
+    const QColor outside = pixelAt(image, ui.windowPixelOf({38, 0, 10}));
+    const QColor inside = pixelAt(image, ui.windowPixelOf({28, 0, 10}));
     QCOMPARE(outside.red(), 255);
     QVERIFY2(inside.red() < 200, qPrintable(describe(inside)));
     QCOMPARE(outside.green(), inside.green()); // only red changes
@@ -284,7 +284,7 @@ void TstSceneView::commandLineFilesAreLaidOut()
     // Both are drawn where they are.
     for (const Model *m : {m1, m2}) {
         const QColor c =
-            pixelAt(image, viewPixelOf(*ws, (m->bboxMin + m->bboxMax) / 2.0f + QVector3D(0, 0, 5)));
+            pixelAt(image, ui.windowPixelOf((m->bboxMin + m->bboxMax) / 2.0f + QVector3D(0, 0, 5)));
         QVERIFY2(c.red() < 200 && std::abs(c.red() - c.blue()) <= 2, qPrintable(describe(c)));
     }
 }
@@ -396,7 +396,7 @@ void TstSceneView::drawingExceptionEndsTheFrame()
     // The frame after it draws everything again.
     QVERIFY(ui.waitForFrames(2));
     const QImage image = ui.grab();
-    const QColor top = pixelAt(image, viewPixelOf(*ui.workspace(), {0, 0, 10}));
+    const QColor top = pixelAt(image, ui.windowPixelOf({0, 0, 10}));
     QVERIFY2(top.blue() > top.red() + 40, qPrintable(describe(top)));
 }
 

@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QDebug>
 #include <QDesktopServices>
+#include <QFile>
 #include <QFileInfo>
 #include <QThread>
 
@@ -129,6 +130,14 @@ void QuorApp::openQuor3DLink(QString t)
 void QuorApp::openLink(QString link)
 {
     QDesktopServices::openUrl(QUrl(link));
+}
+
+QString QuorApp::noticeText() const
+{
+    QFile page(QStringLiteral(":/pages/notice.html"));
+    if (!page.open(QIODevice::ReadOnly))
+        return QString();
+    return QString::fromUtf8(page.readAll()).trimmed();
 }
 
 QString QuorApp::version() const

@@ -43,6 +43,9 @@ public:
     Q_INVOKABLE QString version() const;
     Q_INVOKABLE QString bitInfo() const { return QStringLiteral("32-bit"); }
     Q_INVOKABLE bool useWebengine() const { return true; }
+    // The one-line rich text of the window's bottom-right label: a page shipped with the
+    // program, so that nothing is fetched at start-up.
+    Q_INVOKABLE QString noticeText() const;
 
     QString prjFile() const { return m_prjFile.toLocalFile(); }
     void setPrjFile(const QString &text);

@@ -1,5 +1,6 @@
 #include "workspace/QuorModel.h"
 
+#include "workspace/PanelState.h"
 #include "workspace/ViewPicker.h"
 
 #include <QDebug>
@@ -16,14 +17,10 @@ QuorModel::QuorModel(QObject *parent) : QObject(parent)
     qRegisterMetaType<QuorModel::ModelStatus>("QuorModel::ModelStatus");
     qRegisterMetaType<Model *>("Model*");
     s_instance = this;
+    m_panel = new PanelState(*this);
     // The camera as the view's first frame leaves it, set here so that the GUI thread is the
     // only writer of the camera.
     resetCamera(-70, -70, -0.4f, true);
-    // The short form of the progress signal always speaks of slicing.
-    connect(this, QOverload<float, bool>::of(&QuorModel::sliceCompletedProgress), this,
-            [this](float ratio, bool canceld) {
-                emit sliceCompletedProgress(ratio, canceld, QStringLiteral("slice"));
-            });
 }
 
 QuorModel::~QuorModel()
@@ -61,7 +58,8 @@ void QuorModel::setModelStatus(ModelStatus status)
 
 void QuorModel::setModelStatus(ModelStatus newStatus, bool force)
 {
-    if (models.empty())
+    // The plate alone is an empty workspace.
+    if (modelSize() == 0)
         newStatus = MODEL_INIT;
     if (!force && newStatus == status)
         return;
@@ -156,6 +154,7 @@ void QuorModel::removeModel(Model *object)
     // No record may name an object that is gone.
     removeRecordsOf(object);
     forgetMouseStateOf(object);
+    m_toTurn.erase(std::remove(m_toTurn.begin(), m_toTurn.end(), object), m_toTurn.end());
     delete object;
 }
 
@@ -189,7 +188,7 @@ bool QuorModel::deleteModel(Model *object)
     object->removeAllSupports();
     removeModel(object);
     emit quorModelDataChanged();
-    if (models.empty())
+    if (modelSize() == 0)
         setModelStatus(MODEL_INIT, false);
     return true;
 }

@@ -19,6 +19,8 @@
 #include <vector>
 
 class QDataStream;
+class PanelState;
+class QTimer;
 class ViewPicker;
 class ViewRenderer;
 namespace CWS {
@@ -34,6 +36,7 @@ class QuorModel : public QObject
     Q_OBJECT
     Q_PROPERTY(bool manualAddingSupport READ isManualAddingSupport NOTIFY
                    manualAddingSupportChanged)
+    Q_PROPERTY(PanelState *panel READ panel CONSTANT)
 public:
     enum ModelStatus
     {
@@ -49,6 +52,8 @@ public:
     ~QuorModel() override;
 
     static QuorModel *instance() { return s_instance; }
+    // What the window's controls follow.
+    PanelState *panel() const { return m_panel; }
 
     Q_INVOKABLE void deleteSelectedModel();
     Q_INVOKABLE int modelSize() const;
@@ -190,7 +195,6 @@ signals:
     void modelSelectionChanged(int index);
     void layerChanged(int layer);
     void sliceCompletedProgress(float ratio, bool canceld, QString event);
-    void sliceCompletedProgress(float ratio, bool canceld);
     void showAlert(QString msg);
     void manualAddingSupportChanged();
 
@@ -221,6 +225,12 @@ private:
     CWS::SupportGenerator *m_supportGenerator = nullptr;
     bool m_lastSliceCompleted = false;
     QString m_lastSliceError;
+
+    PanelState *m_panel = nullptr;
+    // Models still to turn by "Rotate all to lowest", one per timer tick.
+    std::vector<Model *> m_toTurn;
+    QTimer *m_turnTimer = nullptr;
+    void turnNextToLowest();
 
     CameraState m_camera;
     QSize m_viewportPx;

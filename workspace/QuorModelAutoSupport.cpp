@@ -74,7 +74,7 @@ void QuorModel::onAutoGenSupportFinished()
         delete generator;
     }
     jobCostMs = jobTimer.isValid() ? int(jobTimer.elapsed()) : 0;
-    setModelStatus(models.empty() ? MODEL_INIT : MODEL_LOADED);
+    setModelStatus(modelSize() == 0 ? MODEL_INIT : MODEL_LOADED);
     emit sliceCompletedProgress(1.1f, m_cancelSlice.load(), QStringLiteral("autoSupport"));
 }
 

@@ -13,6 +13,7 @@
 #include <QDebug>
 #include <QThread>
 #include <QTime>
+#include <QTimer>
 
 #include <algorithm>
 #include <exception>
@@ -95,7 +96,7 @@ void QuorModel::startSlice()
         emit sliceCompletedProgress(1.1f, true, QStringLiteral("slice"));
         return;
     }
-    setModelStatus(models.empty() ? MODEL_INIT : MODEL_SLICING);
+    setModelStatus(modelSize() == 0 ? MODEL_INIT : MODEL_SLICING);
     for (Model *object : std::vector<Model *>(models)) {
         if (object->type == Model::TYPE_NORMAL && object->supports.empty())
             object->moveToBottom(true, true);
@@ -128,7 +129,7 @@ void QuorModel::sliceFinished()
     delete slicer;
     qDebug() << QThread::currentThreadId() << "slice thread finished";
     jobCostMs = jobTimer.isValid() ? int(jobTimer.elapsed()) : 0;
-    setModelStatus(models.empty() ? MODEL_INIT : MODEL_LOADED);
+    setModelStatus(modelSize() == 0 ? MODEL_INIT : MODEL_LOADED);
 
     m_lastSliceCompleted = outcome == CWS::Slicer::Outcome::Completed;
     if (outcome == CWS::Slicer::Outcome::Failed) {
@@ -187,11 +188,11 @@ bool QuorModel::setShowSliceEnable(bool enable)
         }
         // A running job owns the status and hands it back when it ends.
         if (!hasBackgroundJob())
-            setModelStatus(models.empty() ? MODEL_INIT : MODEL_LOADED);
+            setModelStatus(modelSize() == 0 ? MODEL_INIT : MODEL_LOADED);
         deselectAll(true);
         return false;
     }
-    if (models.empty() || status == MODEL_SLICING || isGeneratingSupports())
+    if (modelSize() == 0 || status == MODEL_SLICING || isGeneratingSupports())
         return false;
     m_sliceNumber = calcNumSlices();
     qDebug() << "total slice number:" << m_sliceNumber;
@@ -246,17 +247,44 @@ QStringList QuorModel::rotateAllToLowest()
         return {twoDecimals(0.0f), twoDecimals(0.0f)};
     const QStringList result = rotateSelectedToLowest();
     const Model *sel = getSelectedModel();
-    for (Model *object : std::vector<Model *>(models)) {
+    // The others turn one at a time from the event loop, so that the view shows each step and
+    // the window keeps answering meanwhile.
+    m_toTurn.clear();
+    for (Model *object : models) {
         if (object == sel || object->type != Model::TYPE_NORMAL || !object->supports.empty() ||
             object->supportBase)
             continue;
+        m_toTurn.push_back(object);
+    }
+    if (!m_toTurn.empty()) {
+        if (!m_turnTimer) {
+            m_turnTimer = new QTimer(this);
+            m_turnTimer->setInterval(300);
+            connect(m_turnTimer, &QTimer::timeout, this, &QuorModel::turnNextToLowest);
+        }
+        m_turnTimer->start();
+    }
+    return result;
+}
+
+void QuorModel::turnNextToLowest()
+{
+    if (m_toTurn.empty() || hasBackgroundJob()) {
+        m_toTurn.clear();
+        m_turnTimer->stop();
+        return;
+    }
+    Model *object = m_toTurn.front();
+    m_toTurn.erase(m_toTurn.begin());
+    // Supports added since the command was given keep this model as it is.
+    if (object->supports.empty() && !object->supportBase) {
         object->pushTransformWithUndo(DoItem::DO_T_ROTATE);
         float ax, ay;
         object->autoRotate(&ax, &ay);
         emit quorModelDataChanged();
-        QThread::sleep(1); // lets the view show each step
     }
-    return result;
+    if (m_toTurn.empty())
+        m_turnTimer->stop();
 }
 
 float QuorModel::moveToBottom()

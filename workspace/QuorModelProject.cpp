@@ -88,7 +88,7 @@ bool QuorModel::saveObjects(QDataStream &out) const
 
 bool QuorModel::failProjectLoad()
 {
-    if (!models.empty() && status == MODEL_INIT) {
+    if (modelSize() > 0 && status == MODEL_INIT) {
         setModelStatus(MODEL_LOADED);
         deselectAll(false);
         emit quorModelDataChanged();
@@ -187,7 +187,7 @@ bool QuorModel::readObjects(QDataStream &in, int major, int minor)
             static_cast<CWS::Support *>(support)->linkToNearest();
     }
     qDebug() << "make support relationship size" << relationCount;
-    setModelStatus(models.empty() ? MODEL_INIT : MODEL_LOADED);
+    setModelStatus(modelSize() == 0 ? MODEL_INIT : MODEL_LOADED);
     deselectAll(false);
     emit quorModelDataChanged();
     return true;

@@ -1,0 +1,75 @@
+import QtQuick 2.9
+import QtQuick.Controls 1.4
+
+// The information bar along the bottom: the job settings, the volume and the layer count.
+Rectangle {
+    id: bar
+    property var workspace
+    property string description: ""
+    property string volume: "0.00"
+    property int layerCount: 0
+    signal configRequested()
+    height: 34
+    color: "#E8E8EC"
+    border.color: "#C8C8D0"
+
+    function refresh() {
+        var models = quor3dConfig.getAllModelsModel()
+        var index = quor3dConfig.modelIndex()
+        var name = index >= 0 && index < models.length ? models[index] : ""
+        description = name + ", " + (quor3dConfig.thicknessUM() / 1000) + "mm"
+        volume = workspace.getTotalVolume().toFixed(2)
+        layerCount = workspace.calcNumSlices()
+    }
+    Component.onCompleted: refresh()
+
+    Connections {
+        target: bar.workspace
+        function onQuorModelDataChanged() { bar.refresh() }
+    }
+
+    Row {
+        anchors.left: parent.left
+        anchors.leftMargin: 12
+        anchors.verticalCenter: parent.verticalCenter
+        spacing: 8
+        Label { text: qsTr("Slice Config"); anchors.verticalCenter: parent.verticalCenter }
+        Button {
+            objectName: "sliceConfigButton"
+            text: bar.description
+            activeFocusOnPress: false
+            onClicked: bar.configRequested()
+        }
+        Item { width: 16; height: 1 }
+        Label { text: qsTr("Volume"); anchors.verticalCenter: parent.verticalCenter }
+        Label {
+            objectName: "volumeLabel"
+            text: bar.volume + " mL"
+            font.bold: true
+            anchors.verticalCenter: parent.verticalCenter
+        }
+        Item { width: 16; height: 1 }
+        Label { text: qsTr("Layers"); anchors.verticalCenter: parent.verticalCenter }
+        Label {
+            objectName: "layersLabel"
+            text: bar.layerCount
+            font.bold: true
+            anchors.verticalCenter: parent.verticalCenter
+        }
+    }
+
+    Text {
+        objectName: "noticeLabel"
+        anchors.right: parent.right
+        anchors.rightMargin: 12
+        anchors.verticalCenter: parent.verticalCenter
+        textFormat: Text.RichText
+        text: quor3dApp.noticeText()
+        onLinkActivated: quor3dApp.openLink(link)
+        MouseArea { // the hand over links
+            anchors.fill: parent
+            acceptedButtons: Qt.NoButton
+            cursorShape: parent.hoveredLink ? Qt.PointingHandCursor : Qt.ArrowCursor
+        }
+    }
+}
