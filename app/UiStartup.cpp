@@ -12,9 +12,9 @@
 
 #include <QDebug>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QQmlApplicationEngine>
 #include <QQmlContext>
-#include <QGuiApplication>
 #include <QQuickWindow>
 #include <QScreen>
 
@@ -66,10 +66,10 @@ int loadMainDocument(QQmlApplicationEngine &engine, QuorApp &app, const QStringL
         QList<QRect> screens;
         for (const QScreen *screen : QGuiApplication::screens())
             screens << screen->availableGeometry();
-        const QSize size =
-            WindowGeometry::fitted(window->size(), window->minimumSize(), screens);
+        const QSize size = WindowGeometry::fitted(window->size(), window->minimumSize(), screens);
         if (size != window->size())
             window->resize(size);
+        window->setVisible(true);
     }
     // Every change of the workspace repaints the view; choosing a job file slices.
     QObject::connect(workspace, &QuorModel::quorModelDataChanged, scene, &QuorScene::updateView);

@@ -61,9 +61,8 @@ void WindowFrame::resizeTo(const QPointF &globalPos)
 {
     if (!m_window || !m_manual || m_edges == 0)
         return;
-    const QRect r =
-        WindowGeometry::resized(m_startGeometry, m_edges, (globalPos - m_pressGlobal).toPoint(),
-                                m_window->minimumSize());
+    const QRect r = WindowGeometry::resized(
+        m_startGeometry, m_edges, (globalPos - m_pressGlobal).toPoint(), m_window->minimumSize());
     m_window->setGeometry(r);
 }
 

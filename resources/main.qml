@@ -11,7 +11,8 @@ import "qml_model"
 ApplicationWindow {
     id: mainWindow
     objectName: "mainWindow"
-    visible: true
+    // Shown once its restored size has been checked against the screens.
+    visible: false
     flags: Qt.Window | Qt.FramelessWindowHint
     width: 1280
     height: 800
@@ -182,7 +183,8 @@ ApplicationWindow {
 
     Shortcut { sequence: StandardKey.Open; onActivated: fileDialog.openIn("Open") }
     Shortcut { sequence: StandardKey.Save; onActivated: mainWindow.save() }
-    Shortcut { sequence: StandardKey.SaveAs; onActivated: fileDialog.openIn("SaveAs") }
+    // Not every desktop binds a Save As key: Ctrl+Shift+S then.
+    Shortcut { sequences: [StandardKey.SaveAs, "Ctrl+Shift+S"]; onActivated: fileDialog.openIn("SaveAs") }
     Shortcut { sequence: StandardKey.Quit; onActivated: Qt.quit() }
 
     function save() {

@@ -39,17 +39,26 @@ public:
         m_app = std::make_unique<QuorApp>();
         m_config = std::make_unique<QuorConfig>();
         m_engine = std::make_unique<QQmlApplicationEngine>();
+        // Quitting ends the test's window, not the test run: the tests watch the engine's quit.
+        QObject::disconnect(m_engine.get(), &QQmlEngine::quit, nullptr, nullptr);
         UiStartup::publish(*m_engine, *m_app, *m_config, 1.0);
         result = UiStartup::loadMainDocument(*m_engine, *m_app, arguments, document);
         if (!m_engine->rootObjects().isEmpty())
             window = qobject_cast<QQuickWindow *>(m_engine->rootObjects().first());
     }
-    ~UiHarness()
+    ~UiHarness() { shutDown(); }
+
+    // Ends the program's objects as main does on the way out (the engine, then the
+    // configuration service, which saves the settings file), keeping the scratch home.
+    void shutDown()
     {
         m_engine.reset();
+        window = nullptr;
         m_config.reset();
         m_app.reset();
     }
+    QString homePath() const { return m_env.home(); }
+    QString settingsPath() const { return m_env.settingsPath(); }
 
     QuorModel *workspace() const { return QuorModel::instance(); }
     QuorApp *app() const { return m_app.get(); }
@@ -101,6 +110,7 @@ public:
             return false;
         if (!window->isExposed() && !QTest::qWaitForWindowExposed(window, 5000))
             return false;
+
         QSignalSpy swapped(window, &QQuickWindow::frameSwapped);
         window->update();
         for (int i = 0; i < 200 && swapped.count() < frames; ++i) {

@@ -38,8 +38,18 @@ public:
     {
         QTest::mouseClick(window, button, mods, pos);
     }
+    // Keys reach the focused item of the active window only: after a dialog of its own window
+    // the main window is made active again, as the window manager would.
+    void activate()
+    {
+        if (QGuiApplication::focusWindow() != window) {
+            window->requestActivate();
+            QTest::qWaitFor([this] { return QGuiApplication::focusWindow() == window; }, 3000);
+        }
+    }
     void key(int key, Qt::KeyboardModifiers mods = Qt::NoModifier)
     {
+        activate();
         QTest::keyClick(window, Qt::Key(key), mods);
     }
     // Types text into a number field (the NumberField's object name) and confirms it.
@@ -61,10 +71,7 @@ public:
     }
 
     // The dialog object (MessageDialog, FileDialog, Dialog) by object name.
-    QObject *dialog(const QString &name) const
-    {
-        return window->findChild<QObject *>(name);
-    }
+    QObject *dialog(const QString &name) const { return window->findChild<QObject *>(name); }
     bool dialogVisible(const QString &name) const
     {
         QObject *d = dialog(name);

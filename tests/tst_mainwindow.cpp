@@ -22,9 +22,9 @@ QUrl writeBox(const QString &name, const QVector3D &lo, const QVector3D &hi)
     return QUrl::fromLocalFile(path);
 }
 
-const QStringList kPanelButtons = {"infoButton",    "moveButton",    "scaleButton",
-                                   "rotateButton",  "flipButton",    "copyButton",
-                                   "supportButton", "layoutButton",  "sliceButton"};
+const QStringList kPanelButtons = {"infoButton",    "moveButton",   "scaleButton",
+                                   "rotateButton",  "flipButton",   "copyButton",
+                                   "supportButton", "layoutButton", "sliceButton"};
 
 int countType(const QuorModel &ws, int type)
 {
@@ -106,8 +106,8 @@ void TstMainWindow::openingAModelEnablesTheTools()
     // Nothing selected: only Support, Layout and Slice stay.
     w->clickAt(w->scene()->mapToScene(QPointF(300, 40)).toPoint());
     QTRY_VERIFY(!ws->getSelectedModel());
-    for (const char *b : {"infoButton", "moveButton", "scaleButton", "rotateButton", "flipButton",
-                          "copyButton"})
+    for (const char *b :
+         {"infoButton", "moveButton", "scaleButton", "rotateButton", "flipButton", "copyButton"})
         QVERIFY2(!w->enabledItem(QString::fromLatin1(b)), b);
     for (const char *b : {"supportButton", "layoutButton", "sliceButton"})
         QVERIFY2(w->enabledItem(QString::fromLatin1(b)), b);
@@ -154,8 +154,10 @@ void TstMainWindow::infoPage()
     QVERIFY(w->click(QStringLiteral("infoButton")));
     QVERIFY(w->visibleItem(QStringLiteral("infoPage")));
     // A 20 x 10 x 5 mm box holds 1 mL.
-    QCOMPARE(w->item(QStringLiteral("infoX"))->property("text").toString(), QStringLiteral("20.00"));
-    QCOMPARE(w->item(QStringLiteral("infoY"))->property("text").toString(), QStringLiteral("10.00"));
+    QCOMPARE(w->item(QStringLiteral("infoX"))->property("text").toString(),
+             QStringLiteral("20.00"));
+    QCOMPARE(w->item(QStringLiteral("infoY"))->property("text").toString(),
+             QStringLiteral("10.00"));
     QCOMPARE(w->item(QStringLiteral("infoZ"))->property("text").toString(), QStringLiteral("5.00"));
     QCOMPARE(w->item(QStringLiteral("infoVolume"))->property("text").toString(),
              QStringLiteral("1.00"));
@@ -192,7 +194,7 @@ void TstMainWindow::movePage()
     QVERIFY(std::fabs(a->bboxMin.z()) < 1e-4f);
     QVERIFY(std::fabs(w->fieldValue(QStringLiteral("moveZ"))) < 1e-3);
     // Undo takes the whole page's step back.
-    QVERIFY(w->click(QStringLiteral("moveButton"))); // the page closes
+    QVERIFY(w->click(QStringLiteral("moveButton")));                // the page closes
     w->clickAt(w->scene()->mapToScene(QPointF(300, 40)).toPoint()); // the view takes the keys
     w->key(Qt::Key_Z, Qt::ControlModifier);
     a->updateGeometry(false);
@@ -498,8 +500,9 @@ void TstMainWindow::layerSlider()
     QImage image = w->grab();
     const QColor cut = image.pixelColor(w->windowPixelOf({3, 4, 10}));
     // Looking down into the cut box: its floor on the plate is green.
-    QVERIFY2(cut.green() > cut.red() + 60, qPrintable(QStringLiteral("%1 %2 %3")
-                                                          .arg(cut.red()).arg(cut.green()).arg(cut.blue())));
+    QVERIFY2(
+        cut.green() > cut.red() + 60,
+        qPrintable(QStringLiteral("%1 %2 %3").arg(cut.red()).arg(cut.green()).arg(cut.blue())));
     // Unchecked: off, back to 0, and the whole model again.
     QVERIFY(w->click(QStringLiteral("showSliceBox")));
     QTRY_VERIFY(!slider->isEnabled());

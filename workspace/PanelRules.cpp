@@ -2,8 +2,8 @@
 
 #include "workspace/QuorModel.h"
 
-PanelRules PanelRules::evaluate(int status, int selectedIndex, bool haveSupports,
-                                bool isNormalType, bool manualAdding)
+PanelRules PanelRules::evaluate(int status, int selectedIndex, bool haveSupports, bool isNormalType,
+                                bool manualAdding)
 {
     const bool loaded = status == QuorModel::MODEL_LOADED;
     const bool showingSlice = status == QuorModel::MODEL_SHOW_SLICE;

@@ -27,8 +27,8 @@ struct PanelRules
     bool hint = false;           // the centred hint over an empty view
 
     // status: the workspace's ModelStatus; selectedIndex: -1 without a selection.
-    static PanelRules evaluate(int status, int selectedIndex, bool haveSupports,
-                               bool isNormalType, bool manualAdding);
+    static PanelRules evaluate(int status, int selectedIndex, bool haveSupports, bool isNormalType,
+                               bool manualAdding);
     // The Rotate Z field of a model with supports stays usable only while X and Y are 0.
     static bool rotateZ(bool haveSupports, double x, double y);
 };

@@ -13,7 +13,7 @@ PanelState::PanelState(QuorModel &workspace) : QObject(&workspace), m_workspace(
 }
 
 void PanelState::onStatusChanged(QuorModel::ModelStatus, QuorModel::ModelStatus statusNew,
-                                  bool haveSupports, bool isNormalType)
+                                 bool haveSupports, bool isNormalType)
 {
     m_status = statusNew;
     m_haveSupports = haveSupports;
