@@ -18,9 +18,12 @@ ApplicationWindow {
     height: 800
     minimumWidth: 1024
     minimumHeight: 800
-    // The 3D view draws under everything; the pages paint their own "whitesmoke" backgrounds
-    // where the view does not show.
-    color: "transparent"
+    color: "whitesmoke"
+    // The 3D view draws under everything: the window paints no background of its own over it
+    // (a transparent window colour would ask for a window with an alpha channel instead).
+    style: ApplicationWindowStyle {
+        background: Item {}
+    }
     title: quor3dConfig.appName() + " v" + quor3dApp.version() + " " + quor3dApp.bitInfo()
 
     WindowFrame {

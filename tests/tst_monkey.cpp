@@ -23,10 +23,10 @@ QUrl writeBox(const QString &name, const QVector3D &lo, const QVector3D &hi)
 const QStringList kDialogs = {"fileDialog", "alertDialog", "confirmDeleteDialog",
                               "completionDialog"};
 
-const int kKeys[] = {Qt::Key_Delete, Qt::Key_Home,   Qt::Key_Up,    Qt::Key_Down,
-                     Qt::Key_Escape, Qt::Key_Return, Qt::Key_Tab,   Qt::Key_Space,
-                     Qt::Key_1,      Qt::Key_5,      Qt::Key_Minus, Qt::Key_Period,
-                     Qt::Key_Backspace, Qt::Key_A,   Qt::Key_X,     Qt::Key_Left};
+const int kKeys[] = {Qt::Key_Delete,    Qt::Key_Home,   Qt::Key_Up,    Qt::Key_Down,
+                     Qt::Key_Escape,    Qt::Key_Return, Qt::Key_Tab,   Qt::Key_Space,
+                     Qt::Key_1,         Qt::Key_5,      Qt::Key_Minus, Qt::Key_Period,
+                     Qt::Key_Backspace, Qt::Key_A,      Qt::Key_X,     Qt::Key_Left};
 
 } // namespace
 
@@ -82,8 +82,8 @@ void TstMonkey::randomInput()
             QTest::mouseRelease(win, button, mods, at);
         } else if (kind < 70) {
             QWheelEvent wheel(p, win->mapToGlobal(p), QPoint(),
-                              QPoint(0, rng.bounded(2) ? 120 : -120), Qt::NoButton,
-                              Qt::NoModifier, Qt::NoScrollPhase, false);
+                              QPoint(0, rng.bounded(2) ? 120 : -120), Qt::NoButton, Qt::NoModifier,
+                              Qt::NoScrollPhase, false);
             QCoreApplication::sendEvent(win, &wheel);
         } else {
             w.key(kKeys[rng.bounded(int(sizeof kKeys / sizeof kKeys[0]))], mods);
@@ -97,7 +97,7 @@ void TstMonkey::randomInput()
             if (d == QLatin1String("fileDialog"))
                 QMetaObject::invokeMethod(dialog, "reject");
             else if (!w.clickDialogButton(d, rng.bounded(2) ? QStringLiteral("OK")
-                                                             : QStringLiteral("Cancel")))
+                                                            : QStringLiteral("Cancel")))
                 w.clickDialogButton(d, QStringLiteral("OK"));
             QTRY_VERIFY(!w.dialogVisible(d));
         }
@@ -114,8 +114,8 @@ void TstMonkey::randomInput()
     QTRY_VERIFY_WITH_TIMEOUT(!ws->hasBackgroundJob(), 60000);
     for (const QString &d : kDialogs)
         if (w.dialogVisible(d))
-            QMetaObject::invokeMethod(w.dialog(d), d == QLatin1String("fileDialog") ? "reject"
-                                                                                     : "close");
+            QMetaObject::invokeMethod(w.dialog(d),
+                                      d == QLatin1String("fileDialog") ? "reject" : "close");
     QVERIFY(w.waitForFrames(2));
     w.clickAt(w.scene()->mapToScene(QPointF(w.scene()->width() / 2, 30)).toPoint());
     w.key(Qt::Key_Home);

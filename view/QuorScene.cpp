@@ -12,6 +12,7 @@
 #include <QMimeData>
 #include <QQuickWindow>
 #include <QRunnable>
+#include <QSGRendererInterface>
 #include <QThread>
 
 QuorScene *QuorScene::s_instance = nullptr;
@@ -81,6 +82,16 @@ void QuorScene::sync()
     QQuickWindow *win = window();
     if (!workspace || !win)
         return;
+    // The 3D view draws with OpenGL. Under another scene graph backend (the software one, on a
+    // machine without OpenGL) it stays empty rather than calling into a context there is not.
+    if (win->rendererInterface()->graphicsApi() != QSGRendererInterface::OpenGL) {
+        static bool told = false;
+        if (!told)
+            qWarning() << "the 3D view needs OpenGL; it stays empty with this scene graph backend";
+        told = true;
+        workspace->ensurePlatformBottom();
+        return;
+    }
     if (!m_renderer) {
         m_renderer = std::make_unique<SceneRenderer>();
         // Once per window: a second window (or a test's second engine) gets its own.

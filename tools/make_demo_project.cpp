@@ -1,0 +1,62 @@
+// Writes the demo project that the README's screenshot shows: the shipped sample lifted onto
+// pillars, braced by linkers, beside a second copy on a base.
+//
+// usage: make_demo_project SAMPLE.stl OUT.qsp
+#include "config/QuorConfig.h"
+#include "model/DoItem.h"
+#include "model/PickHit.h"
+#include "workspace/QuorApp.h"
+#include "workspace/QuorModel.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QUrl>
+
+#include <cmath>
+#include <cstdio>
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: make_demo_project SAMPLE.stl OUT.qsp\n");
+        return 2;
+    }
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
+    QuorApp service;
+    QuorConfig config;
+    config.setSaveOnExit(false);
+    QuorModel workspace;
+    workspace.ensurePlatformBottom();
+    const QUrl sample =
+        QUrl::fromLocalFile(QDir().absoluteFilePath(QString::fromLocal8Bit(argv[1])));
+    if (!workspace.loadModel(sample) || !workspace.loadModel(sample))
+        return 1;
+    workspace.autoLayoutModel();
+
+    // The first model stands 8 mm up on a ring of pillars under its plate.
+    Model *raised = workspace.models[1];
+    workspace.selectModel(raised);
+    workspace.startNewTransform(DoItem::DO_T_TRANSLATE);
+    workspace.setSelectedModelTranslate(0, 0, 8);
+    raised->updateGeometry(true);
+    const QVector3D centre = (raised->bboxMin + raised->bboxMax) / 2.0f;
+    for (int i = 0; i < 12; ++i) {
+        const float a = float(i) * 3.14159265f / 6.0f;
+        PickHit hit;
+        hit.object = raised;
+        hit.point = QVector3D(centre.x() + 9.0f * std::cos(a), centre.y() + 9.0f * std::sin(a),
+                              raised->bboxMin.z());
+        hit.normal = QVector3D(0, 0, -1);
+        workspace.addSupportFromHit(hit);
+    }
+    // The second one on a base slab.
+    workspace.selectModel(workspace.models[2]);
+    workspace.addSupportBase(1.0f);
+    workspace.deselectAll(true);
+
+    QuorApp::instance()->setPrjFile(
+        QUrl::fromLocalFile(QDir().absoluteFilePath(QString::fromLocal8Bit(argv[2]))).toString());
+    QuorApp::instance()->savePrj();
+    return QFile::exists(QString::fromLocal8Bit(argv[2])) ? 0 : 1;
+}
