@@ -225,9 +225,13 @@ void TstQuorModel::deleteOnlyModelKeepsPlatform()
     Model *box = addBox(ws);
     ws.selectModel(box);
     QSignalSpy data(&ws, &QuorModel::quorModelDataChanged);
+    QSignalSpy status(&ws, &QuorModel::modelStatusChanged);
     ws.deleteSelectedModel();
     QCOMPARE(ws.models.size(), size_t(1));
-    QCOMPARE(ws.status, QuorModel::MODEL_LOADED); // the plate is still there
+    // The plate alone is an empty workspace: back to the start, the hint shows again.
+    QCOMPARE(ws.status, QuorModel::MODEL_INIT);
+    QCOMPARE(status.count(), 1);
+    QCOMPARE(status.first().at(1).value<QuorModel::ModelStatus>(), QuorModel::MODEL_INIT);
     QCOMPARE(data.count(), 1);
     for (const DoItem &r : ws.doList)
         QVERIFY(r.model != box);
