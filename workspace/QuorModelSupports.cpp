@@ -6,22 +6,25 @@
 
 #include <QDebug>
 
+#include <algorithm>
+
 void QuorModel::addSupportBase(float thickness)
 {
     if (refuseWhileBusy("addSupportBase"))
         return;
     qDebug() << "QuorModel::addSupportBase";
+    // Replacing a base frees the old one and changes the list: the models to act on are picked
+    // first, and only models, never a base that the loop may free.
     std::vector<Model *> targets;
     if (Model *sel = getSelectedModel())
         targets.push_back(sel);
     else
         targets = models;
-    // Replacing a base frees the old one and changes the list, hence the copy above.
-    for (Model *target : targets) {
-        if (target->type != Model::TYPE_NORMAL)
-            continue;
+    targets.erase(std::remove_if(targets.begin(), targets.end(),
+                                 [](const Model *m) { return m->type != Model::TYPE_NORMAL; }),
+                  targets.end());
+    for (Model *target : targets)
         addModel(target->makeSupportBase(thickness));
-    }
     setModelStatus(status, true);
 }
 
