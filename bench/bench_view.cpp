@@ -224,8 +224,10 @@ int startupChild(const QString &which)
     UiStartup::registerTypes();
     QQmlApplicationEngine engine;
     UiStartup::publish(engine, app, config, 1.0);
-    const QUrl doc = which == QLatin1String("bare") ? QUrl(QStringLiteral("qrc:/bench/bare.qml"))
-                                                    : QUrl(QStringLiteral("qrc:/main.qml"));
+    // "main", "bare", or a document's path (to see what a part of the window costs).
+    const QUrl doc = which == QLatin1String("bare")   ? QUrl(QStringLiteral("qrc:/bench/bare.qml"))
+                     : which == QLatin1String("main") ? QUrl(QStringLiteral("qrc:/main.qml"))
+                                                      : QUrl::fromLocalFile(which);
     if (UiStartup::loadMainDocument(engine, app, {QStringLiteral("bench")}, doc) != 0)
         qFatal("no window");
     auto *window = qobject_cast<QQuickWindow *>(engine.rootObjects().first());

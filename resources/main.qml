@@ -62,8 +62,9 @@ ApplicationWindow {
         QuorModel {
             id: quor3dModel
             onShowAlert: {
-                alertDialog.text = msg
-                alertDialog.open()
+                var alert = mainWindow.dialog(alertLoader)
+                alert.text = msg
+                alert.open()
             }
         }
 
@@ -90,7 +91,7 @@ ApplicationWindow {
             Keys.onPressed: {
                 var action = scene3d.keyPressed(event.key, event.modifiers)
                 if (action === "confirmDelete") {
-                    confirmDeleteDialog.open()
+                    mainWindow.dialog(confirmLoader).open()
                 } else if (action === "layerUp" || action === "layerDown") {
                     // The arrows step the layer slider, when it is in use.
                     var slider = layerSlider.slider
@@ -119,7 +120,7 @@ ApplicationWindow {
             workspace: quor3dModel
             panel: quor3dModel.panel
             scene: scene3d
-            onSliceRequested: fileDialog.openIn("Slice")
+            onSliceRequested: mainWindow.openFileDialog("Slice")
         }
 
         ViewButtons {
@@ -160,10 +161,11 @@ ApplicationWindow {
         Connections {
             target: quor3dModel.panel
             function onSliceCompleted(layers, costTime) {
-                completionDialog.text = qsTr("Slice completed！")
-                completionDialog.informativeText = qsTr("Total: ") + layers + qsTr(" layers")
+                var done = mainWindow.dialog(completionLoader)
+                done.text = qsTr("Slice completed！")
+                done.informativeText = qsTr("Total: ") + layers + qsTr(" layers")
                         + "\n" + qsTr("Time : ") + costTime
-                completionDialog.open()
+                done.open()
             }
         }
     }
@@ -172,86 +174,118 @@ ApplicationWindow {
         id: dropDown
         onChosen: {
             if (entry === "Open")
-                fileDialog.openIn("Open")
+                mainWindow.openFileDialog("Open")
             else if (entry === "&Save")
                 mainWindow.save()
             else if (entry === "Save &As...")
-                fileDialog.openIn("SaveAs")
+                mainWindow.openFileDialog("SaveAs")
             else if (entry === "Slice...")
-                fileDialog.openIn("Slice")
+                mainWindow.openFileDialog("Slice")
             else if (entry === "Exit")
                 Qt.quit()
         }
     }
 
-    Shortcut { sequence: StandardKey.Open; onActivated: fileDialog.openIn("Open") }
+    Shortcut { sequence: StandardKey.Open; onActivated: mainWindow.openFileDialog("Open") }
     Shortcut { sequence: StandardKey.Save; onActivated: mainWindow.save() }
     // Not every desktop binds a Save As key: Ctrl+Shift+S then.
-    Shortcut { sequences: [StandardKey.SaveAs, "Ctrl+Shift+S"]; onActivated: fileDialog.openIn("SaveAs") }
+    Shortcut {
+        sequences: [StandardKey.SaveAs, "Ctrl+Shift+S"]
+        onActivated: mainWindow.openFileDialog("SaveAs")
+    }
     Shortcut { sequence: StandardKey.Quit; onActivated: Qt.quit() }
 
     function save() {
         if (quor3dApp.prjFile === "")
-            fileDialog.openIn("Save")
+            openFileDialog("Save")
         else
             quor3dApp.savePrj()
+    }
+    function openFileDialog(mode) {
+        dialog(fileLoader).openIn(mode)
+    }
+    // The dialogs are made the first time they are needed: start-up does not pay for them.
+    function dialog(loader) {
+        loader.active = true
+        return loader.item
     }
     function openSliceConfig() {
     }
 
     // One file dialog for opening, saving and choosing the job archive.
-    FileDialog {
-        id: fileDialog
-        objectName: "fileDialog"
-        property string mode: "Open"
-        title: qsTr("Please choose a file")
-        folder: shortcuts.home
-        selectMultiple: mode === "Open"
-        selectExisting: mode === "Open"
-        nameFilters: mode === "Slice" ? ["CWS (*.CWS)"]
-                   : mode === "Open" ? [qsTr("All model files (*.stl *.obj *") + quor3dConfig.jobType() + ")",
-                                        quor3dConfig.appName() + qsTr(" jobs (*") + quor3dConfig.jobType() + ")"]
-                   : [quor3dConfig.appName() + qsTr(" jobs (*") + quor3dConfig.jobType() + ")"]
+    Loader {
+        id: fileLoader
+        active: false
+        sourceComponent: Component {
+            FileDialog {
+                id: fileDialog
+                objectName: "fileDialog"
+                property string mode: "Open"
+                title: qsTr("Please choose a file")
+                folder: shortcuts.home
+                selectMultiple: mode === "Open"
+                selectExisting: mode === "Open"
+                nameFilters: mode === "Slice" ? ["CWS (*.CWS)"]
+                           : mode === "Open" ? [qsTr("All model files (*.stl *.obj *") + quor3dConfig.jobType() + ")",
+                                                quor3dConfig.appName() + qsTr(" jobs (*") + quor3dConfig.jobType() + ")"]
+                           : [quor3dConfig.appName() + qsTr(" jobs (*") + quor3dConfig.jobType() + ")"]
 
-        function openIn(newMode) {
-            mode = newMode
-            open()
-        }
-        onAccepted: {
-            if (mode === "Open") {
-                quor3dApp.openFiles(fileUrls)
-            } else if (mode === "Save" || mode === "SaveAs") {
-                quor3dApp.prjFile = fileUrl
-                quor3dApp.savePrj()
-            } else if (mode === "Slice") {
-                quor3dModel.panel.showProgress("slice")
-                quor3dApp.setCwsFile(fileUrl)
+                function openIn(newMode) {
+                    mode = newMode
+                    open()
+                }
+                onAccepted: {
+                    if (mode === "Open") {
+                        quor3dApp.openFiles(fileUrls)
+                    } else if (mode === "Save" || mode === "SaveAs") {
+                        quor3dApp.prjFile = fileUrl
+                        quor3dApp.savePrj()
+                    } else if (mode === "Slice") {
+                        quor3dModel.panel.showProgress("slice")
+                        quor3dApp.setCwsFile(fileUrl)
+                    }
+                }
             }
         }
     }
 
-    MessageDialog {
-        id: alertDialog
-        objectName: "alertDialog"
-        title: quor3dConfig.appName()
-        icon: StandardIcon.Warning
+    Loader {
+        id: alertLoader
+        active: false
+        sourceComponent: Component {
+            MessageDialog {
+                objectName: "alertDialog"
+                title: quor3dConfig.appName()
+                icon: StandardIcon.Warning
+            }
+        }
     }
 
-    MessageDialog {
-        id: confirmDeleteDialog
-        objectName: "confirmDeleteDialog"
-        title: quor3dConfig.appName()
-        icon: StandardIcon.Question
-        text: qsTr("Are you sure you want to delete the currently selected model and all its support?")
-        standardButtons: StandardButton.Ok | StandardButton.Cancel
-        onAccepted: quor3dModel.deleteSelectedModel()
+    Loader {
+        id: confirmLoader
+        active: false
+        sourceComponent: Component {
+            MessageDialog {
+                objectName: "confirmDeleteDialog"
+                title: quor3dConfig.appName()
+                icon: StandardIcon.Question
+                text: qsTr("Are you sure you want to delete the currently selected model and all its support?")
+                standardButtons: StandardButton.Ok | StandardButton.Cancel
+                onAccepted: quor3dModel.deleteSelectedModel()
+            }
+        }
     }
 
-    MessageDialog {
-        id: completionDialog
-        objectName: "completionDialog"
-        title: quor3dConfig.appName()
-        icon: StandardIcon.Information
+    Loader {
+        id: completionLoader
+        active: false
+        sourceComponent: Component {
+            MessageDialog {
+                objectName: "completionDialog"
+                title: quor3dConfig.appName()
+                icon: StandardIcon.Information
+            }
+        }
     }
 
     // One-pixel borders and corners resize the frameless window.

@@ -101,8 +101,8 @@ void TstWindowFlow::sliceThroughTheWindow()
     const QUrl model = writeBox(QStringLiteral("part.stl"), {0, 0, 0}, {20, 10, 5});
     QVERIFY(w.openThroughDialog({model}));
     QVERIFY(w.click(QStringLiteral("sliceButton")));
+    QTRY_VERIFY(w.dialogVisible(QStringLiteral("fileDialog")));
     QObject *files = w.dialog(QStringLiteral("fileDialog"));
-    QTRY_VERIFY(files->property("visible").toBool());
     QCOMPARE(files->property("mode").toString(), QStringLiteral("Slice"));
     QCOMPARE(files->property("nameFilters").toStringList(), QStringList{"CWS (*.CWS)"});
     QCOMPARE(files->property("title").toString(), QStringLiteral("Please choose a file"));
@@ -266,10 +266,11 @@ void TstWindowFlow::menuAndKeySequences()
 {
     WindowDriver w;
     QVERIFY(w.waitForFrames());
-    QObject *files = w.dialog(QStringLiteral("fileDialog"));
-    // Ctrl+O opens the file dialog for models and projects.
+    // Ctrl+O opens the file dialog for models and projects; it is made the first time.
+    QVERIFY(!w.dialog(QStringLiteral("fileDialog")));
     w.key(Qt::Key_O, Qt::ControlModifier);
-    QTRY_VERIFY(files->property("visible").toBool());
+    QTRY_VERIFY(w.dialogVisible(QStringLiteral("fileDialog")));
+    QObject *files = w.dialog(QStringLiteral("fileDialog"));
     QCOMPARE(files->property("mode").toString(), QStringLiteral("Open"));
     QCOMPARE(files->property("selectMultiple").toBool(), true);
     QCOMPARE(files->property("nameFilters").toStringList(),

@@ -13,6 +13,8 @@ PageFrame {
         info = workspace.getSelectedModelInfo()
     }
     onVisibleChanged: if (visible) refresh()
+    // Made when first opened: it opens visible.
+    Component.onCompleted: if (visible) refresh()
 
     Connections {
         target: page.workspace

@@ -32,6 +32,8 @@ PageFrame {
         setFields(Number(result[0]), Number(result[1]), fieldZ.value)
     }
     onVisibleChanged: if (visible) refresh()
+    // Made when first opened: it opens visible.
+    Component.onCompleted: if (visible) refresh()
 
     Connections {
         target: page.workspace

@@ -27,6 +27,8 @@ PageFrame {
             workspace.setSelectedModelScale(fieldX.value, fieldY.value, fieldZ.value)
     }
     onVisibleChanged: if (visible) refresh()
+    // Made when first opened: it opens visible.
+    Component.onCompleted: if (visible) refresh()
 
     Connections {
         target: page.workspace

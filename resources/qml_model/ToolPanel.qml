@@ -123,45 +123,86 @@ Rectangle {
         }
     }
 
-    // The pages float to the right of the button that opens them.
-    InfoPage {
+    // The pages float to the right of the button that opens them. Each is made the first time
+    // it opens, so that start-up does not pay for pages nobody has opened yet.
+    property var opened: ({})
+    onCurrentPageChanged: {
+        if (currentPage !== "" && !opened[currentPage]) {
+            var seen = opened
+            seen[currentPage] = true
+            opened = seen
+        }
+    }
+
+    Loader {
         x: tools.width + 8
         y: infoButton.y
-        workspace: tools.workspace
-        visible: tools.currentPage === "info"
+        active: tools.opened["info"] === true
+        sourceComponent: Component {
+            InfoPage {
+                workspace: tools.workspace
+                visible: tools.currentPage === "info"
+            }
+        }
     }
-    MovePage {
+    Loader {
         x: tools.width + 8
         y: moveButton.y
-        workspace: tools.workspace
-        panel: tools.panel
-        visible: tools.currentPage === "move"
+        active: tools.opened["move"] === true
+        sourceComponent: Component {
+            MovePage {
+                workspace: tools.workspace
+                panel: tools.panel
+                visible: tools.currentPage === "move"
+            }
+        }
     }
-    ScalePage {
+    Loader {
         x: tools.width + 8
         y: scaleButton.y
-        workspace: tools.workspace
-        visible: tools.currentPage === "scale"
+        active: tools.opened["scale"] === true
+        sourceComponent: Component {
+            ScalePage {
+                workspace: tools.workspace
+                visible: tools.currentPage === "scale"
+            }
+        }
     }
-    RotatePage {
+    Loader {
         x: tools.width + 8
         y: rotateButton.y
-        workspace: tools.workspace
-        panel: tools.panel
-        visible: tools.currentPage === "rotate"
+        active: tools.opened["rotate"] === true
+        sourceComponent: Component {
+            RotatePage {
+                workspace: tools.workspace
+                panel: tools.panel
+                visible: tools.currentPage === "rotate"
+            }
+        }
     }
-    FlipPage {
+    Loader {
         x: tools.width + 8
         y: flipButton.y
-        workspace: tools.workspace
-        panel: tools.panel
-        visible: tools.currentPage === "flip"
+        active: tools.opened["flip"] === true
+        sourceComponent: Component {
+            FlipPage {
+                workspace: tools.workspace
+                panel: tools.panel
+                visible: tools.currentPage === "flip"
+            }
+        }
     }
-    SupportPage {
+    Loader {
+        id: supportLoader
         x: tools.width + 8
-        y: Math.min(supportButton.y, tools.height - height)
-        workspace: tools.workspace
-        panel: tools.panel
-        visible: tools.currentPage === "support"
+        y: item ? Math.min(supportButton.y, tools.height - item.height) : supportButton.y
+        active: tools.opened["support"] === true
+        sourceComponent: Component {
+            SupportPage {
+                workspace: tools.workspace
+                panel: tools.panel
+                visible: tools.currentPage === "support"
+            }
+        }
     }
 }
