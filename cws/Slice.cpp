@@ -31,7 +31,7 @@ Slice::Slice(Slicer *slicer, const SliceBuildConfig &settings, int layerIndex, f
 
 Slice::~Slice() = default;
 
-void Slice::drawObjects(QImage &target, bool (*wanted)(int type), Model *only)
+void Slice::drawObjects(QImage &target, bool (*wanted)(int type), Model *only, bool plain)
 {
     std::vector<Model *> objects;
     if (only) {
@@ -44,16 +44,25 @@ void Slice::drawObjects(QImage &target, bool (*wanted)(int type), Model *only)
             continue;
         SegmentListSet lists;
         object->sliceLayer(m_layerIndex, m_z, lists);
-        for (const SegmentList &list : qAsConst(lists))
-            LayerRaster::drawSegmentList(target, list, m_settings.xPixelsPerMm,
-                                         m_settings.yPixelsPerMm);
+        for (const SegmentList &list : qAsConst(lists)) {
+            if (plain)
+                LayerRaster::drawSegmentListPlain(target, list, m_settings.xPixelsPerMm,
+                                                  m_settings.yPixelsPerMm);
+            else
+                LayerRaster::drawSegmentList(target, list, m_settings.xPixelsPerMm,
+                                             m_settings.yPixelsPerMm);
+        }
     }
 }
 
-QImage *Slice::buildLayerImage(bool grey, Model *only)
+QImage *Slice::buildLayerImage(bool grey, Model *only, bool plain)
 {
     const bool antiAlias = m_settings.antiAliasActive;
-    QImage::Format format = antiAlias || grey ? QImage::Format_Grayscale8 : QImage::Format_Mono;
+    // Drawing only ever sets pixels white, so the supersampled image needs one bit a pixel;
+    // the plain path keeps the grey one it reduces with QImage::scaled.
+    QImage::Format format = QImage::Format_Mono;
+    if (grey || (antiAlias && plain))
+        format = QImage::Format_Grayscale8;
     auto image =
         std::make_unique<QImage>(m_settings.imageWidthPx, m_settings.imageHeightPx, format);
     if (format == QImage::Format_Mono)
@@ -61,19 +70,20 @@ QImage *Slice::buildLayerImage(bool grey, Model *only)
     image->fill(0);
 
     if (!antiAlias) {
-        drawObjects(*image, anyButPlate, only);
+        drawObjects(*image, anyButPlate, only, plain);
         m_image = std::move(image);
         return m_image.get();
     }
 
     // Models supersampled and scaled down smoothly; supports hard-edged at job resolution.
-    drawObjects(*image, normalOnly, only);
+    drawObjects(*image, normalOnly, only, plain);
     m_superImage = std::move(image);
-    m_image =
-        std::make_unique<QImage>(LayerRaster::downscale(*m_superImage, m_settings.targetSizePx));
+    m_image = std::make_unique<QImage>(
+        plain ? LayerRaster::downscalePlain(*m_superImage, m_settings.targetSizePx)
+              : LayerRaster::downscale(*m_superImage, m_settings.targetSizePx));
     const double factor = m_settings.antiAliasFactor;
     m_settings.antiAliasOff();
-    drawObjects(*m_image, supportFamily, only);
+    drawObjects(*m_image, supportFamily, only, plain);
     m_settings.setAntiAlias(true, factor);
     return m_image.get();
 }
