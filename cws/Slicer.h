@@ -1,5 +1,6 @@
 #pragma once
 
+#include "config/PrinterModelConfig.h"
 #include "cws/SliceBuildConfig.h"
 
 #include <QMutex>
@@ -16,7 +17,8 @@ class QuaZip;
 namespace CWS {
 
 // One slicing job: opens the archive, runs one Slice per layer on its own pool, then writes
-// the G-code and closes the archive.
+// the G-code and closes the archive. The job works on its own copy of the settings, taken when
+// it is created, so the shared ones never change while it runs.
 class Slicer : public QThread
 {
     Q_OBJECT
@@ -29,8 +31,10 @@ public:
         Failed
     };
 
-    // layerCount is the scene's layer count, worked out when the job starts.
-    Slicer(SliceBuildConfig *settings, int layerCount, QObject *parent = nullptr);
+    // layerCount is the scene's layer count, worked out when the job starts. Also takes the
+    // anti-aliasing choice and the printer model from QuorConfig: create it on the thread
+    // that owns them.
+    Slicer(const SliceBuildConfig &settings, int layerCount, QObject *parent = nullptr);
     ~Slicer() override;
 
     // Called by the layer workers: adds the layer's PNG entry and reports progress.
@@ -53,7 +57,10 @@ private:
     void prepareMeshes();
     void releaseMeshes();
 
-    SliceBuildConfig *m_settings;
+    SliceBuildConfig m_settings;
+    bool m_antiAlias = false;
+    double m_antiAliasFactor = 1.0;
+    PrinterModelConfig m_printer;
     int m_layerCount = 0;
     QThreadPool m_pool;
     int m_finishedLayers = 0;

@@ -48,6 +48,7 @@ private slots:
     void archiveCodeComesFromQuaZip();
     void antiAliasSwitchScalesTheGrid();
     void layerAboveEverythingIsBlack();
+    void sharedSettingsStayWhileJobRuns();
 };
 
 void TestSliceJob::bucketedCutsMatchPlainCuts_data()
@@ -383,6 +384,71 @@ void TestSliceJob::layerAboveEverythingIsBlack()
             QVERIFY(std::all_of(row, row + grey.width(), [](uchar v) { return v == 0; }));
         }
     }
+}
+
+namespace {
+
+struct SettingsSnapshot
+{
+    double xPixelsPerMm, yPixelsPerMm, factor;
+    int widthPx, heightPx;
+    bool antiAlias;
+    QSize target;
+
+    explicit SettingsSnapshot(const SliceBuildConfig &s)
+        : xPixelsPerMm(s.xPixelsPerMm), yPixelsPerMm(s.yPixelsPerMm), factor(s.antiAliasFactor),
+          widthPx(s.imageWidthPx), heightPx(s.imageHeightPx), antiAlias(s.antiAliasActive),
+          target(s.targetSizePx)
+    {
+    }
+    bool operator==(const SettingsSnapshot &o) const
+    {
+        return xPixelsPerMm == o.xPixelsPerMm && yPixelsPerMm == o.yPixelsPerMm &&
+               factor == o.factor && widthPx == o.widthPx && heightPx == o.heightPx &&
+               antiAlias == o.antiAlias && target == o.target;
+    }
+};
+
+} // namespace
+
+void TestSliceJob::sharedSettingsStayWhileJobRuns()
+{
+    // The window reads the shared settings at any time: an anti-aliased job must not switch
+    // them to its supersampled grid, not even for a moment.
+    SliceTestScene scene;
+    scene.config->useAntialise(true);
+    scene.config->antiAliseValue(2.5f);
+    scene.add(modelFromMesh(TestMesh::sphere(QVector3D(0, 0, 5), 5.0f, 40, 60)));
+    const SliceBuildConfig *shared = scene.config->buildConfig();
+    const SettingsSnapshot before(*shared);
+    QVERIFY(!before.antiAlias);
+    QSignalSpy progress(scene.workspace.get(),
+                        QOverload<float, bool, QString>::of(&QuorModel::sliceCompletedProgress));
+    scene.app->setCwsFile(QUrl::fromLocalFile(scene.archivePath()));
+    scene.workspace->startSlice();
+    QVERIFY(scene.workspace->isSlicing());
+    int reads = 0;
+    QElapsedTimer timer;
+    timer.start();
+    while (scene.workspace->isSlicing() && timer.elapsed() < 60000) {
+        QVERIFY(SettingsSnapshot(*shared) == before);
+        ++reads;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    QVERIFY(!scene.workspace->isSlicing());
+    QVERIFY(scene.workspace->lastSliceCompleted());
+    QVERIFY(SettingsSnapshot(*shared) == before);
+    QVERIFY(reads > 10);
+    QVERIFY(progress.count() > 2); // layers finished while the settings were read
+
+    // The archive is the job's own: grey layers at the job size, the header at its density.
+    const ArchiveContents c = ArchiveContents::read(scene.archivePath());
+    QCOMPARE(c.names.size(), 201);
+    const QImage img = c.image("job100.png");
+    QCOMPARE(img.size(), QSize(1375, 2455));
+    QCOMPARE(img.format(), QImage::Format_Grayscale8);
+    QVERIFY(gcodeOf(c).contains(";(Pix per mm X            = 21.164 )"));
+    QVERIFY(gcodeOf(c).contains(";(X Resolution            = 1375 )"));
 }
 
 QTEST_GUILESS_MAIN(TestSliceJob)
