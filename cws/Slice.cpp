@@ -5,6 +5,10 @@
 #include "model/Model.h"
 #include "workspace/QuorModel.h"
 
+#include <QDebug>
+
+#include <exception>
+
 namespace CWS {
 
 namespace {
@@ -90,8 +94,21 @@ QImage *Slice::buildLayerImage(bool grey, Model *only, bool plain)
 
 void Slice::run()
 {
-    buildLayerImage(false, nullptr);
-    if (m_slicer && !m_slicer->cancelled())
+    if (!m_slicer) {
+        buildLayerImage(false, nullptr);
+        return;
+    }
+    m_slicer->layerStarted(m_layerIndex);
+    try {
+        buildLayerImage(false, nullptr);
+    } catch (const std::exception &e) {
+        qWarning() << "slicer exception" << e.what();
+        m_slicer->layerAbandoned(m_layerIndex, true);
+        return;
+    }
+    if (m_slicer->cancelled())
+        m_slicer->layerAbandoned(m_layerIndex, false);
+    else
         m_slicer->writeLayer(m_layerIndex, *m_image);
 }
 

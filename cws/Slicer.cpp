@@ -4,6 +4,7 @@
 #include "cws/GcodeWriter.h"
 #include "cws/Slice.h"
 #include "cws/SliceMesh.h"
+#include "cws/ZipEntryData.h"
 #include "workspace/QuorModel.h"
 
 #include <QBuffer>
@@ -29,6 +30,16 @@ bool openEntry(QuaZipFile &file, const QString &name)
 {
     return file.open(QIODevice::WriteOnly, QuaZipNewInfo(name), nullptr, 0, Z_DEFLATED,
                      Z_DEFAULT_COMPRESSION, false, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
+}
+
+// The same entry deflated ahead, outside the archive's lock: QuaZip stores the bytes as they
+// are and records the sizes and checksum given.
+bool openRawEntry(QuaZipFile &file, const QString &name, const ZipEntryData &entry)
+{
+    QuaZipNewInfo info(name);
+    info.uncompressedSize = ulong(entry.size);
+    return file.open(QIODevice::WriteOnly, info, nullptr, entry.crc, Z_DEFLATED,
+                     Z_DEFAULT_COMPRESSION, true, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
 }
 
 } // namespace
@@ -167,24 +178,37 @@ void Slicer::runLayerPool()
     // Running layers still finish (and skip writing) before the archive closes.
     m_pool.waitForDone();
     m_settings.antiAliasOff();
+    qDebug() << "layers reusing encoded bytes:" << m_pngCache.reusedLayers();
+}
+
+void Slicer::layerStarted(int layerIndex)
+{
+    m_pngCache.layerStarted(layerIndex);
+}
+
+void Slicer::layerAbandoned(int layerIndex, bool failed)
+{
+    m_pngCache.layerAbandoned(layerIndex);
+    if (failed)
+        m_writeFailed = true;
 }
 
 void Slicer::writeLayer(int layerIndex, const QImage &image)
 {
-    // Encoding needs no lock; only the archive takes one entry at a time.
-    QByteArray png;
-    {
-        QBuffer buffer(&png);
-        buffer.open(QIODevice::WriteOnly);
-        if (!image.save(&buffer, "PNG", -1))
-            m_writeFailed = true;
-    }
+    // Encoding and deflating need no lock; only the archive takes one entry at a time.
+    const QByteArray png = m_pngCache.encode(layerIndex, image);
+    if (png.isEmpty())
+        m_writeFailed = true;
+    const ZipEntryData entry = deflateEntry(png);
+    if (!entry.ok)
+        m_writeFailed = true;
     QMutexLocker lock(&m_writeMutex);
     try {
         const QString name =
             GcodeWriter::layerEntryName(m_settings.entryBaseName, layerIndex, m_padLength);
         QuaZipFile file(m_zip.get());
-        if (!openEntry(file, name) || file.write(png) != png.size()) {
+        if (!openRawEntry(file, name, entry) ||
+            file.write(entry.deflated) != entry.deflated.size()) {
             m_writeFailed = true;
         }
         file.close();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "config/PrinterModelConfig.h"
+#include "cws/LayerPngCache.h"
 #include "cws/SliceBuildConfig.h"
 
 #include <QMutex>
@@ -37,14 +38,19 @@ public:
     Slicer(const SliceBuildConfig &settings, int layerCount, QObject *parent = nullptr);
     ~Slicer() override;
 
-    // Called by the layer workers: adds the layer's PNG entry and reports progress.
+    // Called by the layer workers: layerStarted before drawing, then writeLayer (adds the
+    // layer's PNG entry and reports progress) or layerAbandoned when the layer writes nothing.
+    void layerStarted(int layerIndex);
     void writeLayer(int layerIndex, const QImage &image);
+    void layerAbandoned(int layerIndex, bool failed);
 
     bool cancelled() const;
     int layerCount() const { return m_layerCount; }
     Outcome outcome() const { return m_outcome; }
     // Why a failed job failed, in words for the user.
     QString failureReason() const { return m_failureReason; }
+    // Layers whose PNG bytes came from an equal layer below or from an earlier empty layer.
+    int reusedLayers() const { return m_pngCache.reusedLayers(); }
 
 protected:
     void run() override;
@@ -61,6 +67,7 @@ private:
     bool m_antiAlias = false;
     double m_antiAliasFactor = 1.0;
     PrinterModelConfig m_printer;
+    LayerPngCache m_pngCache;
     int m_layerCount = 0;
     QThreadPool m_pool;
     int m_finishedLayers = 0;
