@@ -145,6 +145,39 @@ bool blackWhiteTable(const QImage &image)
            table[1] == qRgba(255, 255, 255, 255);
 }
 
+// One deflate stream per thread, reset between images as libpng resets its own: the state is
+// a quarter of a megabyte that would otherwise be allocated and touched afresh for every layer.
+class GreyStream
+{
+public:
+    ~GreyStream()
+    {
+        if (m_ready)
+            deflateEnd(&m_zs);
+    }
+    z_stream *start(int windowBits, int strategy)
+    {
+        if (m_ready && windowBits == m_windowBits && strategy == m_strategy) {
+            if (deflateReset(&m_zs) == Z_OK)
+                return &m_zs;
+        }
+        if (m_ready)
+            deflateEnd(&m_zs);
+        std::memset(&m_zs, 0, sizeof m_zs);
+        m_ready =
+            deflateInit2(&m_zs, Z_DEFAULT_COMPRESSION, Z_DEFLATED, windowBits, 8, strategy) == Z_OK;
+        m_windowBits = windowBits;
+        m_strategy = strategy;
+        return m_ready ? &m_zs : nullptr;
+    }
+
+private:
+    z_stream m_zs;
+    bool m_ready = false;
+    int m_windowBits = 0;
+    int m_strategy = 0;
+};
+
 // The system zlib at libpng's settings, fed one filtered row per call and drained into
 // libpng's buffer size, as libpng does.
 QByteArray encodeGrey(const QImage &image)
@@ -160,16 +193,18 @@ QByteArray encodeGrey(const QImage &image)
         allowed &= ~((1u << 2) | (1u << 3) | (1u << 4));
     if (width == 1)
         allowed &= ~((1u << 1) | (1u << 3) | (1u << 4));
-    z_stream zs;
-    std::memset(&zs, 0, sizeof zs);
-    if (deflateInit2(&zs, Z_DEFAULT_COMPRESSION, Z_DEFLATED, windowBitsFor(dataBytes), 8,
-                     allowed == 1u ? Z_DEFAULT_STRATEGY : Z_FILTERED) != Z_OK)
+    thread_local GreyStream reusable;
+    z_stream *stream =
+        reusable.start(windowBitsFor(dataBytes), allowed == 1u ? Z_DEFAULT_STRATEGY : Z_FILTERED);
+    if (!stream)
         return QByteArray();
-    std::vector<uchar> stream;
+    z_stream &zs = *stream;
+    std::vector<uchar> output;
+    output.reserve(size_t(width) * size_t(height) / 16 + kIdatChunkBytes);
     size_t used = 0;
     auto nextBuffer = [&] {
-        stream.resize(used + kIdatChunkBytes);
-        zs.next_out = stream.data() + used;
+        output.resize(used + kIdatChunkBytes);
+        zs.next_out = output.data() + used;
         zs.avail_out = uInt(kIdatChunkBytes);
     };
     nextBuffer();
@@ -201,13 +236,12 @@ QByteArray encodeGrey(const QImage &image)
             nextBuffer();
         }
     }
-    deflateEnd(&zs);
     if (!ok)
         return QByteArray();
-    optimizeCmf(stream.data(), dataBytes);
+    optimizeCmf(output.data(), dataBytes);
     QByteArray out = header(image, 8, 0);
     out.reserve(out.size() + int(used + used / kIdatChunkBytes * 12 + 32));
-    appendImageData(out, stream.data(), used);
+    appendImageData(out, output.data(), used);
     return out;
 }
 

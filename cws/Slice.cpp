@@ -1,5 +1,6 @@
 #include "cws/Slice.h"
 
+#include "cws/ImageBufferPool.h"
 #include "cws/LayerRaster.h"
 #include "cws/Slicer.h"
 #include "model/Model.h"
@@ -67,8 +68,8 @@ QImage *Slice::buildLayerImage(bool grey, Model *only, bool plain)
     QImage::Format format = QImage::Format_Mono;
     if (grey || (antiAlias && plain))
         format = QImage::Format_Grayscale8;
-    auto image =
-        std::make_unique<QImage>(m_settings.imageWidthPx, m_settings.imageHeightPx, format);
+    auto image = std::make_unique<QImage>(
+        ImageBufferPool::acquire(m_settings.imageWidthPx, m_settings.imageHeightPx, format));
     if (format == QImage::Format_Mono)
         image->setColorTable({qRgb(0, 0, 0), qRgb(255, 255, 255)});
     image->fill(0);

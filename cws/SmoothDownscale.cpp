@@ -1,6 +1,10 @@
 #include "cws/SmoothDownscale.h"
 
+#include "cws/ImageBufferPool.h"
+
 #include <QMutex>
+
+#include <emmintrin.h>
 
 #include <algorithm>
 #include <cstring>
@@ -11,6 +15,8 @@ namespace {
 
 // The 1-bit path looks up a block row's sum by the bits under it, two source bytes at most.
 constexpr int kMaxMonoTaps = 8;
+// ...and keeps the block's rows at hand.
+constexpr int kMaxRowTaps = 16;
 
 quint64 load64(const uchar *p)
 {
@@ -71,11 +77,14 @@ SmoothDownscale::SmoothDownscale(QSize source, QSize target) : m_source(source),
             return;
         m_maxColumnTaps = std::max(m_maxColumnTaps, t.count);
     }
-    for (const Taps &t : m_rows)
+    int maxRowTaps = 0;
+    for (const Taps &t : m_rows) {
         if (t.first + t.count > sh)
             return;
+        maxRowTaps = std::max(maxRowTaps, t.count);
+    }
     m_exact = true;
-    if (m_maxColumnTaps > kMaxMonoTaps)
+    if (m_maxColumnTaps > kMaxMonoTaps || maxRowTaps > kMaxRowTaps)
         return;
 
     const int stride = 1 << m_maxColumnTaps;
@@ -144,27 +153,35 @@ void SmoothDownscale::monoRow(const QImage &mono, int y, uchar *out, std::vector
 {
     const Taps &ty = m_rows[size_t(y)];
     const int rowBytes = (m_source.width() + 7) / 8;
+    const uchar *const bits = mono.constBits();
+    const qsizetype bytesPerLine = mono.bytesPerLine();
+    const uchar *rows[kMaxRowTaps];
+    const int rowCount = std::min(ty.count, kMaxRowTaps);
+    for (int k = 0; k < rowCount; ++k)
+        rows[k] = bits + bytesPerLine * (ty.first + k);
     // Which source columns are white in any, and in all, of the block's rows.
-    std::memcpy(anyRow.data(), mono.constScanLine(ty.first), size_t(rowBytes));
-    std::memcpy(allRow.data(), mono.constScanLine(ty.first), size_t(rowBytes));
-    for (int k = 1; k < ty.count; ++k) {
-        const uchar *src = mono.constScanLine(ty.first + k);
+    uchar *any = anyRow.data();
+    uchar *all = allRow.data();
+    std::memcpy(any, rows[0], size_t(rowBytes));
+    std::memcpy(all, rows[0], size_t(rowBytes));
+    for (int k = 1; k < rowCount; ++k) {
+        const uchar *src = rows[k];
         int i = 0;
-        for (; i + 8 <= rowBytes; i += 8) {
-            const quint64 v = load64(src + i);
-            const quint64 a = load64(anyRow.data() + i) | v;
-            const quint64 b = load64(allRow.data() + i) & v;
-            std::memcpy(anyRow.data() + i, &a, 8);
-            std::memcpy(allRow.data() + i, &b, 8);
+        for (; i + 16 <= rowBytes; i += 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(src + i));
+            auto *a = reinterpret_cast<__m128i *>(any + i);
+            auto *b = reinterpret_cast<__m128i *>(all + i);
+            _mm_storeu_si128(a, _mm_or_si128(_mm_loadu_si128(a), v));
+            _mm_storeu_si128(b, _mm_and_si128(_mm_loadu_si128(b), v));
         }
         for (; i < rowBytes; ++i) {
-            anyRow[size_t(i)] |= src[i];
-            allRow[size_t(i)] &= src[i];
+            any[i] |= src[i];
+            all[i] &= src[i];
         }
     }
 
     const int dw = m_target.width();
-    const int stride = 1 << m_maxColumnTaps;
+    const int sumsPerColumn = 1 << m_maxColumnTaps;
     int x = 0;
     while (x < dw) {
         const Taps &tx = m_columns[size_t(x)];
@@ -173,33 +190,31 @@ void SmoothDownscale::monoRow(const QImage &mono, int y, uchar *out, std::vector
         const int end =
             m_firstColumnEndingAfter[size_t(std::min(at * 8 + 64, m_source.width() + 64))];
         if (end > x) {
-            if (load64(anyRow.data() + at) == 0) {
+            if (load64(any + at) == 0) {
                 std::memset(out + x, 0, size_t(end - x));
                 x = end;
                 continue;
             }
-            if (load64(allRow.data() + at) == ~quint64(0)) {
+            if (load64(all + at) == ~quint64(0)) {
                 std::memset(out + x, 255, size_t(end - x));
                 x = end;
                 continue;
             }
         }
-        if (bitsAt(anyRow.data(), rowBytes, tx.first, tx.count) == 0) {
+        if (bitsAt(any, rowBytes, tx.first, tx.count) == 0) {
             out[x++] = 0;
             continue;
         }
         const unsigned full = (1u << tx.count) - 1u;
-        if (bitsAt(allRow.data(), rowBytes, tx.first, tx.count) == full) {
+        if (bitsAt(all, rowBytes, tx.first, tx.count) == full) {
             out[x++] = 255;
             continue;
         }
-        const quint32 *sums = &m_patternSums[size_t(x) * size_t(stride)];
+        const quint32 *sums = &m_patternSums[size_t(x) * size_t(sumsPerColumn)];
         quint32 total = 0;
-        for (int k = 0; k < ty.count; ++k) {
-            const unsigned bits =
-                bitsAt(mono.constScanLine(ty.first + k), rowBytes, tx.first, tx.count);
-            total += sums[bits] * quint32(m_rowWeights[size_t(ty.weightOffset + k)]);
-        }
+        const int *rowWeights = &m_rowWeights[size_t(ty.weightOffset)];
+        for (int k = 0; k < rowCount; ++k)
+            total += sums[bitsAt(rows[k], rowBytes, tx.first, tx.count)] * quint32(rowWeights[k]);
         out[x++] = uchar(total >> 24);
     }
 }
@@ -212,7 +227,8 @@ QImage SmoothDownscale::fromMono(const QImage &mono) const
         QImage grey = mono.convertToFormat(QImage::Format_Grayscale8);
         return fromGrey(grey);
     }
-    QImage out(m_target, QImage::Format_Grayscale8);
+    QImage out =
+        ImageBufferPool::acquire(m_target.width(), m_target.height(), QImage::Format_Grayscale8);
     out.setDotsPerMeterX(mono.dotsPerMeterX());
     out.setDotsPerMeterY(mono.dotsPerMeterY());
     // Eight bytes of slack so whole words can be read at any column.
