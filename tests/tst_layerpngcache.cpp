@@ -1,4 +1,5 @@
 #include "LayerImages.h"
+#include "cws/ImageBufferPool.h"
 #include "cws/LayerPng.h"
 #include "cws/LayerPngCache.h"
 #include "cws/ZipEntryData.h"
@@ -30,6 +31,7 @@ private slots:
     void concurrentLayersGetTheirOwnBytes();
     void abandonedLayerBelowIsNotWaitedFor();
     void deflatedEntryIsWhatTheArchiveWrites();
+    void recycledImagesBehaveAsFreshOnes();
 };
 
 void TestLayerPngCache::equalLayerBelowIsReused()
@@ -221,6 +223,38 @@ void TestLayerPngCache::deflatedEntryIsWhatTheArchiveWrites()
     }
     QCOMPARE(count, payloads.size());
     QVERIFY(!morePlain && !moreRaw);
+}
+
+void TestLayerPngCache::recycledImagesBehaveAsFreshOnes()
+{
+    // Pool images must be what QImage's own constructor gives (layout, resolution: the PNG
+    // carries it), and memory is reused only once no copy of the image is left.
+    for (QImage::Format format : {QImage::Format_Mono, QImage::Format_Grayscale8}) {
+        const QImage fresh(1375, 2455, format);
+        QImage a = ImageBufferPool::acquire(1375, 2455, format);
+        QCOMPARE(a.size(), fresh.size());
+        QCOMPARE(a.format(), format);
+        QCOMPARE(a.bytesPerLine(), fresh.bytesPerLine());
+        QCOMPARE(a.dotsPerMeterX(), fresh.dotsPerMeterX());
+        QCOMPARE(a.dotsPerMeterY(), fresh.dotsPerMeterY());
+        a.fill(0);
+        const uchar *memory = a.constBits();
+        QImage copy = a;
+        a = QImage();
+        QImage b = ImageBufferPool::acquire(1375, 2455, format);
+        QVERIFY(b.constBits() != memory); // the copy still holds it
+        QCOMPARE(copy.constBits(), memory);
+        QCOMPARE(copy.constScanLine(2454)[0], uchar(0));
+        // Released on another thread, taken again on this one.
+        QThreadPool pool;
+        pool.start([image = std::move(copy)]() mutable { image = QImage(); });
+        pool.waitForDone();
+        QImage c = ImageBufferPool::acquire(1375, 2455, format);
+        QCOMPARE(c.constBits(), memory);
+        c.scanLine(10)[3] = 7; // writable in place, no copy
+        QCOMPARE(c.constBits(), memory);
+    }
+    QVERIFY(ImageBufferPool::acquire(0, 10, QImage::Format_Mono).isNull());
 }
 
 QTEST_GUILESS_MAIN(TestLayerPngCache)
