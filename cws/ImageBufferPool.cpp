@@ -46,14 +46,18 @@ void release(void *info)
 {
     Held *held = static_cast<Held *>(info);
     Pool &p = pool();
+    void *evicted = nullptr;
     {
+        // The newest memory stays: a job of another size must not find the pool full of
+        // the sizes of the job before.
         QMutexLocker lock(&p.mutex);
-        if (p.free.size() < kKeptBuffers) {
-            p.free.push_back({held->bytes, held->data});
-            held->data = nullptr;
+        if (p.free.size() >= kKeptBuffers) {
+            evicted = p.free.front().data;
+            p.free.erase(p.free.begin());
         }
+        p.free.push_back({held->bytes, held->data});
     }
-    std::free(held->data);
+    std::free(evicted);
     delete held;
 }
 

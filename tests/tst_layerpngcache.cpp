@@ -228,10 +228,12 @@ void TestLayerPngCache::deflatedEntryIsWhatTheArchiveWrites()
 void TestLayerPngCache::recycledImagesBehaveAsFreshOnes()
 {
     // Pool images must be what QImage's own constructor gives (layout, resolution: the PNG
-    // carries it), and memory is reused only once no copy of the image is left.
+    // carries it), and memory is reused only once no copy of the image is left. A size no
+    // other test uses, so the pool holds only this test's memory of it.
+    const int w = 1379, h = 2447;
     for (QImage::Format format : {QImage::Format_Mono, QImage::Format_Grayscale8}) {
-        const QImage fresh(1375, 2455, format);
-        QImage a = ImageBufferPool::acquire(1375, 2455, format);
+        const QImage fresh(w, h, format);
+        QImage a = ImageBufferPool::acquire(w, h, format);
         QCOMPARE(a.size(), fresh.size());
         QCOMPARE(a.format(), format);
         QCOMPARE(a.bytesPerLine(), fresh.bytesPerLine());
@@ -241,15 +243,15 @@ void TestLayerPngCache::recycledImagesBehaveAsFreshOnes()
         const uchar *memory = a.constBits();
         QImage copy = a;
         a = QImage();
-        QImage b = ImageBufferPool::acquire(1375, 2455, format);
+        QImage b = ImageBufferPool::acquire(w, h, format);
         QVERIFY(b.constBits() != memory); // the copy still holds it
         QCOMPARE(copy.constBits(), memory);
-        QCOMPARE(copy.constScanLine(2454)[0], uchar(0));
+        QCOMPARE(copy.constScanLine(h - 1)[0], uchar(0));
         // Released on another thread, taken again on this one.
         QThreadPool pool;
         pool.start([image = std::move(copy)]() mutable { image = QImage(); });
         pool.waitForDone();
-        QImage c = ImageBufferPool::acquire(1375, 2455, format);
+        QImage c = ImageBufferPool::acquire(w, h, format);
         QCOMPARE(c.constBits(), memory);
         c.scanLine(10)[3] = 7; // writable in place, no copy
         QCOMPARE(c.constBits(), memory);
