@@ -1,5 +1,7 @@
 #include "cws/LayerRaster.h"
 
+#include "cws/SmoothDownscale.h"
+
 #include <QDebug>
 #include <QImage>
 #include <QPainter>
@@ -229,55 +231,24 @@ void drawSegmentList(QImage &image, const SegmentList &segments, double xPixelsP
 
 QImage downscalePlain(const QImage &supersampled, const QSize &target)
 {
-    // Smooth scaling hands back an RGB image for grey input; grey values survive the trip.
+    // Smooth scaling hands back an RGB image for grey or 1-bit input; grey values survive the
+    // trip.
     return supersampled.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
         .convertToFormat(QImage::Format_Grayscale8);
 }
 
-namespace {
-
-// out[x] = mean of the f x f block at (f x, f y), rounded down; rows of zeros stay zero.
-template <int F> void blockMeanRow(const QImage &super, int y, int widthPx, uchar *dst)
-{
-    const uchar *rows[F];
-    bool any = false;
-    for (int j = 0; j < F; ++j) {
-        rows[j] = super.constScanLine(F * y + j);
-        // Most of a layer is empty: skip the arithmetic where the block rows are all black.
-        any = any || std::any_of(rows[j], rows[j] + F * widthPx, [](uchar v) { return v != 0; });
-    }
-    if (!any) {
-        std::memset(dst, 0, size_t(widthPx));
-        return;
-    }
-    for (int x = 0; x < widthPx; ++x) {
-        unsigned sum = 0;
-        for (int j = 0; j < F; ++j)
-            for (int i = 0; i < F; ++i)
-                sum += rows[j][F * x + i];
-        dst[x] = uchar(sum / (F * F));
-    }
-}
-
-} // namespace
-
 QImage downscale(const QImage &supersampled, const QSize &target)
 {
-    const int f = target.width() > 0 ? supersampled.width() / target.width() : 0;
-    const bool exact = (f == 2 || f == 4) && supersampled.format() == QImage::Format_Grayscale8 &&
-                       supersampled.width() == f * target.width() &&
-                       supersampled.height() == f * target.height();
-    if (!exact)
-        return downscalePlain(supersampled, target);
-    // For whole factors of 2 and 4 the smooth scaling is the block mean, rounded down.
-    QImage out(target, QImage::Format_Grayscale8);
-    for (int y = 0; y < target.height(); ++y) {
-        if (f == 2)
-            blockMeanRow<2>(supersampled, y, target.width(), out.scanLine(y));
-        else
-            blockMeanRow<4>(supersampled, y, target.width(), out.scanLine(y));
+    const std::shared_ptr<const SmoothDownscale> plan =
+        SmoothDownscale::forSizes(supersampled.size(), target);
+    if (plan->exact()) {
+        if (supersampled.format() == QImage::Format_Mono && supersampled.colorCount() == 2 &&
+            supersampled.color(0) == qRgb(0, 0, 0) && supersampled.color(1) == qRgb(255, 255, 255))
+            return plan->fromMono(supersampled);
+        if (supersampled.format() == QImage::Format_Grayscale8)
+            return plan->fromGrey(supersampled);
     }
-    return out;
+    return downscalePlain(supersampled, target);
 }
 
 } // namespace CWS::LayerRaster

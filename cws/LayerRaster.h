@@ -41,10 +41,11 @@ void drawSegmentListPlain(QImage &image, const SegmentList &segments, double xPi
 void drawSegmentList(QImage &image, const SegmentList &segments, double xPixelsPerMm,
                      double yPixelsPerMm);
 
-// The supersampled layer scaled down to the job's size as a grey image: QImage's smooth
-// scaling, converted back to grey.
+// The supersampled layer (grey, or 1-bit black and white) scaled down to the job's size as a
+// grey image: QImage's smooth scaling, converted back to grey.
 QImage downscalePlain(const QImage &supersampled, const QSize &target);
-// The same pixels; exact 2x and 4x reductions average each block directly.
+// The same pixels from our own reduction (SmoothDownscale), without a 32-bit copy; falls back
+// to downscalePlain where Qt would not reduce with its smooth weights.
 QImage downscale(const QImage &supersampled, const QSize &target);
 
 } // namespace CWS::LayerRaster

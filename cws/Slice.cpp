@@ -1,9 +1,14 @@
 #include "cws/Slice.h"
 
+#include "cws/ImageBufferPool.h"
 #include "cws/LayerRaster.h"
 #include "cws/Slicer.h"
 #include "model/Model.h"
 #include "workspace/QuorModel.h"
+
+#include <QDebug>
+
+#include <exception>
 
 namespace CWS {
 
@@ -31,7 +36,7 @@ Slice::Slice(Slicer *slicer, const SliceBuildConfig &settings, int layerIndex, f
 
 Slice::~Slice() = default;
 
-void Slice::drawObjects(QImage &target, bool (*wanted)(int type), Model *only)
+void Slice::drawObjects(QImage &target, bool (*wanted)(int type), Model *only, bool plain)
 {
     std::vector<Model *> objects;
     if (only) {
@@ -44,44 +49,67 @@ void Slice::drawObjects(QImage &target, bool (*wanted)(int type), Model *only)
             continue;
         SegmentListSet lists;
         object->sliceLayer(m_layerIndex, m_z, lists);
-        for (const SegmentList &list : qAsConst(lists))
-            LayerRaster::drawSegmentList(target, list, m_settings.xPixelsPerMm,
-                                         m_settings.yPixelsPerMm);
+        for (const SegmentList &list : qAsConst(lists)) {
+            if (plain)
+                LayerRaster::drawSegmentListPlain(target, list, m_settings.xPixelsPerMm,
+                                                  m_settings.yPixelsPerMm);
+            else
+                LayerRaster::drawSegmentList(target, list, m_settings.xPixelsPerMm,
+                                             m_settings.yPixelsPerMm);
+        }
     }
 }
 
-QImage *Slice::buildLayerImage(bool grey, Model *only)
+QImage *Slice::buildLayerImage(bool grey, Model *only, bool plain)
 {
     const bool antiAlias = m_settings.antiAliasActive;
-    QImage::Format format = antiAlias || grey ? QImage::Format_Grayscale8 : QImage::Format_Mono;
-    auto image =
-        std::make_unique<QImage>(m_settings.imageWidthPx, m_settings.imageHeightPx, format);
+    // Drawing only ever sets pixels white, so the supersampled image needs one bit a pixel;
+    // the plain path keeps the grey one it reduces with QImage::scaled.
+    QImage::Format format = QImage::Format_Mono;
+    if (grey || (antiAlias && plain))
+        format = QImage::Format_Grayscale8;
+    auto image = std::make_unique<QImage>(
+        ImageBufferPool::acquire(m_settings.imageWidthPx, m_settings.imageHeightPx, format));
     if (format == QImage::Format_Mono)
         image->setColorTable({qRgb(0, 0, 0), qRgb(255, 255, 255)});
     image->fill(0);
 
     if (!antiAlias) {
-        drawObjects(*image, anyButPlate, only);
+        drawObjects(*image, anyButPlate, only, plain);
         m_image = std::move(image);
         return m_image.get();
     }
 
     // Models supersampled and scaled down smoothly; supports hard-edged at job resolution.
-    drawObjects(*image, normalOnly, only);
+    drawObjects(*image, normalOnly, only, plain);
     m_superImage = std::move(image);
-    m_image =
-        std::make_unique<QImage>(LayerRaster::downscale(*m_superImage, m_settings.targetSizePx));
+    m_image = std::make_unique<QImage>(
+        plain ? LayerRaster::downscalePlain(*m_superImage, m_settings.targetSizePx)
+              : LayerRaster::downscale(*m_superImage, m_settings.targetSizePx));
     const double factor = m_settings.antiAliasFactor;
     m_settings.antiAliasOff();
-    drawObjects(*m_image, supportFamily, only);
+    drawObjects(*m_image, supportFamily, only, plain);
     m_settings.setAntiAlias(true, factor);
     return m_image.get();
 }
 
 void Slice::run()
 {
-    buildLayerImage(false, nullptr);
-    if (m_slicer && !m_slicer->cancelled())
+    if (!m_slicer) {
+        buildLayerImage(false, nullptr);
+        return;
+    }
+    m_slicer->layerStarted(m_layerIndex);
+    try {
+        buildLayerImage(false, nullptr);
+    } catch (const std::exception &e) {
+        qWarning() << "slicer exception" << e.what();
+        m_slicer->layerAbandoned(m_layerIndex, true);
+        return;
+    }
+    if (m_slicer->cancelled())
+        m_slicer->layerAbandoned(m_layerIndex, false);
+    else
         m_slicer->writeLayer(m_layerIndex, *m_image);
 }
 

@@ -22,7 +22,9 @@ public:
     ~Slice() override;
 
     // 1-bit unless anti-aliasing is on or grey is asked for; with a model only that one.
-    QImage *buildLayerImage(bool grey, Model *only = nullptr);
+    // plain: the reference drawing (QPainter lines, a grey supersampled image reduced by
+    // QImage::scaled) that the fast one must match pixel for pixel.
+    QImage *buildLayerImage(bool grey, Model *only = nullptr, bool plain = false);
 
     void run() override;
 
@@ -31,7 +33,7 @@ public:
     QImage *image() const { return m_image.get(); }
 
 private:
-    void drawObjects(QImage &target, bool (*wanted)(int type), Model *only);
+    void drawObjects(QImage &target, bool (*wanted)(int type), Model *only, bool plain);
 
     Slicer *m_slicer;
     SliceBuildConfig m_settings;

@@ -4,6 +4,7 @@
 #include "cws/GcodeWriter.h"
 #include "cws/Slice.h"
 #include "cws/SliceMesh.h"
+#include "cws/ZipEntryData.h"
 #include "workspace/QuorModel.h"
 
 #include <QBuffer>
@@ -31,11 +32,26 @@ bool openEntry(QuaZipFile &file, const QString &name)
                      Z_DEFAULT_COMPRESSION, false, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
 }
 
+// The same entry deflated ahead, outside the archive's lock: QuaZip stores the bytes as they
+// are and records the sizes and checksum given.
+bool openRawEntry(QuaZipFile &file, const QString &name, const ZipEntryData &entry)
+{
+    QuaZipNewInfo info(name);
+    info.uncompressedSize = ulong(entry.size);
+    return file.open(QIODevice::WriteOnly, info, nullptr, entry.crc, Z_DEFLATED,
+                     Z_DEFAULT_COMPRESSION, true, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
+}
+
 } // namespace
 
-Slicer::Slicer(SliceBuildConfig *settings, int layerCount, QObject *parent)
+Slicer::Slicer(const SliceBuildConfig &settings, int layerCount, QObject *parent)
     : QThread(parent), m_settings(settings), m_layerCount(layerCount)
 {
+    // Everything the job reads from the configuration, read now on the caller's thread.
+    const QuorConfig *config = QuorConfig::instance();
+    m_antiAlias = config->useAntialise();
+    m_antiAliasFactor = double(qRound(config->antiAliseValue() * 10.0f) / 10.0f);
+    m_printer = config->currentPrinterModel();
 }
 
 Slicer::~Slicer()
@@ -80,7 +96,7 @@ void Slicer::run()
         m_file->close();
         if (m_zip->getZipError() != ZIP_OK || writeError)
             fail(QStringLiteral("The job file could not be completed: %1")
-                     .arg(m_settings->outputArchivePath));
+                     .arg(m_settings.outputArchivePath));
     }
     if (m_outcome.load() == Outcome::Running)
         m_outcome = cancelled() ? Outcome::Cancelled : Outcome::Completed;
@@ -97,12 +113,12 @@ void Slicer::runJob()
 
     // The archive opens its own file; the file object stays ours so that a write error (a
     // full disk shows up when the last buffer is flushed) can be read after closing.
-    m_file = std::make_unique<QFile>(m_settings->outputArchivePath);
+    m_file = std::make_unique<QFile>(m_settings.outputArchivePath);
     m_zip = std::make_unique<QuaZip>(m_file.get());
     if (!m_zip->open(QuaZip::mdCreate)) {
-        qDebug() << "open zip file fail" << m_settings->outputArchivePath;
+        qDebug() << "open zip file fail" << m_settings.outputArchivePath;
         fail(QStringLiteral("The job file could not be created: %1")
-                 .arg(m_settings->outputArchivePath));
+                 .arg(m_settings.outputArchivePath));
         m_zip.reset();
         return;
     }
@@ -110,7 +126,7 @@ void Slicer::runJob()
     runLayerPool();
     if (m_writeFailed.load())
         fail(QStringLiteral("Layer images could not be written to %1")
-                 .arg(m_settings->outputArchivePath));
+                 .arg(m_settings.outputArchivePath));
     if (!cancelled())
         writeGcode();
 }
@@ -121,7 +137,7 @@ void Slicer::prepareMeshes()
     for (Model *object : QuorModel::instance()->models) {
         if (object->type != Model::TYPE_PLATFORM_BOTTOM && object->mesh)
             object->sliceMesh = std::make_shared<const SliceMesh>(
-                *object->mesh, object->modelMatrix(), m_settings->layerThicknessMm);
+                *object->mesh, object->modelMatrix(), m_settings.layerThicknessMm);
     }
 }
 
@@ -137,14 +153,12 @@ void Slicer::runLayerPool()
 {
     qDebug() << QTime::currentTime() << "Slicing started, pool" << m_pool.maxThreadCount();
     m_finishedLayers = 0;
-    const QuorConfig *config = QuorConfig::instance();
-    const float factor = qRound(config->antiAliseValue() * 10.0f) / 10.0f;
-    m_settings->setAntiAlias(config->useAntialise(), double(factor));
+    m_settings.setAntiAlias(m_antiAlias, m_antiAliasFactor);
 
-    const float t = m_settings->layerThicknessMm;
+    const float t = m_settings.layerThicknessMm;
     float z = t * 0.5f; // cut at mid-slab
     for (int i = 0; i < m_layerCount; ++i) {
-        m_pool.start(new Slice(this, *m_settings, i, z), 0);
+        m_pool.start(new Slice(this, m_settings, i, z), 0);
         z += t;
     }
     QThread::usleep(1);
@@ -163,25 +177,38 @@ void Slicer::runLayerPool()
         qDebug() << "all thread done:" << m_pool.activeThreadCount();
     // Running layers still finish (and skip writing) before the archive closes.
     m_pool.waitForDone();
-    m_settings->antiAliasOff();
+    m_settings.antiAliasOff();
+    qDebug() << "layers reusing encoded bytes:" << m_pngCache.reusedLayers();
+}
+
+void Slicer::layerStarted(int layerIndex)
+{
+    m_pngCache.layerStarted(layerIndex);
+}
+
+void Slicer::layerAbandoned(int layerIndex, bool failed)
+{
+    m_pngCache.layerAbandoned(layerIndex);
+    if (failed)
+        m_writeFailed = true;
 }
 
 void Slicer::writeLayer(int layerIndex, const QImage &image)
 {
-    // Encoding needs no lock; only the archive takes one entry at a time.
-    QByteArray png;
-    {
-        QBuffer buffer(&png);
-        buffer.open(QIODevice::WriteOnly);
-        if (!image.save(&buffer, "PNG", -1))
-            m_writeFailed = true;
-    }
+    // Encoding and deflating need no lock; only the archive takes one entry at a time.
+    const QByteArray png = m_pngCache.encode(layerIndex, image);
+    if (png.isEmpty())
+        m_writeFailed = true;
+    const ZipEntryData entry = deflateEntry(png);
+    if (!entry.ok)
+        m_writeFailed = true;
     QMutexLocker lock(&m_writeMutex);
     try {
         const QString name =
-            GcodeWriter::layerEntryName(m_settings->entryBaseName, layerIndex, m_padLength);
+            GcodeWriter::layerEntryName(m_settings.entryBaseName, layerIndex, m_padLength);
         QuaZipFile file(m_zip.get());
-        if (!openEntry(file, name) || file.write(png) != png.size()) {
+        if (!openRawEntry(file, name, entry) ||
+            file.write(entry.deflated) != entry.deflated.size()) {
             m_writeFailed = true;
         }
         file.close();
@@ -201,28 +228,26 @@ void Slicer::writeLayer(int layerIndex, const QImage &image)
 
 void Slicer::writeGcode()
 {
-    const QuorConfig *config = QuorConfig::instance();
-    const PrinterModelConfig printer = config->currentPrinterModel();
-    if (printer.name.isEmpty())
+    if (m_printer.name.isEmpty())
         throw std::runtime_error("the selected printer model is not in the catalogue");
-    const QString text =
-        GcodeWriter::gcodeText(*m_settings, m_layerCount, printer.vz, QDateTime::currentDateTime());
-    const QString name = m_settings->entryBaseName + QStringLiteral(".gcode");
+    const QString text = GcodeWriter::gcodeText(m_settings, m_layerCount, m_printer.vz,
+                                                QDateTime::currentDateTime());
+    const QString name = m_settings.entryBaseName + QStringLiteral(".gcode");
     QuaZipFile file(m_zip.get());
     if (!openEntry(file, name)) {
         qDebug() << "open fail" << name;
         fail(QStringLiteral("The G-code could not be written to %1")
-                 .arg(m_settings->outputArchivePath));
+                 .arg(m_settings.outputArchivePath));
         return;
     }
     const QByteArray bytes = text.toLatin1();
     if (file.write(bytes) != bytes.size())
         fail(QStringLiteral("The G-code could not be written to %1")
-                 .arg(m_settings->outputArchivePath));
+                 .arg(m_settings.outputArchivePath));
     file.close();
     if (file.getZipError() != ZIP_OK)
         fail(QStringLiteral("The G-code could not be written to %1")
-                 .arg(m_settings->outputArchivePath));
+                 .arg(m_settings.outputArchivePath));
 }
 
 } // namespace CWS

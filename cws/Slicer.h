@@ -1,5 +1,7 @@
 #pragma once
 
+#include "config/PrinterModelConfig.h"
+#include "cws/LayerPngCache.h"
 #include "cws/SliceBuildConfig.h"
 
 #include <QMutex>
@@ -16,7 +18,8 @@ class QuaZip;
 namespace CWS {
 
 // One slicing job: opens the archive, runs one Slice per layer on its own pool, then writes
-// the G-code and closes the archive.
+// the G-code and closes the archive. The job works on its own copy of the settings, taken when
+// it is created, so the shared ones never change while it runs.
 class Slicer : public QThread
 {
     Q_OBJECT
@@ -29,18 +32,25 @@ public:
         Failed
     };
 
-    // layerCount is the scene's layer count, worked out when the job starts.
-    Slicer(SliceBuildConfig *settings, int layerCount, QObject *parent = nullptr);
+    // layerCount is the scene's layer count, worked out when the job starts. Also takes the
+    // anti-aliasing choice and the printer model from QuorConfig: create it on the thread
+    // that owns them.
+    Slicer(const SliceBuildConfig &settings, int layerCount, QObject *parent = nullptr);
     ~Slicer() override;
 
-    // Called by the layer workers: adds the layer's PNG entry and reports progress.
+    // Called by the layer workers: layerStarted before drawing, then writeLayer (adds the
+    // layer's PNG entry and reports progress) or layerAbandoned when the layer writes nothing.
+    void layerStarted(int layerIndex);
     void writeLayer(int layerIndex, const QImage &image);
+    void layerAbandoned(int layerIndex, bool failed);
 
     bool cancelled() const;
     int layerCount() const { return m_layerCount; }
     Outcome outcome() const { return m_outcome; }
     // Why a failed job failed, in words for the user.
     QString failureReason() const { return m_failureReason; }
+    // Layers whose PNG bytes came from an equal layer below or from an earlier empty layer.
+    int reusedLayers() const { return m_pngCache.reusedLayers(); }
 
 protected:
     void run() override;
@@ -53,7 +63,11 @@ private:
     void prepareMeshes();
     void releaseMeshes();
 
-    SliceBuildConfig *m_settings;
+    SliceBuildConfig m_settings;
+    bool m_antiAlias = false;
+    double m_antiAliasFactor = 1.0;
+    PrinterModelConfig m_printer;
+    LayerPngCache m_pngCache;
     int m_layerCount = 0;
     QThreadPool m_pool;
     int m_finishedLayers = 0;

@@ -1,6 +1,7 @@
 #include "LogCapture.h"
 #include "SliceTestScene.h"
 #include "cws/GcodeWriter.h"
+#include "cws/LayerPng.h"
 #include "cws/Slice.h"
 #include "cws/SliceMesh.h"
 
@@ -48,6 +49,9 @@ private slots:
     void archiveCodeComesFromQuaZip();
     void antiAliasSwitchScalesTheGrid();
     void layerAboveEverythingIsBlack();
+    void sharedSettingsStayWhileJobRuns();
+    void archiveEntriesMatchPlainPath_data();
+    void archiveEntriesMatchPlainPath();
 };
 
 void TestSliceJob::bucketedCutsMatchPlainCuts_data()
@@ -382,6 +386,137 @@ void TestSliceJob::layerAboveEverythingIsBlack()
         for (int y = 0; y < grey.height(); ++y) {
             const uchar *row = grey.constScanLine(y);
             QVERIFY(std::all_of(row, row + grey.width(), [](uchar v) { return v == 0; }));
+        }
+    }
+}
+
+namespace {
+
+struct SettingsSnapshot
+{
+    double xPixelsPerMm, yPixelsPerMm, factor;
+    int widthPx, heightPx;
+    bool antiAlias;
+    QSize target;
+
+    explicit SettingsSnapshot(const SliceBuildConfig &s)
+        : xPixelsPerMm(s.xPixelsPerMm), yPixelsPerMm(s.yPixelsPerMm), factor(s.antiAliasFactor),
+          widthPx(s.imageWidthPx), heightPx(s.imageHeightPx), antiAlias(s.antiAliasActive),
+          target(s.targetSizePx)
+    {
+    }
+    bool operator==(const SettingsSnapshot &o) const
+    {
+        return xPixelsPerMm == o.xPixelsPerMm && yPixelsPerMm == o.yPixelsPerMm &&
+               factor == o.factor && widthPx == o.widthPx && heightPx == o.heightPx &&
+               antiAlias == o.antiAlias && target == o.target;
+    }
+};
+
+// Chunk types and contents of a PNG, the image data left out.
+QList<QPair<QByteArray, QByteArray>> headerChunks(const QByteArray &png)
+{
+    QList<QPair<QByteArray, QByteArray>> out;
+    for (int at = 8; at + 12 <= png.size();) {
+        const auto *p = reinterpret_cast<const uchar *>(png.constData() + at);
+        const int length = int((quint32(p[0]) << 24) | (p[1] << 16) | (p[2] << 8) | p[3]);
+        const QByteArray type = png.mid(at + 4, 4);
+        if (type != "IDAT")
+            out.append({type, png.mid(at + 8, length)});
+        at += 12 + length;
+    }
+    return out;
+}
+
+} // namespace
+
+void TestSliceJob::sharedSettingsStayWhileJobRuns()
+{
+    // The window reads the shared settings at any time: an anti-aliased job must not switch
+    // them to its supersampled grid, not even for a moment.
+    SliceTestScene scene;
+    scene.config->useAntialise(true);
+    scene.config->antiAliseValue(2.5f);
+    scene.add(modelFromMesh(TestMesh::sphere(QVector3D(0, 0, 5), 5.0f, 40, 60)));
+    const SliceBuildConfig *shared = scene.config->buildConfig();
+    const SettingsSnapshot before(*shared);
+    QVERIFY(!before.antiAlias);
+    QSignalSpy progress(scene.workspace.get(),
+                        QOverload<float, bool, QString>::of(&QuorModel::sliceCompletedProgress));
+    scene.app->setCwsFile(QUrl::fromLocalFile(scene.archivePath()));
+    scene.workspace->startSlice();
+    QVERIFY(scene.workspace->isSlicing());
+    int reads = 0;
+    QElapsedTimer timer;
+    timer.start();
+    while (scene.workspace->isSlicing() && timer.elapsed() < 60000) {
+        QVERIFY(SettingsSnapshot(*shared) == before);
+        ++reads;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    QVERIFY(!scene.workspace->isSlicing());
+    QVERIFY(scene.workspace->lastSliceCompleted());
+    QVERIFY(SettingsSnapshot(*shared) == before);
+    QVERIFY(reads > 10);
+    QVERIFY(progress.count() > 2); // layers finished while the settings were read
+
+    // The archive is the job's own: grey layers at the job size, the header at its density.
+    const ArchiveContents c = ArchiveContents::read(scene.archivePath());
+    QCOMPARE(c.names.size(), 201);
+    const QImage img = c.image("job100.png");
+    QCOMPARE(img.size(), QSize(1375, 2455));
+    QCOMPARE(img.format(), QImage::Format_Grayscale8);
+    QVERIFY(gcodeOf(c).contains(";(Pix per mm X            = 21.164 )"));
+    QVERIFY(gcodeOf(c).contains(";(X Resolution            = 1375 )"));
+}
+
+void TestSliceJob::archiveEntriesMatchPlainPath_data()
+{
+    QTest::addColumn<double>("factor");
+    QTest::newRow("anti-aliasing off") << 0.0;
+    QTest::newRow("x2") << 2.0;
+    QTest::newRow("x3.5") << 3.5;
+}
+
+void TestSliceJob::archiveEntriesMatchPlainPath()
+{
+    QFETCH(double, factor);
+    // A scene with all kinds of layers: a prism (runs of equal layers, whose bytes are
+    // reused), a round model, a gap where layers are empty, and a support drawn hard.
+    SliceTestScene scene;
+    scene.config->useAntialise(factor > 0);
+    scene.config->antiAliseValue(float(factor > 0 ? factor : 2.0));
+    TestMesh stack = TestMesh::box(QVector3D(-20, -20, 0), QVector3D(-10, -10, 2));
+    stack.append(TestMesh::box(QVector3D(-20, -20, 4), QVector3D(-10, -10, 5)));
+    scene.add(modelFromMesh(stack));
+    scene.add(modelFromMesh(TestMesh::sphere(QVector3D(10, 10, 2.5f), 2.5f, 24, 36)));
+    scene.add(modelFromMesh(TestMesh::box(QVector3D(0, -25, 0), QVector3D(3, -21, 3)),
+                            Model::TYPE_SUPPORT));
+    const QList<QVariant> end = scene.slice(scene.archivePath());
+    QVERIFY(!end.isEmpty());
+    QVERIFY(scene.workspace->lastSliceCompleted());
+    const ArchiveContents c = ArchiveContents::read(scene.archivePath());
+    QCOMPARE(c.names.size(), 101);
+
+    SliceBuildConfig settings = *scene.config->buildConfig();
+    settings.setAntiAlias(factor > 0, factor);
+    const QList<int> checked{0, 17, 40, 41, 79, 80, 99};
+    float z = settings.layerThicknessMm * 0.5f; // as the job steps through the layers
+    for (int layer = 0; layer < 100; ++layer, z += settings.layerThicknessMm) {
+        const QByteArray entry =
+            c.data.value(QStringLiteral("job%1.png").arg(layer, 3, 10, QChar('0')));
+        QVERIFY(!entry.isEmpty());
+        if (!checked.contains(layer))
+            continue;
+        Slice plain(nullptr, settings, layer, z);
+        const QImage expected = *plain.buildLayerImage(false, nullptr, true);
+        const QByteArray qt = LayerPng::encodePlain(expected);
+        if (factor > 0) {
+            QVERIFY2(entry == qt, qPrintable(QStringLiteral("layer %1").arg(layer)));
+        } else {
+            QCOMPARE(headerChunks(entry), headerChunks(qt));
+            QVERIFY2(QImage::fromData(entry, "PNG") == expected,
+                     qPrintable(QStringLiteral("layer %1").arg(layer)));
         }
     }
 }

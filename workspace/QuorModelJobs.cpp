@@ -108,10 +108,11 @@ void QuorModel::startSlice()
     m_sliceNumber = calcNumSlices();
 
     SliceBuildConfig *settings = QuorConfig::instance()->buildConfig();
-    m_slicer = new CWS::Slicer(settings, m_sliceNumber);
-    connect(m_slicer, &QThread::finished, this, &QuorModel::sliceFinished);
     const QuorApp *app = QuorApp::instance();
     settings->setOutputArchive(app ? app->cwsFile().toLocalFile() : QString());
+    // The job takes its own copy: nothing the window reads changes while it runs.
+    m_slicer = new CWS::Slicer(*settings, m_sliceNumber);
+    connect(m_slicer, &QThread::finished, this, &QuorModel::sliceFinished);
     jobTimer.start();
     m_slicer->start(QThread::InheritPriority);
 }

@@ -1,0 +1,242 @@
+#include "cws/SmoothDownscale.h"
+
+#include "cws/ImageBufferPool.h"
+
+#include <QMutex>
+
+#include <emmintrin.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace CWS {
+
+namespace {
+
+// The 1-bit path looks up a block row's sum by the bits under it, two source bytes at most.
+constexpr int kMaxMonoTaps = 8;
+// ...and keeps the block's rows at hand.
+constexpr int kMaxRowTaps = 16;
+
+quint64 load64(const uchar *p)
+{
+    quint64 v;
+    std::memcpy(&v, p, 8);
+    return v;
+}
+
+// count bits of a 1-bit row from column first on, the first one in the highest bit.
+inline unsigned bitsAt(const uchar *row, int rowBytes, int first, int count)
+{
+    const int at = first >> 3;
+    const unsigned next = at + 1 < rowBytes ? row[at + 1] : 0u;
+    const unsigned v = (unsigned(row[at]) << 8) | next;
+    return (v >> (16 - (first & 7) - count)) & ((1u << count) - 1u);
+}
+
+} // namespace
+
+void SmoothDownscale::buildTaps(int sourceLength, int targetLength, std::vector<Taps> &taps,
+                                std::vector<int> &weights)
+{
+    // Qt's reduction: the block of output pixel i starts at source pixel (i * inc) >> 16; its
+    // first pixel weighs what is left of it, the next ones Cp each, the last the remainder,
+    // all adding up to 1 << 14.
+    const qint64 inc = (qint64(sourceLength) << 16) / targetLength;
+    const int cp = int(((qint64(targetLength) << 14) + sourceLength - 1) / sourceLength);
+    qint64 val = 0;
+    taps.resize(size_t(targetLength));
+    for (int i = 0; i < targetLength; ++i) {
+        Taps &t = taps[size_t(i)];
+        t.first = int(std::max<qint64>(0, val >> 16));
+        t.weightOffset = int(weights.size());
+        const int ap = int(((0x10000 - (val & 0xffff)) * cp) >> 16);
+        weights.push_back(ap);
+        int j = (1 << 14) - ap;
+        for (; j > cp; j -= cp)
+            weights.push_back(cp);
+        weights.push_back(j);
+        t.count = int(weights.size()) - t.weightOffset;
+        val += inc;
+    }
+}
+
+SmoothDownscale::SmoothDownscale(QSize source, QSize target) : m_source(source), m_target(target)
+{
+    const int sw = source.width(), sh = source.height();
+    const int dw = target.width(), dh = target.height();
+    if (dw <= 0 || dh <= 0 || dw >= sw || dh >= sh)
+        return;
+    // Below a million source pixels Qt paints reductions of up to one half bilinearly.
+    if (qint64(sw) * sh < (1 << 20) && dw * 2 >= sw && dh * 2 >= sh)
+        return;
+    buildTaps(sw, dw, m_columns, m_weights);
+    buildTaps(sh, dh, m_rows, m_rowWeights);
+    for (const Taps &t : m_columns) {
+        if (t.first + t.count > sw)
+            return;
+        m_maxColumnTaps = std::max(m_maxColumnTaps, t.count);
+    }
+    int maxRowTaps = 0;
+    for (const Taps &t : m_rows) {
+        if (t.first + t.count > sh)
+            return;
+        maxRowTaps = std::max(maxRowTaps, t.count);
+    }
+    m_exact = true;
+    if (m_maxColumnTaps > kMaxMonoTaps || maxRowTaps > kMaxRowTaps)
+        return;
+
+    const int stride = 1 << m_maxColumnTaps;
+    m_patternSums.assign(size_t(dw) * size_t(stride), 0);
+    for (int x = 0; x < dw; ++x) {
+        const Taps &t = m_columns[size_t(x)];
+        quint32 *sums = &m_patternSums[size_t(x) * size_t(stride)];
+        for (unsigned pattern = 0; pattern < (1u << t.count); ++pattern) {
+            quint32 sum = 0;
+            for (int i = 0; i < t.count; ++i)
+                if (pattern & (1u << (t.count - 1 - i)))
+                    sum += 255u * quint32(m_weights[size_t(t.weightOffset + i)]);
+            sums[pattern] = sum >> 4;
+        }
+    }
+    m_firstColumnEndingAfter.assign(size_t(sw) + 65, dw);
+    int x = 0, maxEnd = 0;
+    for (int c = 0; c <= sw + 64; ++c) {
+        while (x < dw &&
+               std::max(maxEnd, m_columns[size_t(x)].first + m_columns[size_t(x)].count) <= c) {
+            maxEnd = std::max(maxEnd, m_columns[size_t(x)].first + m_columns[size_t(x)].count);
+            ++x;
+        }
+        m_firstColumnEndingAfter[size_t(c)] = x;
+    }
+}
+
+std::shared_ptr<const SmoothDownscale> SmoothDownscale::forSizes(QSize source, QSize target)
+{
+    static QMutex mutex;
+    static std::shared_ptr<const SmoothDownscale> last;
+    QMutexLocker lock(&mutex);
+    if (!last || last->source() != source || last->target() != target)
+        last = std::make_shared<const SmoothDownscale>(source, target);
+    return last;
+}
+
+QImage SmoothDownscale::fromGrey(const QImage &grey) const
+{
+    if (!m_exact || grey.format() != QImage::Format_Grayscale8 || grey.size() != m_source)
+        return QImage();
+    QImage out(m_target, QImage::Format_Grayscale8);
+    out.setDotsPerMeterX(grey.dotsPerMeterX());
+    out.setDotsPerMeterY(grey.dotsPerMeterY());
+    for (int y = 0; y < m_target.height(); ++y) {
+        const Taps &ty = m_rows[size_t(y)];
+        uchar *dst = out.scanLine(y);
+        for (int x = 0; x < m_target.width(); ++x) {
+            const Taps &tx = m_columns[size_t(x)];
+            quint32 total = 0;
+            for (int k = 0; k < ty.count; ++k) {
+                const uchar *src = grey.constScanLine(ty.first + k) + tx.first;
+                quint32 rowSum = 0;
+                for (int i = 0; i < tx.count; ++i)
+                    rowSum += quint32(src[i]) * quint32(m_weights[size_t(tx.weightOffset + i)]);
+                total += (rowSum >> 4) * quint32(m_rowWeights[size_t(ty.weightOffset + k)]);
+            }
+            dst[x] = uchar(total >> 24);
+        }
+    }
+    return out;
+}
+
+void SmoothDownscale::monoRow(const QImage &mono, int y, uchar *out, std::vector<uchar> &anyRow,
+                              std::vector<uchar> &allRow) const
+{
+    const Taps &ty = m_rows[size_t(y)];
+    const int rowBytes = (m_source.width() + 7) / 8;
+    const uchar *const bits = mono.constBits();
+    const qsizetype bytesPerLine = mono.bytesPerLine();
+    const uchar *rows[kMaxRowTaps];
+    const int rowCount = std::min(ty.count, kMaxRowTaps);
+    for (int k = 0; k < rowCount; ++k)
+        rows[k] = bits + bytesPerLine * (ty.first + k);
+    // Which source columns are white in any, and in all, of the block's rows.
+    uchar *any = anyRow.data();
+    uchar *all = allRow.data();
+    std::memcpy(any, rows[0], size_t(rowBytes));
+    std::memcpy(all, rows[0], size_t(rowBytes));
+    for (int k = 1; k < rowCount; ++k) {
+        const uchar *src = rows[k];
+        int i = 0;
+        for (; i + 16 <= rowBytes; i += 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(src + i));
+            auto *a = reinterpret_cast<__m128i *>(any + i);
+            auto *b = reinterpret_cast<__m128i *>(all + i);
+            _mm_storeu_si128(a, _mm_or_si128(_mm_loadu_si128(a), v));
+            _mm_storeu_si128(b, _mm_and_si128(_mm_loadu_si128(b), v));
+        }
+        for (; i < rowBytes; ++i) {
+            any[i] |= src[i];
+            all[i] &= src[i];
+        }
+    }
+
+    const int dw = m_target.width();
+    const int sumsPerColumn = 1 << m_maxColumnTaps;
+    int x = 0;
+    while (x < dw) {
+        const Taps &tx = m_columns[size_t(x)];
+        // Whole words of black or white: every column inside them is 0 or 255.
+        const int at = tx.first >> 3;
+        const int end =
+            m_firstColumnEndingAfter[size_t(std::min(at * 8 + 64, m_source.width() + 64))];
+        if (end > x) {
+            if (load64(any + at) == 0) {
+                std::memset(out + x, 0, size_t(end - x));
+                x = end;
+                continue;
+            }
+            if (load64(all + at) == ~quint64(0)) {
+                std::memset(out + x, 255, size_t(end - x));
+                x = end;
+                continue;
+            }
+        }
+        if (bitsAt(any, rowBytes, tx.first, tx.count) == 0) {
+            out[x++] = 0;
+            continue;
+        }
+        const unsigned full = (1u << tx.count) - 1u;
+        if (bitsAt(all, rowBytes, tx.first, tx.count) == full) {
+            out[x++] = 255;
+            continue;
+        }
+        const quint32 *sums = &m_patternSums[size_t(x) * size_t(sumsPerColumn)];
+        quint32 total = 0;
+        const int *rowWeights = &m_rowWeights[size_t(ty.weightOffset)];
+        for (int k = 0; k < rowCount; ++k)
+            total += sums[bitsAt(rows[k], rowBytes, tx.first, tx.count)] * quint32(rowWeights[k]);
+        out[x++] = uchar(total >> 24);
+    }
+}
+
+QImage SmoothDownscale::fromMono(const QImage &mono) const
+{
+    if (!m_exact || mono.format() != QImage::Format_Mono || mono.size() != m_source)
+        return QImage();
+    if (m_patternSums.empty()) {
+        QImage grey = mono.convertToFormat(QImage::Format_Grayscale8);
+        return fromGrey(grey);
+    }
+    QImage out =
+        ImageBufferPool::acquire(m_target.width(), m_target.height(), QImage::Format_Grayscale8);
+    out.setDotsPerMeterX(mono.dotsPerMeterX());
+    out.setDotsPerMeterY(mono.dotsPerMeterY());
+    // Eight bytes of slack so whole words can be read at any column.
+    std::vector<uchar> anyRow(size_t((m_source.width() + 7) / 8) + 8, 0);
+    std::vector<uchar> allRow(anyRow.size(), 0);
+    for (int y = 0; y < m_target.height(); ++y)
+        monoRow(mono, y, out.scanLine(y), anyRow, allRow);
+    return out;
+}
+
+} // namespace CWS

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QImage>
+#include <QSize>
+
+#include <memory>
+#include <vector>
+
+namespace CWS {
+
+// QImage::scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation) for a reduction in
+// both directions, in Qt's own fixed-point arithmetic, straight from a grey or 1-bit image to
+// a grey one. Every output pixel is a weighted sum over a block of source pixels: 14-bit
+// weights along a row, the row sums shifted down by 4, then 14-bit weights down the column,
+// the total shifted down by 24.
+class SmoothDownscale
+{
+public:
+    SmoothDownscale(QSize source, QSize target);
+
+    // One plan per size pair, shared by every layer of a job.
+    static std::shared_ptr<const SmoothDownscale> forSizes(QSize source, QSize target);
+
+    // False where Qt takes another road (no reduction, or a small image that Qt paints
+    // bilinearly instead): use QImage::scaled there.
+    bool exact() const { return m_exact; }
+    QSize source() const { return m_source; }
+    QSize target() const { return m_target; }
+
+    // From Format_Grayscale8, one source pixel at a time: the plain form of the arithmetic.
+    QImage fromGrey(const QImage &grey) const;
+    // From Format_Mono (index 0 black, 1 white), skipping blocks that are all black or all
+    // white; the same pixels as fromGrey on the image drawn in 0 and 255.
+    QImage fromMono(const QImage &mono) const;
+
+private:
+    // The source pixels under one output pixel along one axis and their weights.
+    struct Taps
+    {
+        int first = 0;
+        int count = 0;
+        int weightOffset = 0; // into m_weights (x) or m_rowWeights (y)
+    };
+
+    static void buildTaps(int sourceLength, int targetLength, std::vector<Taps> &taps,
+                          std::vector<int> &weights);
+    void monoRow(const QImage &mono, int y, uchar *out, std::vector<uchar> &anyRow,
+                 std::vector<uchar> &allRow) const;
+
+    QSize m_source;
+    QSize m_target;
+    bool m_exact = false;
+    std::vector<Taps> m_columns;
+    std::vector<int> m_weights;
+    std::vector<Taps> m_rows;
+    std::vector<int> m_rowWeights;
+    int m_maxColumnTaps = 0;
+    // Per output column: the row sum (shifted down by 4) of white on each pattern of its taps,
+    // indexed by the taps' bits, first tap in the highest bit.
+    std::vector<quint32> m_patternSums;
+    // The first output column whose taps reach past source column c.
+    std::vector<int> m_firstColumnEndingAfter;
+};
+
+} // namespace CWS

@@ -1,0 +1,212 @@
+#include "LayerImages.h"
+#include "SliceTestScene.h"
+#include "cws/LayerRaster.h"
+#include "cws/Slice.h"
+#include "cws/SmoothDownscale.h"
+
+#include <QImage>
+#include <QRandomGenerator>
+#include <QtTest>
+
+#include <cstring>
+#include <vector>
+
+using namespace CWS;
+
+namespace {
+
+QString firstDifference(const QImage &a, const QImage &b)
+{
+    if (a.size() != b.size() || a.format() != b.format())
+        return QStringLiteral("size or format");
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x)
+            if (a.pixel(x, y) != b.pixel(x, y))
+                return QStringLiteral("(%1, %2): %3 vs %4")
+                    .arg(x)
+                    .arg(y)
+                    .arg(qGray(a.pixel(x, y)))
+                    .arg(qGray(b.pixel(x, y)));
+    return QString();
+}
+
+// The 1-bit image in grey 0 and 255 (QImage's own conversion takes seconds at these sizes).
+QImage expandMono(const QImage &mono)
+{
+    quint64 spread[256];
+    for (int v = 0; v < 256; ++v) {
+        uchar bytes[8];
+        for (int bit = 0; bit < 8; ++bit)
+            bytes[bit] = (v >> (7 - bit)) & 1 ? 255 : 0;
+        std::memcpy(&spread[v], bytes, 8);
+    }
+    QImage grey(mono.size(), QImage::Format_Grayscale8);
+    std::vector<uchar> row(size_t(mono.bytesPerLine()) * 8);
+    for (int y = 0; y < mono.height(); ++y) {
+        const uchar *src = mono.constScanLine(y);
+        for (int i = 0; i < mono.bytesPerLine(); ++i)
+            std::memcpy(&row[size_t(i) * 8], &spread[src[i]], 8);
+        std::memcpy(grey.scanLine(y), row.data(), size_t(mono.width()));
+    }
+    return grey;
+}
+
+QSize superSize(QSize job, double f)
+{
+    return QSize(int(job.width() * f), int(job.height() * f));
+}
+
+} // namespace
+
+class TestDownscale : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void greyMatchesQtScaling_data();
+    void greyMatchesQtScaling();
+    void monoLayersMatchQtScaling_data();
+    void monoLayersMatchQtScaling();
+    void smallImagesFallBackToQt();
+    void layerImagesMatchPlainDrawing_data();
+    void layerImagesMatchPlainDrawing();
+};
+
+void TestDownscale::greyMatchesQtScaling_data()
+{
+    QTest::addColumn<QSize>("jobSize");
+    QTest::addColumn<double>("factor");
+    QVector<QSize> sizes = LayerImages::jobSizes();
+    sizes << QSize(1001, 1023) << QSize(613, 1777); // odd sizes: weights that do not repeat
+    for (const QSize &size : sizes)
+        for (double f : LayerImages::factors()) {
+            const bool jobSize = LayerImages::jobSizes().contains(size);
+            if (!jobSize && f != 2.5 && f != 3.5 && f != 5.0)
+                continue;
+            if (LayerImages::quickRun() && (jobSize || f == 3.5))
+                continue;
+            QTest::newRow(
+                qPrintable(QStringLiteral("%1x%2 x%3").arg(size.width()).arg(size.height()).arg(f)))
+                << size << f;
+        }
+}
+
+void TestDownscale::greyMatchesQtScaling()
+{
+    QFETCH(QSize, jobSize);
+    QFETCH(double, factor);
+    // Noise with a third of the pixels white: every weight and the 32-bit sums' top end count.
+    QImage super(superSize(jobSize, factor), QImage::Format_Grayscale8);
+    QRandomGenerator rng(uint(factor * 10) + uint(jobSize.width()));
+    for (int y = 0; y < super.height(); ++y) {
+        uchar *row = super.scanLine(y);
+        rng.fillRange(reinterpret_cast<quint32 *>(row), super.bytesPerLine() / 4);
+        for (int x = 0; x < super.width(); ++x)
+            if (row[x] % 3 == 0)
+                row[x] = 255;
+    }
+    const SmoothDownscale plan(super.size(), jobSize);
+    QVERIFY(plan.exact());
+    const QImage ours = plan.fromGrey(super);
+    const QImage qt = LayerRaster::downscalePlain(super, jobSize);
+    QCOMPARE(ours.format(), QImage::Format_Grayscale8);
+    QVERIFY2(ours == qt, qPrintable(firstDifference(ours, qt)));
+    QCOMPARE(LayerRaster::downscale(super, jobSize), qt);
+}
+
+void TestDownscale::monoLayersMatchQtScaling_data()
+{
+    QTest::addColumn<QSize>("jobSize");
+    QTest::addColumn<double>("factor");
+    for (const QSize &size : LayerImages::jobSizes())
+        for (double f : LayerImages::factors()) {
+            if (LayerImages::quickRun() && f != 2.0 && f != 3.5)
+                continue;
+            QTest::newRow(
+                qPrintable(QStringLiteral("%1x%2 x%3").arg(size.width()).arg(size.height()).arg(f)))
+                << size << f;
+        }
+}
+
+void TestDownscale::monoLayersMatchQtScaling()
+{
+    QFETCH(QSize, jobSize);
+    QFETCH(double, factor);
+    // Real sections drawn in 1 bit: blocks that are all black, all white and mixed. All of them
+    // against the grey form of the arithmetic, which greyMatchesQtScaling holds to Qt at every
+    // size; one model per factor at the default job size against Qt itself (slow here).
+    const QVector<TestMesh> models = LayerImages::models();
+    // Half the models per row, the other half in the next one.
+    const int firstModel = int(factor * 2) % 2;
+    const int viaQt = firstModel + 2 * (int(factor) % 3);
+    for (int m = firstModel; m < models.size(); m += 2) {
+        const float z = 2.025f + float(factor * 2.3 + m * 1.9);
+        const QImage super = LayerImages::monoLayer(models[m], z, jobSize, factor);
+        const QImage ours = LayerRaster::downscale(super, jobSize);
+        const QImage grey = SmoothDownscale(super.size(), jobSize).fromGrey(expandMono(super));
+        QVERIFY2(
+            ours == grey,
+            qPrintable(QStringLiteral("model %1: %2").arg(m).arg(firstDifference(ours, grey))));
+        if (m == viaQt && jobSize == LayerImages::jobSizes().first()) {
+            const QImage qt = LayerRaster::downscalePlain(super, jobSize);
+            QVERIFY2(
+                ours == qt,
+                qPrintable(QStringLiteral("model %1: %2").arg(m).arg(firstDifference(ours, qt))));
+        }
+    }
+}
+
+void TestDownscale::smallImagesFallBackToQt()
+{
+    // Below a million pixels Qt paints reductions of up to one half bilinearly: our weights
+    // do not apply, and the reduction goes through Qt itself.
+    const QImage super =
+        LayerImages::monoLayer(LayerImages::models().first(), 20.0f, QSize(300, 400), 2.0);
+    QVERIFY(!SmoothDownscale(super.size(), QSize(300, 400)).exact());
+    QCOMPARE(LayerRaster::downscale(super, QSize(300, 400)),
+             LayerRaster::downscalePlain(super, QSize(300, 400)));
+    // A stronger reduction uses the weights even on a small image.
+    const QImage small =
+        LayerImages::monoLayer(LayerImages::models().first(), 20.0f, QSize(100, 130), 3.0);
+    QVERIFY(SmoothDownscale(small.size(), QSize(100, 130)).exact());
+    QCOMPARE(LayerRaster::downscale(small, QSize(100, 130)),
+             LayerRaster::downscalePlain(small, QSize(100, 130)));
+    // No reduction at all.
+    QVERIFY(!SmoothDownscale(QSize(100, 100), QSize(100, 100)).exact());
+}
+
+void TestDownscale::layerImagesMatchPlainDrawing_data()
+{
+    QTest::addColumn<double>("factor");
+    QTest::newRow("off") << 0.0;
+    for (double f : LayerImages::factors())
+        if (!LayerImages::quickRun() || f == 2.0 || f == 4.5)
+            QTest::newRow(qPrintable(QStringLiteral("x%1").arg(f))) << f;
+}
+
+void TestDownscale::layerImagesMatchPlainDrawing()
+{
+    QFETCH(double, factor);
+    // Whole layers as a job builds them (models supersampled, supports hard on top) against
+    // the reference drawing: QPainter lines, a grey supersampled image, QImage::scaled.
+    SliceTestScene scene;
+    scene.add(modelFromMesh(TestMesh::sphere(QVector3D(-12, 5, 12), 12.0f, 30, 48)));
+    scene.add(modelFromMesh(TestMesh::tube(9.0f, 7.5f, 0.0f, 20.0f, 60)));
+    scene.add(modelFromMesh(TestMesh::box(QVector3D(15, -30, 0), QVector3D(18, 30, 20)),
+                            Model::TYPE_SUPPORT));
+    SliceBuildConfig settings = *scene.config->buildConfig();
+    settings.setAntiAlias(factor > 0, factor);
+    for (int layer : {37, 230}) {
+        const float z = (float(layer) + 0.5f) * settings.layerThicknessMm;
+        Slice fast(nullptr, settings, layer, z);
+        Slice plain(nullptr, settings, layer, z);
+        const QImage a = *fast.buildLayerImage(false);
+        const QImage b = *plain.buildLayerImage(false, nullptr, true);
+        QCOMPARE(a.format(), factor > 0 ? QImage::Format_Grayscale8 : QImage::Format_Mono);
+        QVERIFY2(a == b,
+                 qPrintable(QStringLiteral("layer %1: %2").arg(layer).arg(firstDifference(a, b))));
+    }
+}
+
+QTEST_GUILESS_MAIN(TestDownscale)
+#include "tst_downscale.moc"
