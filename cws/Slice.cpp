@@ -60,6 +60,14 @@ void Slice::drawObjects(QImage &target, bool (*wanted)(int type), Model *only, b
     }
 }
 
+void Slice::stampPanelResolution(QImage &image) const
+{
+    // The PNG's resolution is the panel's own pixel pitch. Left alone it would be the screen's,
+    // and the window and the command-line slicer would write different archives.
+    image.setDotsPerMeterX(qRound(m_settings.xPixelsPerMm * 1000.0));
+    image.setDotsPerMeterY(qRound(m_settings.yPixelsPerMm * 1000.0));
+}
+
 QImage *Slice::buildLayerImage(bool grey, Model *only, bool plain)
 {
     const bool antiAlias = m_settings.antiAliasActive;
@@ -77,6 +85,7 @@ QImage *Slice::buildLayerImage(bool grey, Model *only, bool plain)
     if (!antiAlias) {
         drawObjects(*image, anyButPlate, only, plain);
         m_image = std::move(image);
+        stampPanelResolution(*m_image);
         return m_image.get();
     }
 
@@ -88,6 +97,7 @@ QImage *Slice::buildLayerImage(bool grey, Model *only, bool plain)
               : LayerRaster::downscale(*m_superImage, m_settings.targetSizePx));
     const double factor = m_settings.antiAliasFactor;
     m_settings.antiAliasOff();
+    stampPanelResolution(*m_image);
     drawObjects(*m_image, supportFamily, only, plain);
     m_settings.setAntiAlias(true, factor);
     return m_image.get();

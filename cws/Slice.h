@@ -33,6 +33,8 @@ public:
     QImage *image() const { return m_image.get(); }
 
 private:
+    // Job-resolution images carry the panel's pixel pitch as their resolution.
+    void stampPanelResolution(QImage &image) const;
     void drawObjects(QImage &target, bool (*wanted)(int type), Model *only, bool plain);
 
     Slicer *m_slicer;

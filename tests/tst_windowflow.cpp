@@ -157,8 +157,8 @@ void TstWindowFlow::escapeAndCtrlCCancelASlice()
 {
     WindowDriver w;
     QVERIFY(w.waitForFrames());
-    // 60 mm tall: 1200 layers, time enough to cancel.
-    QVERIFY(w.openThroughDialog({writeBox(QStringLiteral("tall.stl"), {0, 0, 0}, {30, 30, 60})}));
+    // 120 mm tall: 2400 layers, time enough to cancel.
+    QVERIFY(w.openThroughDialog({writeBox(QStringLiteral("tall.stl"), {0, 0, 0}, {50, 50, 120})}));
     QuorModel *ws = w.workspace();
     for (const Qt::KeyboardModifiers mods :
          {Qt::KeyboardModifiers(Qt::NoModifier), Qt::KeyboardModifiers(Qt::ControlModifier)}) {
