@@ -51,8 +51,8 @@ QUrl QuorApp::quor3DLink(const QString &t)
 bool QuorApp::openModelOrProject(const QUrl &file)
 {
     if (isProjectFile(file)) {
-        // Project files count as handled whatever their content; their reader reports
-        // problems in the log only.
+        // Project files count as handled whatever their content; loading them alerts by
+        // itself when a file is refused, naming it.
         loadPrj(file);
         return true;
     }
