@@ -22,6 +22,7 @@ QuorApp::QuorApp(QObject *parent) : QObject(parent)
     m_machine.volumeZMm = 135.0f;
     m_machine.panelWidthPx = 1440;
     m_machine.panelHeightPx = 2560;
+    m_directCableAddress = QString::fromLatin1(kDirectCablePrinterAddress);
     s_instance = this;
 }
 
