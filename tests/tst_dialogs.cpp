@@ -300,6 +300,7 @@ void TestDialogs::okSavesEveryValue()
 {
     QuorConfig *config = m_ui->config();
     QSignalSpy changed(config, &QuorConfig::sliceSettingsChanged);
+    QSignalSpy settingsSaved(m_dialog, SIGNAL(settingsSaved()));
     QVERIFY(openDialog());
     QQuickItem *models = item(QStringLiteral("printerModelBox"));
     focusByTab(models);
@@ -340,6 +341,9 @@ void TestDialogs::okSavesEveryValue()
     QCOMPARE(config->liftHeight(), 7.0f);
     QCOMPARE(config->sliceDescription(), QStringLiteral("K200, 0.025mm"));
     QVERIFY(changed.count() >= 1);
+    // Once, and with the job settings already holding the new thickness.
+    QCOMPARE(settingsSaved.count(), 1);
+    QCOMPARE(config->buildConfig()->layerThicknessMm, 0.025f);
 
     // The file holds every value typed, lift motion included, before the program ends.
     QFile file(config->settingsPath());

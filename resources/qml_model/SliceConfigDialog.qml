@@ -20,6 +20,10 @@ Dialog {
     // Set while fields are filled in from code, so that only the person's changes re-read.
     property bool filling: false
 
+    // After OK: every value stored, saved and copied into the job settings, so that what is
+    // computed from them (the layer count) can be read again.
+    signal settingsSaved()
+
     function loadAdvanced() {
         liftHeightField.value = quor3dConfig.liftHeight
         liftUpSpeedField.value = quor3dConfig.liftUpSpeed
@@ -94,6 +98,7 @@ Dialog {
         quor3dConfig.waitSecAfterStop = waitAfterStopField.value
         // The lift values reach the file now, not only when the program ends.
         quor3dConfig.save()
+        settingsSaved()
     }
 
     onRejected: {
