@@ -116,13 +116,20 @@ int CliJob::run()
             return kFailed;
         }
         const int count = workspace->modelSize();
-        app->open(QUrl::fromLocalFile(info.absoluteFilePath()));
-        if (!m_lastAlert.isEmpty() || workspace->modelSize() == count) {
+        const QUrl url = QUrl::fromLocalFile(info.absoluteFilePath());
+        app->open(url);
+        // A project may hold no objects at all; it still loaded, and says so by not alerting.
+        const bool emptyProject = QuorApp::isProjectFile(url) && m_lastAlert.isEmpty();
+        if (!m_lastAlert.isEmpty() || (workspace->modelSize() == count && !emptyProject)) {
             std::fprintf(m_err, "quorslice-cli: %s: %s\n", qPrintable(input),
                          m_lastAlert.isEmpty() ? "nothing could be loaded from this file"
                                                : qPrintable(m_lastAlert));
             return kFailed;
         }
+    }
+    if (workspace->modelSize() == 0) {
+        std::fprintf(m_err, "quorslice-cli: nothing to slice\n");
+        return kFailed;
     }
     if (before > 0 || m_options.inputs.size() > 1)
         workspace->autoLayoutModel();

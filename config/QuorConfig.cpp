@@ -102,8 +102,64 @@ QuorConfig *QuorConfig::instance()
     return s_instance;
 }
 
+QuorConfig::ChangeNotice::ChangeNotice(QuorConfig *config)
+    : m_config(config), m_before(config->observed())
+{
+    ++m_config->m_changeDepth;
+}
+
+QuorConfig::ChangeNotice::~ChangeNotice()
+{
+    if (--m_config->m_changeDepth == 0)
+        m_config->announceChangesSince(m_before);
+}
+
+QuorConfig::Observed QuorConfig::observed() const
+{
+    return Observed{m_modelIndex,
+                    m_resinIndex,
+                    m_thicknessUM,
+                    m_bottomLayerNum,
+                    m_bottomExpoMS,
+                    m_normalExpoMS,
+                    m_useAntialise,
+                    m_antiAliseValue,
+                    m_buildConfig.liftHeightMm,
+                    m_buildConfig.liftUpSpeedMmPerMin,
+                    m_buildConfig.liftDownSpeedMmPerMin,
+                    m_buildConfig.waitSecAfterStop};
+}
+
+void QuorConfig::announceChangesSince(const Observed &before)
+{
+    const Observed now = observed();
+    const bool model = now.modelIndex != before.modelIndex;
+    const bool job =
+        model || now.resinIndex != before.resinIndex || now.thicknessUM != before.thicknessUM ||
+        now.bottomLayerNum != before.bottomLayerNum || now.bottomExpoMS != before.bottomExpoMS ||
+        now.normalExpoMS != before.normalExpoMS || now.useAntialise != before.useAntialise ||
+        now.antiAliseValue != before.antiAliseValue;
+    const bool lift = now.liftHeight != before.liftHeight ||
+                      now.liftUpSpeed != before.liftUpSpeed ||
+                      now.liftDownSpeed != before.liftDownSpeed ||
+                      now.waitSecAfterStop != before.waitSecAfterStop;
+    if (model)
+        emit modelIndexChanged();
+    if (job)
+        emit sliceSettingsChanged();
+    if (lift)
+        emit liftAdvCfgChanged();
+}
+
+QString QuorConfig::sliceDescription() const
+{
+    return m_modelList.value(m_modelIndex) + QStringLiteral(", ") +
+           QString::number(double(m_thicknessUM) / 1000.0) + QStringLiteral("mm");
+}
+
 int QuorConfig::loadDefaultConf()
 {
+    ChangeNotice notice(this);
     try {
         QFile file(m_defaultConfPath);
         if (!file.exists() || !file.open(QIODevice::ReadOnly))
@@ -133,6 +189,7 @@ int QuorConfig::loadDefaultConf()
 
 void QuorConfig::updateQmlModel(bool applyDefaults)
 {
+    ChangeNotice notice(this);
     qDebug() << "updateQmlModel";
     m_modelList = m_catalogue.models.keys();
     if (m_modelIndex < 0 || m_modelIndex >= m_modelList.size())
@@ -158,6 +215,7 @@ QString QuorConfig::resinDisplayName(const QString &key)
 
 void QuorConfig::refreshResinList()
 {
+    ChangeNotice notice(this);
     m_resinKeys.clear();
     m_resinDisplayNames.clear();
     const ResinTable resins = currentPrinterModel().resins;
@@ -181,6 +239,7 @@ PrinterModelConfig QuorConfig::currentPrinterModel() const
 
 ResinConfig QuorConfig::getResinConfig(uint iPrinter, uint iResin, uint thick)
 {
+    ChangeNotice notice(this);
     // Positions beyond int range cannot be valid; they are reset like any other bad index.
     m_modelIndex = iPrinter > uint(std::numeric_limits<int>::max()) ? -1 : int(iPrinter);
     m_resinIndex = iResin > uint(std::numeric_limits<int>::max()) ? -1 : int(iResin);
@@ -201,19 +260,46 @@ ResinConfig QuorConfig::getResinConfig(uint iPrinter, uint iResin, uint thick)
     return PrinterCatalogue::deriveResinConfig(rows.first(), thick);
 }
 
+void QuorConfig::setModelIndex(int i)
+{
+    ChangeNotice notice(this);
+    m_modelIndex = i;
+}
+
+void QuorConfig::setResinIndex(int i)
+{
+    ChangeNotice notice(this);
+    m_resinIndex = i;
+}
+
 void QuorConfig::setThicknessMM(float t)
 {
+    ChangeNotice notice(this);
     m_thicknessUM = qRound(t * 1000.0f);
+}
+
+void QuorConfig::setBottomLayerNum(int n)
+{
+    ChangeNotice notice(this);
+    m_bottomLayerNum = n;
 }
 
 void QuorConfig::setBottomExpoSec(float sec)
 {
+    ChangeNotice notice(this);
     m_bottomExpoMS = qRound(sec * 10.0f) * 100;
 }
 
 void QuorConfig::setNormalExpoSec(float sec)
 {
+    ChangeNotice notice(this);
     m_normalExpoMS = qRound(sec * 10.0f) * 100;
+}
+
+void QuorConfig::useAntialise(bool use)
+{
+    ChangeNotice notice(this);
+    m_useAntialise = use;
 }
 
 float QuorConfig::antiAliseValue() const
@@ -223,6 +309,7 @@ float QuorConfig::antiAliseValue() const
 
 void QuorConfig::antiAliseValue(float v)
 {
+    ChangeNotice notice(this);
     m_antiAliseValue = qRound(v * 10.0f) / 10.0f;
 }
 
@@ -269,8 +356,33 @@ void QuorConfig::syncBuildConfig()
     m_buildConfig.imageHeightPx = int(float(int(m.vy)) * m.yppmm);
 }
 
+void QuorConfig::setLiftHeight(float mm)
+{
+    ChangeNotice notice(this);
+    m_buildConfig.liftHeightMm = mm;
+}
+
+void QuorConfig::setLiftUpSpeed(float mmPerMin)
+{
+    ChangeNotice notice(this);
+    m_buildConfig.liftUpSpeedMmPerMin = mmPerMin;
+}
+
+void QuorConfig::setLiftDownSpeed(float mmPerMin)
+{
+    ChangeNotice notice(this);
+    m_buildConfig.liftDownSpeedMmPerMin = mmPerMin;
+}
+
+void QuorConfig::setWaitSecAfterStop(float sec)
+{
+    ChangeNotice notice(this);
+    m_buildConfig.waitSecAfterStop = sec;
+}
+
 bool QuorConfig::loadCustomConf()
 {
+    ChangeNotice notice(this);
     qDebug() << "load custom config" << m_customConfPath;
     QFile file(m_customConfPath);
     if (!file.open(QIODevice::ReadOnly)) {

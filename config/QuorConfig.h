@@ -18,6 +18,8 @@ class QuorConfig : public QObject
         float liftDownSpeed READ liftDownSpeed WRITE setLiftDownSpeed NOTIFY liftAdvCfgChanged)
     Q_PROPERTY(float waitSecAfterStop READ waitSecAfterStop WRITE setWaitSecAfterStop NOTIFY
                    liftAdvCfgChanged)
+    // What the bottom bar shows: the printer model and the layer thickness, "H310, 0.05mm".
+    Q_PROPERTY(QString sliceDescription READ sliceDescription NOTIFY sliceSettingsChanged)
 public:
     static const char *const kDefaultCataloguePath;
 
@@ -33,19 +35,19 @@ public:
     Q_INVOKABLE QString jobType() const { return QStringLiteral(".qsp"); }
 
     Q_INVOKABLE int modelIndex() const { return m_modelIndex; }
-    Q_INVOKABLE void setModelIndex(int i) { m_modelIndex = i; }
+    Q_INVOKABLE void setModelIndex(int i);
     Q_INVOKABLE int resinIndex() const { return m_resinIndex; }
-    Q_INVOKABLE void setResinIndex(int i) { m_resinIndex = i; }
+    Q_INVOKABLE void setResinIndex(int i);
     Q_INVOKABLE int thicknessUM() const { return m_thicknessUM; }
     Q_INVOKABLE void setThicknessMM(float t);
     Q_INVOKABLE int bottomLayerNum() const { return m_bottomLayerNum; }
-    Q_INVOKABLE void setBottomLayerNum(int n) { m_bottomLayerNum = n; }
+    Q_INVOKABLE void setBottomLayerNum(int n);
     Q_INVOKABLE int bottomExpoMS() const { return m_bottomExpoMS; }
     Q_INVOKABLE void setBottomExpoSec(float sec);
     Q_INVOKABLE int normalExpoMS() const { return m_normalExpoMS; }
     Q_INVOKABLE void setNormalExpoSec(float sec);
     Q_INVOKABLE bool useAntialise() const { return m_useAntialise; }
-    Q_INVOKABLE void useAntialise(bool use) { m_useAntialise = use; }
+    Q_INVOKABLE void useAntialise(bool use);
     Q_INVOKABLE float antiAliseValue() const;
     Q_INVOKABLE void antiAliseValue(float v);
 
@@ -68,13 +70,15 @@ public:
     Q_INVOKABLE void delPrinterInstance(QString ip);
 
     float liftHeight() const { return m_buildConfig.liftHeightMm; }
-    void setLiftHeight(float mm) { m_buildConfig.liftHeightMm = mm; }
+    void setLiftHeight(float mm);
     float liftUpSpeed() const { return m_buildConfig.liftUpSpeedMmPerMin; }
-    void setLiftUpSpeed(float mmPerMin) { m_buildConfig.liftUpSpeedMmPerMin = mmPerMin; }
+    void setLiftUpSpeed(float mmPerMin);
     float liftDownSpeed() const { return m_buildConfig.liftDownSpeedMmPerMin; }
-    void setLiftDownSpeed(float mmPerMin) { m_buildConfig.liftDownSpeedMmPerMin = mmPerMin; }
+    void setLiftDownSpeed(float mmPerMin);
     float waitSecAfterStop() const { return m_buildConfig.waitSecAfterStop; }
-    void setWaitSecAfterStop(float sec) { m_buildConfig.waitSecAfterStop = sec; }
+    void setWaitSecAfterStop(float sec);
+
+    QString sliceDescription() const;
 
     // Catalogue half.
     int loadDefaultConf();
@@ -99,8 +103,35 @@ public:
 signals:
     void modelIndexChanged();
     void liftAdvCfgChanged();
+    // Any job setting: model, resin, thickness, bottom layers, either exposure, anti-aliasing
+    // or its factor.
+    void sliceSettingsChanged();
 
 private:
+    // The values the change signals report on.
+    struct Observed
+    {
+        int modelIndex, resinIndex, thicknessUM, bottomLayerNum, bottomExpoMS, normalExpoMS;
+        bool useAntialise;
+        float antiAliseValue;
+        float liftHeight, liftUpSpeed, liftDownSpeed, waitSecAfterStop;
+    };
+    // Wraps every change: the outermost one emits for what differs when it ends, once.
+    class ChangeNotice
+    {
+    public:
+        explicit ChangeNotice(QuorConfig *config);
+        ~ChangeNotice();
+        ChangeNotice(const ChangeNotice &) = delete;
+        ChangeNotice &operator=(const ChangeNotice &) = delete;
+
+    private:
+        QuorConfig *m_config;
+        Observed m_before;
+    };
+    Observed observed() const;
+    void announceChangesSince(const Observed &before);
+
     void readSettings(const class QJsonObject &obj);
     QString resinDisplayName(const QString &key);
 
@@ -127,6 +158,7 @@ private:
     bool m_settingsLoaded = false;
     bool m_saveOnExit = true;
     QStringList m_printerIPList;
+    int m_changeDepth = 0;
 
     SliceBuildConfig m_buildConfig;
     CWS::SupportConfig m_supportConfig;

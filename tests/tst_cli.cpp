@@ -67,6 +67,8 @@ private slots:
     void helpListsOptions();
     void slicesProject();
     void damagedProjectFails();
+    void partlyLoadedProjectFails();
+    void emptyProjectHasNothingToSlice();
     void baseLiftsModels();
     void autoSupportsHoldFloatingModel();
 
@@ -297,8 +299,48 @@ void TestCli::damagedProjectFails()
     f.close();
     const Run r = run({path("part.qsp"), "-o", path("part.cws")});
     QCOMPARE(r.exitCode, 1);
-    QVERIFY2(r.err.contains("nothing could be loaded"), qPrintable(r.err));
+    QVERIFY2(r.err.contains("The project part.qsp could not be loaded"), qPrintable(r.err));
     QVERIFY(!QFile::exists(path("part.cws")));
+}
+
+// A project refused after some of its objects were read: a print farm must not get an archive
+// of the part that happened to load.
+void TestCli::partlyLoadedProjectFails()
+{
+    {
+        QuorModel workspace;
+        workspace.addModel(modelFromMesh(TestMesh::box(QVector3D(0, 0, 0), QVector3D(10, 10, 2))));
+        workspace.addModel(modelFromMesh(TestMesh::box(QVector3D(20, 0, 0), QVector3D(30, 10, 2))));
+        QFile f(path("two.qsp"));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        ProjectFile::write(f, workspace);
+        // Cut inside the second record: the first model reads completely.
+        QVERIFY(f.resize(f.size() - 100));
+    }
+    const Run r = run({path("two.qsp"), "-o", path("two.cws")});
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY2(r.err.contains("two.qsp is damaged: it was loaded only in part"), qPrintable(r.err));
+    QVERIFY(!QFile::exists(path("two.cws")));
+}
+
+// A project without objects loads fine; there is just nothing to slice. With a model beside it
+// the job runs.
+void TestCli::emptyProjectHasNothingToSlice()
+{
+    {
+        QuorModel workspace;
+        QFile f(path("empty.qsp"));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        QVERIFY(ProjectFile::write(f, workspace));
+    }
+    const Run r = run({path("empty.qsp"), "-o", path("empty.cws")});
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY2(r.err.contains("nothing to slice"), qPrintable(r.err));
+    QVERIFY2(!r.err.contains("could not be loaded"), qPrintable(r.err));
+    QVERIFY(!QFile::exists(path("empty.cws")));
+    const Run both = run({path("empty.qsp"), path("cube.stl"), "-o", path("cube.cws")});
+    QCOMPARE(both.exitCode, 0);
+    QVERIFY(QFile::exists(path("cube.cws")));
 }
 
 void TestCli::baseLiftsModels()

@@ -4,6 +4,8 @@
 #include "SceneMeshes.h"
 #include "SliceTestScene.h"
 
+#include "cws/Support.h"
+
 #include <QDir>
 #include <QSignalSpy>
 #include <QtTest>
@@ -85,6 +87,9 @@ private slots:
     // Through the application service.
     void openThroughApp();
     void damagedFileClearsProjectName();
+    void refusedFilesAlert_data();
+    void refusedFilesAlert();
+    void emptyAndBusyProjects();
     void saveReplacesFile();
     void largeSaveReplacesOpenFile();
     void saveIntoMissingFolderAlerts();
@@ -558,14 +563,111 @@ void TestProject::damagedFileClearsProjectName()
     QSignalSpy alerts(&ws(), &QuorModel::showAlert);
     m_scene->app->open(QUrl::fromLocalFile(good));
     QCOMPARE(m_scene->app->prjFile(), good);
+    QCOMPARE(alerts.count(), 0);
     m_scene->app->open(QUrl::fromLocalFile(bad));
     QVERIFY(m_scene->app->prjFile().isEmpty());
     QCOMPARE(ws().models.size(), size_t(2)); // the objects of both files
+    // Everything was read but the end: still only a part of what the file should be.
+    QCOMPARE(alerts.count(), 1);
+    QCOMPARE(alerts.at(0).at(0).toString(),
+             QStringLiteral("The project bad.qsp is damaged: it was loaded only in part."));
     LogCapture log;
     m_scene->app->open(QUrl::fromLocalFile(m_scene->env.path(QStringLiteral("gone.qsp"))));
     QVERIFY(log.contains(QStringLiteral("open file failed")));
-    // Project problems reach the log only.
+    QCOMPARE(alerts.count(), 2);
+    QCOMPARE(alerts.at(1).at(0).toString(),
+             QStringLiteral("The project gone.qsp could not be opened."));
+}
+
+void TestProject::refusedFilesAlert_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("objectsKept");
+    QTest::addColumn<QString>("alert");
+    // Data functions run before init(): scenes of their own. Two models, a pillar under the
+    // first: the file every damage below is made in.
+    SliceTestScene scene;
+    Model *owner = SceneMeshes::makeBox(QVector3D(0, 0, 12), QVector3D(10, 20, 17));
+    scene.workspace->addModel(owner);
+    scene.workspace->addModel(SceneMeshes::makeBox(QVector3D(20, 0, 0), QVector3D(30, 10, 10)));
+    auto *pillar = new CWS::Support();
+    pillar->build(owner, QVector3D(2, 2, 12), QVector3D(0, 0, -1));
+    scene.workspace->addModel(pillar);
+    const QByteArray good = save(*scene.workspace);
+    const Outline o = outline(good);
+    QCOMPARE(int(o.objects.size()), 3);
+    auto patched = [&](qint64 offset, auto value) {
+        QByteArray b = good;
+        put(b, offset, value);
+        return b;
+    };
+    const QString partly = QStringLiteral("The project %1 is damaged: it was loaded only in part.");
+    const QString nothing =
+        QStringLiteral("The project %1 could not be loaded: it is damaged or not a project.");
+    QTest::newRow("start mark") << patched(0, qint32(7)) << 0 << nothing;
+    QTest::newRow("version 1.2") << patched(OneModelLayout::minor, qint16(2)) << 0 << nothing;
+    QTest::newRow("first record's tag") << patched(o.objects[0].record, qint32(9)) << 0 << nothing;
+    QTest::newRow("unknown type first")
+        << patched(o.objects[0].record - 4, qint32(3)) << 0 << nothing;
+    // The first model is read completely, then the damage: it stays.
+    QTest::newRow("second model's end tag")
+        << patched(o.objects[2].record - 12 - 4, qint32(2016)) << 1 << partly;
+    QTest::newRow("truncated in the second model")
+        << good.left(int(o.objects[1].record + 100)) << 1 << partly;
+    // The pillar's record is damaged: both models stay, without their support.
+    QByteArray nanHead = good;
+    putFloat(nanHead, o.objects[2].supportFields, std::numeric_limits<float>::quiet_NaN());
+    QTest::newRow("damaged support record") << nanHead << 2 << partly;
+    QTest::newRow("relation past the objects")
+        << patched(o.relations + 8 + 4, qint32(3)) << 3 << partly;
+    QTest::newRow("end mark") << patched(qint64(good.size()) - 8, qint32(3)) << 3 << partly;
+}
+
+// Whatever the reader refuses, the person hears of it, with the file's name; what was read
+// stays in the scene and the file does not become the current project.
+void TestProject::refusedFilesAlert()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, objectsKept);
+    QFETCH(QString, alert);
+    const QString path = m_scene->env.path(QStringLiteral("damaged.qsp"));
+    {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+    QSignalSpy alerts(&ws(), &QuorModel::showAlert);
+    m_scene->app->open(QUrl::fromLocalFile(path));
+    QCOMPARE(alerts.count(), 1);
+    QCOMPARE(alerts.at(0).at(0).toString(), alert.arg(QStringLiteral("damaged.qsp")));
+    QCOMPARE(ws().modelSize(), objectsKept);
+    QVERIFY(m_scene->app->prjFile().isEmpty());
+    QCOMPARE(ws().status, objectsKept ? QuorModel::MODEL_LOADED : QuorModel::MODEL_INIT);
+}
+
+// A project with no objects is a project: no alert, and it becomes the current one. A busy
+// workspace takes nothing and says why.
+void TestProject::emptyAndBusyProjects()
+{
+    const QString empty = m_scene->env.path(QStringLiteral("empty.qsp"));
+    {
+        QFile f(empty);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(save(ws()));
+    }
+    QSignalSpy alerts(&ws(), &QuorModel::showAlert);
+    m_scene->app->open(QUrl::fromLocalFile(empty));
     QCOMPARE(alerts.count(), 0);
+    QCOMPARE(m_scene->app->prjFile(), empty);
+    QCOMPARE(ws().status, QuorModel::MODEL_INIT);
+
+    ws().addModel(movedBox());
+    ws().status = QuorModel::MODEL_SHOW_SLICE;
+    m_scene->app->open(QUrl::fromLocalFile(empty));
+    QCOMPARE(alerts.count(), 1);
+    QVERIFY(alerts.at(0).at(0).toString().startsWith(
+        QStringLiteral("The project empty.qsp was not opened: wait until")));
+    ws().status = QuorModel::MODEL_LOADED;
 }
 
 void TestProject::saveReplacesFile()

@@ -3,8 +3,13 @@
 #include "config/QuorConfig.h"
 
 #include <QElapsedTimer>
+#include <QQmlComponent>
+#include <QQmlContext>
+#include <QQmlEngine>
 #include <QRandomGenerator>
 #include <QtTest>
+
+#include <functional>
 
 #include <sys/stat.h>
 
@@ -27,6 +32,8 @@ QJsonObject fullSettings()
                        {"printerIPList", "10.0.0.2,10.0.0.3"}};
 }
 
+using ConfigChange = std::function<void(QuorConfig &)>;
+
 ino_t inodeOf(const QString &path)
 {
     struct stat st;
@@ -34,6 +41,8 @@ ino_t inodeOf(const QString &path)
 }
 
 } // namespace
+
+Q_DECLARE_METATYPE(ConfigChange)
 
 class TestSettings : public QObject
 {
@@ -61,6 +70,10 @@ private slots:
     void saveReplacesFileAtomically();
     void saveIntoVanishedFolderFails();
     void accessorReturnsLiveInstance();
+    void changeSignals_data();
+    void changeSignals();
+    void qmlBindingsFollow_data();
+    void qmlBindingsFollow();
 };
 
 void TestSettings::firstStartUsesRecommendedValues()
@@ -261,7 +274,7 @@ void TestSettings::motionPropertiesReachFileOnDestruction()
         QVERIFY(config.setProperty("liftHeight", 8.0f));
         QVERIFY(config.setProperty("waitSecAfterStop", 0.5f));
         QCOMPARE(config.buildConfig()->liftHeightMm, 8.0f); // written straight through
-        QCOMPARE(spy.count(), 0);
+        QCOMPARE(spy.count(), 2);
         QCOMPARE(env.readSettings().value("liftHeight").toDouble(), 4.0);
     }
     QCOMPARE(env.readSettings().value("liftHeight").toDouble(), 8.0);
@@ -456,6 +469,152 @@ void TestSettings::accessorReturnsLiveInstance()
     config.supportConfig()->setHeadBottomRadius(0.5f);
     QCOMPARE(config.supportConfig()->footTopRadius(), 0.6f);
     QCOMPARE(config.supportConfig()->footBottomRadius(), 0.7f);
+}
+
+// Every job setting announces its change, once, and only when the value changes; the model
+// index also has a signal of its own, and the lift values theirs.
+void TestSettings::changeSignals_data()
+{
+    QTest::addColumn<ConfigChange>("change");
+    QTest::addColumn<int>("jobSignals");
+    QTest::addColumn<int>("modelSignals");
+    QTest::addColumn<int>("liftSignals");
+    const auto row = [](const char *name, ConfigChange change, int job, int model, int lift) {
+        QTest::newRow(name) << change << job << model << lift;
+    };
+    // The fresh configuration: H310, resin 0, 50 um, 3 layers, 30 s, 4 s, anti-aliasing 2.0.
+    row(
+        "model", [](QuorConfig &c) { c.setModelIndex(1); }, 1, 1, 0);
+    row(
+        "same model", [](QuorConfig &c) { c.setModelIndex(0); }, 0, 0, 0);
+    row(
+        "resin", [](QuorConfig &c) { c.setResinIndex(2); }, 1, 0, 0);
+    row(
+        "thickness", [](QuorConfig &c) { c.setThicknessMM(0.035f); }, 1, 0, 0);
+    row(
+        "same thickness", [](QuorConfig &c) { c.setThicknessMM(0.0502f); }, 0, 0, 0);
+    row(
+        "bottom layers", [](QuorConfig &c) { c.setBottomLayerNum(7); }, 1, 0, 0);
+    row(
+        "bottom exposure", [](QuorConfig &c) { c.setBottomExpoSec(12.5f); }, 1, 0, 0);
+    row(
+        "exposure", [](QuorConfig &c) { c.setNormalExpoSec(6.0f); }, 1, 0, 0);
+    row(
+        "anti-aliasing", [](QuorConfig &c) { c.useAntialise(false); }, 1, 0, 0);
+    row(
+        "anti-alias factor", [](QuorConfig &c) { c.antiAliseValue(3.5f); }, 1, 0, 0);
+    row(
+        "same factor after rounding", [](QuorConfig &c) { c.antiAliseValue(2.04f); }, 0, 0, 0);
+    // getConfig makes the model current: one announcement for the whole re-read.
+    row(
+        "getConfig of another model", [](QuorConfig &c) { c.getConfig(1); }, 1, 1, 0);
+    row(
+        "lift height", [](QuorConfig &c) { c.setProperty("liftHeight", 9.0f); }, 0, 0, 1);
+    row(
+        "lift up speed", [](QuorConfig &c) { c.setProperty("liftUpSpeed", 50.0f); }, 0, 0, 1);
+    row(
+        "lift down", [](QuorConfig &c) { c.setProperty("liftDownSpeed", 55.0f); }, 0, 0, 1);
+    row(
+        "wait", [](QuorConfig &c) { c.setProperty("waitSecAfterStop", 0.5f); }, 0, 0, 1);
+    row(
+        "same lift", [](QuorConfig &c) { c.setProperty("liftHeight", 4.0f); }, 0, 0, 0);
+    row(
+        "save", [](QuorConfig &c) { c.save(); }, 0, 0, 0);
+}
+
+void TestSettings::changeSignals()
+{
+    QFETCH(ConfigChange, change);
+    QFETCH(int, jobSignals);
+    QFETCH(int, modelSignals);
+    QFETCH(int, liftSignals);
+    ConfigTestEnv env;
+    QuorConfig config;
+    QSignalSpy job(&config, &QuorConfig::sliceSettingsChanged);
+    QSignalSpy model(&config, &QuorConfig::modelIndexChanged);
+    QSignalSpy lift(&config, &QuorConfig::liftAdvCfgChanged);
+    change(config);
+    QCOMPARE(job.count(), jobSignals);
+    QCOMPARE(model.count(), modelSignals);
+    QCOMPARE(lift.count(), liftSignals);
+}
+
+// A document bound to the configuration follows every change made from C++: the bottom bar's
+// description, and anything read beside it, re-evaluates on the notification.
+void TestSettings::qmlBindingsFollow_data()
+{
+    QTest::addColumn<ConfigChange>("change");
+    QTest::addColumn<QString>("property");
+    QTest::addColumn<QVariant>("expected");
+    const auto row = [](const char *name, ConfigChange change, const char *property,
+                        const QVariant &expected) {
+        QTest::newRow(name) << change << QString::fromLatin1(property) << expected;
+    };
+    row(
+        "model", [](QuorConfig &c) { c.setModelIndex(1); }, "description", "K200, 0.05mm");
+    row(
+        "thickness", [](QuorConfig &c) { c.setThicknessMM(0.035f); }, "description",
+        "H310, 0.035mm");
+    row(
+        "resin", [](QuorConfig &c) { c.setResinIndex(3); }, "resin", 3);
+    row(
+        "bottom layers", [](QuorConfig &c) { c.setBottomLayerNum(8); }, "bottomLayers", 8);
+    row(
+        "bottom exposure", [](QuorConfig &c) { c.setBottomExpoSec(12.5f); }, "bottomExpo", 12500);
+    row(
+        "exposure", [](QuorConfig &c) { c.setNormalExpoSec(6.5f); }, "expo", 6500);
+    row(
+        "anti-aliasing", [](QuorConfig &c) { c.useAntialise(false); }, "antiAlias", false);
+    row(
+        "factor", [](QuorConfig &c) { c.antiAliseValue(4.5f); }, "factor", 4.5);
+    row(
+        "lift height", [](QuorConfig &c) { c.setLiftHeight(11.0f); }, "liftHeight", 11.0);
+    row(
+        "lift up", [](QuorConfig &c) { c.setLiftUpSpeed(45.0f); }, "liftUp", 45.0);
+    row(
+        "lift down", [](QuorConfig &c) { c.setLiftDownSpeed(65.0f); }, "liftDown", 65.0);
+    row(
+        "wait", [](QuorConfig &c) { c.setWaitSecAfterStop(2.5f); }, "wait", 2.5);
+}
+
+void TestSettings::qmlBindingsFollow()
+{
+    QFETCH(ConfigChange, change);
+    QFETCH(QString, property);
+    QFETCH(QVariant, expected);
+    ConfigTestEnv env;
+    QuorConfig config;
+    QQmlEngine engine;
+    engine.rootContext()->setContextProperty(QStringLiteral("quor3dConfig"), &config);
+    QQmlComponent component(&engine);
+    // The invokable getters carry no notification: read beside the description, they follow it.
+    component.setData(
+        "import QtQml 2.2\n"
+        "QtObject {\n"
+        "  property string description: quor3dConfig.sliceDescription\n"
+        "  property int resin: quor3dConfig.sliceDescription, quor3dConfig.resinIndex()\n"
+        "  property int bottomLayers: quor3dConfig.sliceDescription,"
+        "    quor3dConfig.bottomLayerNum()\n"
+        "  property int bottomExpo: quor3dConfig.sliceDescription,"
+        "    quor3dConfig.bottomExpoMS()\n"
+        "  property int expo: quor3dConfig.sliceDescription, quor3dConfig.normalExpoMS()\n"
+        "  property bool antiAlias: quor3dConfig.sliceDescription,"
+        "    quor3dConfig.useAntialise()\n"
+        "  property real factor: quor3dConfig.sliceDescription,"
+        "    quor3dConfig.antiAliseValue()\n"
+        "  property real liftHeight: quor3dConfig.liftHeight\n"
+        "  property real liftUp: quor3dConfig.liftUpSpeed\n"
+        "  property real liftDown: quor3dConfig.liftDownSpeed\n"
+        "  property real wait: quor3dConfig.waitSecAfterStop\n"
+        "}\n",
+        QUrl());
+    std::unique_ptr<QObject> object(component.create());
+    QVERIFY2(object, qPrintable(component.errorString()));
+    QCOMPARE(object->property("description").toString(), QStringLiteral("H310, 0.05mm"));
+    const QVariant before = object->property(qPrintable(property));
+    QVERIFY(before != expected);
+    change(config);
+    QCOMPARE(object->property(qPrintable(property)), expected);
 }
 
 QTEST_GUILESS_MAIN(TestSettings)

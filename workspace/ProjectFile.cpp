@@ -36,7 +36,7 @@ bool ProjectFile::write(QIODevice &device, const QuorModel &workspace)
     return out.status() == QDataStream::Ok;
 }
 
-bool ProjectFile::read(QIODevice &device, QuorModel &workspace)
+ProjectFile::ReadOutcome ProjectFile::readProject(QIODevice &device, QuorModel &workspace)
 {
     QDataStream in(&device);
     prepare(in);
@@ -44,33 +44,37 @@ bool ProjectFile::read(QIODevice &device, QuorModel &workspace)
     in >> start;
     if (in.status() != QDataStream::Ok || start != kStartMark) {
         qDebug() << "start mark" << start;
-        return false;
+        return ReadOutcome::NotAProject;
     }
     in >> format;
     if (in.status() != QDataStream::Ok || format != kFormatMark) {
         qDebug() << "format mark" << format;
-        return false;
+        return ReadOutcome::NotAProject;
     }
     char logo[sizeof(kLogo)];
     if (in.readRawData(logo, sizeof(logo)) != int(sizeof(logo)))
-        return false;
+        return ReadOutcome::NotAProject;
     qDebug() << "logo:" << QByteArray(logo, sizeof(logo));
     qint16 major = 0, minor = 0;
     in >> major >> minor;
     qDebug() << "job file version:" << major << minor;
     if (in.status() != QDataStream::Ok || major != 1 || (minor != 0 && minor != 1)) {
         qDebug() << "Reject this version";
-        return false;
+        return ReadOutcome::NotAProject;
     }
     // Version 1.0 files hold every float in double precision.
     if (minor == 0)
         in.setFloatingPointPrecision(QDataStream::DoublePrecision);
+    const bool busy =
+        workspace.status != QuorModel::MODEL_INIT && workspace.status != QuorModel::MODEL_LOADED;
     if (!workspace.loadObjects(in, major, minor))
-        return false;
+        return busy ? ReadOutcome::Busy : ReadOutcome::Damaged;
     qint32 end1 = 0, end2 = 0;
     in >> end1;
     if (in.status() != QDataStream::Ok || end1 != kEndMark1)
-        return false;
+        return ReadOutcome::Damaged;
     in >> end2;
-    return in.status() == QDataStream::Ok && end2 == kEndMark2;
+    if (in.status() != QDataStream::Ok || end2 != kEndMark2)
+        return ReadOutcome::Damaged;
+    return ReadOutcome::Complete;
 }

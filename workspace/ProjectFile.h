@@ -15,7 +15,20 @@ public:
     // Writes the whole project; false when the device reported an error.
     static bool write(QIODevice &device, const QuorModel &workspace);
 
-    // Reads a project into the workspace (adding to what is there); true only when the
-    // file was read up to its end marks.
-    static bool read(QIODevice &device, QuorModel &workspace);
+    // How a read ended. Objects read before a refusal stay in the workspace.
+    enum class ReadOutcome
+    {
+        Complete,    // read up to its end marks
+        NotAProject, // wrong marks or a version this reader does not know: nothing was read
+        Damaged,     // refused part way: a record, a relation or the end marks
+        Busy         // the workspace takes no objects while a job or the layer preview runs
+    };
+
+    // Reads a project into the workspace (adding to what is there).
+    static ReadOutcome readProject(QIODevice &device, QuorModel &workspace);
+    // True only when the file was read up to its end marks.
+    static bool read(QIODevice &device, QuorModel &workspace)
+    {
+        return readProject(device, workspace) == ReadOutcome::Complete;
+    }
 };

@@ -23,6 +23,7 @@ QuorApp::QuorApp(QObject *parent) : QObject(parent)
     m_machine.volumeZMm = 135.0f;
     m_machine.panelWidthPx = 1440;
     m_machine.panelHeightPx = 2560;
+    m_directCableAddress = QString::fromLatin1(kDirectCablePrinterAddress);
     s_instance = this;
 }
 
@@ -52,8 +53,8 @@ QUrl QuorApp::quor3DLink(const QString &t)
 bool QuorApp::openModelOrProject(const QUrl &file)
 {
     if (isProjectFile(file)) {
-        // Project files count as handled whatever their content; their reader reports
-        // problems in the log only.
+        // Project files count as handled whatever their content; loading them alerts by
+        // itself when a file is refused, naming it.
         loadPrj(file);
         return true;
     }

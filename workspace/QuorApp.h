@@ -4,6 +4,8 @@
 #include <QString>
 #include <QUrl>
 
+class PrinterStatusCheck;
+
 // The application service: opens model and project files, holds the project and job file
 // names, and offers version strings and web links to the UI.
 class QuorApp : public QObject
@@ -11,6 +13,10 @@ class QuorApp : public QObject
     Q_OBJECT
     Q_PROPERTY(QString prjFile READ prjFile WRITE setPrjFile NOTIFY prjFileChanged)
 public:
+    // A printer on a direct cable answers here: link-local, outside the ranges that
+    // addressing by the operating system hands out first.
+    static constexpr const char *kDirectCablePrinterAddress = "169.254.10.10";
+
     // The machine the 3D view and the platform plate are sized from.
     struct Machine
     {
@@ -47,6 +53,21 @@ public:
     // program, so that nothing is fetched at start-up.
     Q_INVOKABLE QString noticeText() const;
 
+    // Network printers (workspace/QuorAppPrinters.cpp). Why a typed address cannot be a
+    // printer's, for the person; empty when it can.
+    Q_INVOKABLE QString printerAddressProblem(QString address) const;
+    // The fixed link-local address a printer takes on a direct cable.
+    Q_INVOKABLE QString directCablePrinterAddress() const { return m_directCableAddress; }
+    // Asks the printer on the direct cable, or at a typed LAN address, for its status; the
+    // answer comes as printerChecked. An address that is not one is refused without sending.
+    Q_INVOKABLE void checkDirectCablePrinter();
+    Q_INVOKABLE void checkLanPrinter(QString address);
+    // Drops a running check without an answer.
+    Q_INVOKABLE void cancelPrinterCheck();
+    // Where the direct-cable road looks; tests point it at a server of their own.
+    void setDirectCablePrinterAddress(const QString &address) { m_directCableAddress = address; }
+    PrinterStatusCheck *printerStatusCheck();
+
     QString prjFile() const { return m_prjFile.toLocalFile(); }
     void setPrjFile(const QString &text);
 
@@ -61,6 +82,8 @@ public:
 signals:
     void prjFileChanged();
     void readyToSlice();
+    // reachable: the status path answered 200. detail: why not, for the person.
+    void printerChecked(QString address, bool reachable, QString detail);
 
 private:
     bool openModelOrProject(const QUrl &file);
@@ -73,4 +96,6 @@ private:
     QUrl m_prjFile;
     QUrl m_cwsFile;
     Machine m_machine;
+    QString m_directCableAddress;
+    PrinterStatusCheck *m_printerCheck = nullptr;
 };

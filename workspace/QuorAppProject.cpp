@@ -6,6 +6,7 @@
 
 #include <QDebug>
 #include <QFile>
+#include <QFileInfo>
 
 #include <exception>
 
@@ -53,12 +54,37 @@ void QuorApp::loadPrj(const QUrl &file)
 {
     qDebug() << "QuorApp::loadPrj()" << file;
     m_prjFile.clear();
+    QuorModel *workspace = QuorModel::instance();
+    if (!workspace)
+        return;
+    const QString name = QFileInfo(file.toLocalFile()).fileName();
     QFile f(file.toLocalFile());
     if (!f.open(QIODevice::ReadOnly)) {
         qWarning() << "open file failed" << file;
+        emit workspace->showAlert(tr("The project %1 could not be opened.").arg(name));
         return;
     }
-    QuorModel *workspace = QuorModel::instance();
-    if (workspace && ProjectFile::read(f, *workspace))
+    // A refused file never passes for a loaded one: the person learns what they have.
+    const int before = workspace->modelSize();
+    switch (ProjectFile::readProject(f, *workspace)) {
+    case ProjectFile::ReadOutcome::Complete:
         m_prjFile = file;
+        return;
+    case ProjectFile::ReadOutcome::Busy:
+        emit workspace->showAlert(
+            tr("The project %1 was not opened: wait until the running job ends, or leave the "
+               "layer preview.")
+                .arg(name));
+        return;
+    case ProjectFile::ReadOutcome::NotAProject:
+    case ProjectFile::ReadOutcome::Damaged:
+        if (workspace->modelSize() > before)
+            emit workspace->showAlert(
+                tr("The project %1 is damaged: it was loaded only in part.").arg(name));
+        else
+            emit workspace->showAlert(
+                tr("The project %1 could not be loaded: it is damaged or not a project.")
+                    .arg(name));
+        return;
+    }
 }
