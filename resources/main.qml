@@ -48,7 +48,7 @@ ApplicationWindow {
 
     StackView {
         id: pages
-        objectName: "pages"
+        objectName: "pageStack"
         anchors.fill: parent
         initialItem: modelPage
         delegate: StackViewDelegate {} // pages switch at once
@@ -210,6 +210,7 @@ ApplicationWindow {
         return loader.item
     }
     function openSliceConfig() {
+        dialog(sliceConfigLoader).open()
     }
 
     // One file dialog for opening, saving and choosing the job archive.
@@ -245,6 +246,17 @@ ApplicationWindow {
                         quor3dApp.setCwsFile(fileUrl)
                     }
                 }
+            }
+        }
+    }
+
+    // The slice settings dialog; the bottom bar's figures follow what it saved.
+    Loader {
+        id: sliceConfigLoader
+        active: false
+        sourceComponent: Component {
+            SliceConfigDialog {
+                onSettingsSaved: bottomBar.refresh()
             }
         }
     }

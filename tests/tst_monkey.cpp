@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QRandomGenerator>
 #include <QtTest>
+#include <QtWebEngine/qtwebengineglobal.h>
 
 using namespace SceneMeshes;
 
@@ -21,7 +22,7 @@ QUrl writeBox(const QString &name, const QVector3D &lo, const QVector3D &hi)
 }
 
 const QStringList kDialogs = {"fileDialog", "alertDialog", "confirmDeleteDialog",
-                              "completionDialog"};
+                              "completionDialog", "sliceConfigDialog"};
 
 const int kKeys[] = {Qt::Key_Delete,    Qt::Key_Home,   Qt::Key_Up,    Qt::Key_Down,
                      Qt::Key_Escape,    Qt::Key_Return, Qt::Key_Tab,   Qt::Key_Space,
@@ -94,13 +95,18 @@ void TstMonkey::randomInput()
             if (!w.dialogVisible(d))
                 continue;
             QObject *dialog = w.dialog(d);
-            if (d == QLatin1String("fileDialog"))
+            if (d == QLatin1String("fileDialog") || d == QLatin1String("sliceConfigDialog"))
                 QMetaObject::invokeMethod(dialog, "reject");
             else if (!w.clickDialogButton(d, rng.bounded(2) ? QStringLiteral("OK")
                                                             : QStringLiteral("Cancel")))
                 w.clickDialogButton(d, QStringLiteral("OK"));
             QTRY_VERIFY(!w.dialogVisible(d));
         }
+        // The printer wizard is a window of its own: closed again too.
+        for (QWindow *other : QGuiApplication::topLevelWindows())
+            if (other != win && other->isVisible() &&
+                other->title() == QLatin1String("Printers add guidelines"))
+                other->close();
         QCoreApplication::processEvents();
     }
     qInfo("%d actions", actions);
@@ -124,5 +130,13 @@ void TstMonkey::randomInput()
     QVERIFY(w.waitForFrames(2));
 }
 
-QTEST_MAIN(TstMonkey)
+int main(int argc, char *argv[])
+{
+    // The printer page may be opened too: the web engine starts as in the program.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QtWebEngine::initialize();
+    QGuiApplication app(argc, argv);
+    TstMonkey test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_monkey.moc"

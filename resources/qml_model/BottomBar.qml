@@ -5,7 +5,6 @@ import QtQuick.Controls 1.4
 Rectangle {
     id: bar
     property var workspace
-    property string description: ""
     property string volume: "0.00"
     property int layerCount: 0
     signal configRequested()
@@ -14,10 +13,6 @@ Rectangle {
     border.color: "#C8C8D0"
 
     function refresh() {
-        var models = quor3dConfig.getAllModelsModel()
-        var index = quor3dConfig.modelIndex()
-        var name = index >= 0 && index < models.length ? models[index] : ""
-        description = name + ", " + (quor3dConfig.thicknessUM() / 1000) + "mm"
         volume = workspace.getTotalVolume().toFixed(2)
         layerCount = workspace.calcNumSlices()
     }
@@ -36,7 +31,8 @@ Rectangle {
         Label { text: qsTr("Slice Config"); anchors.verticalCenter: parent.verticalCenter }
         Button {
             objectName: "sliceConfigButton"
-            text: bar.description
+            // The printer model and the layer thickness, "H310, 0.05mm".
+            text: quor3dConfig.sliceDescription
             activeFocusOnPress: false
             onClicked: bar.configRequested()
         }
