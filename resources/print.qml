@@ -12,6 +12,12 @@ Item {
     // The address of the chosen printer; empty when none is.
     property string currentPrinter: ""
 
+    // The window's own background: the 3D view of the modelling page lies beneath.
+    Rectangle {
+        anchors.fill: parent
+        color: "whitesmoke"
+    }
+
     ListModel {
         id: printers
     }

@@ -1,6 +1,7 @@
 // The main window driven as a user drives it: clicks on its buttons and fields, keys, the
 // dialogs' own buttons; checked by what it shows and what happens to the scene.
 #include "LogCapture.h"
+#include "QuickItems.h"
 #include "SceneMeshes.h"
 #include "WindowDriver.h"
 
@@ -56,6 +57,8 @@ private slots:
     void disabledButtonHidesItsPage();
     void layerSlider();
     void bottomBar();
+    void settingsDialogFromTheBottomBar();
+    void layoutButton();
     void screenshots();
 
 private:
@@ -533,6 +536,42 @@ void TstMainWindow::bottomBar()
              QStringLiteral("8.00 mL"));
     QCOMPARE(w->item(QStringLiteral("layersLabel"))->property("text").toString(),
              QStringLiteral("200"));
+}
+
+void TstMainWindow::settingsDialogFromTheBottomBar()
+{
+    auto w = open({writeBox(QStringLiteral("a.stl"), {0, 0, 0}, {20, 10, 5})});
+    QVERIFY(w);
+    QCOMPARE(w->item(QStringLiteral("layersLabel"))->property("text").toString(),
+             QStringLiteral("100"));
+    QVERIFY(w->click(QStringLiteral("sliceConfigButton")));
+    QTRY_VERIFY(w->dialogVisible(QStringLiteral("sliceConfigDialog")));
+    // Thicker layers, confirmed with OK: the bar tells the new job at once.
+    QQuickItem *thickness = QuickItems::item(QStringLiteral("thicknessField"));
+    QVERIFY(thickness);
+    QuickItems::replaceText(thickness, QStringLiteral("0.1"));
+    QVERIFY(w->clickDialogButton(QStringLiteral("sliceConfigDialog"), QStringLiteral("OK")));
+    QTRY_VERIFY(!w->dialogVisible(QStringLiteral("sliceConfigDialog")));
+    QCOMPARE(w->item(QStringLiteral("sliceConfigButton"))->property("text").toString(),
+             QStringLiteral("H310, 0.1mm"));
+    QCOMPARE(w->item(QStringLiteral("layersLabel"))->property("text").toString(),
+             QStringLiteral("50"));
+    QCOMPARE(w->config()->thicknessUM(), 100);
+}
+
+void TstMainWindow::layoutButton()
+{
+    // Two models opened over each other by hand, then laid out with the button.
+    auto w = open({writeBox(QStringLiteral("a.stl"), {0, 0, 0}, {20, 20, 5})});
+    QVERIFY(w);
+    QuorModel *ws = w->workspace();
+    w->app()->open(writeBox(QStringLiteral("b.stl"), {0, 0, 0}, {20, 20, 5}));
+    QCOMPARE(ws->modelSize(), 2);
+    const Model *a = ws->models[1], *b = ws->models[2];
+    QCOMPARE(a->bboxMin, b->bboxMin); // both on the plate centre
+    QVERIFY(w->click(QStringLiteral("layoutButton")));
+    QVERIFY(a->bboxMax.x() <= b->bboxMin.x() || b->bboxMax.x() <= a->bboxMin.x() ||
+            a->bboxMax.y() <= b->bboxMin.y() || b->bboxMax.y() <= a->bboxMin.y());
 }
 
 void TstMainWindow::screenshots()

@@ -1,8 +1,8 @@
 // The printer page and its adding wizard in a real window under a virtual X server, against
 // printers the test runs itself on 127.0.0.1: nothing is sent anywhere else.
+#include "QuickItems.h"
 #include "TestHttpServer.h"
 #include "UiHarness.h"
-#include "QuickItems.h"
 
 #include "workspace/PrinterAddress.h"
 #include "workspace/PrinterStatusCheck.h"

@@ -101,7 +101,9 @@ void QuorScene::sync()
     // The plate exists from the first frame on.
     workspace->ensurePlatformBottom();
     const qreal ratio = win->effectiveDevicePixelRatio();
-    workspace->setViewportSize(QSize(int(width() * ratio), int(height() * ratio)));
+    // A hidden view (another page in front of it) draws nothing at all.
+    const QSize size = isVisible() ? QSize(int(width() * ratio), int(height() * ratio)) : QSize();
+    workspace->setViewportSize(size);
     workspace->setRenderer(m_renderer.get());
     m_renderer->synchronize(*workspace, win);
 }

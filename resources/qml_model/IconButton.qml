@@ -29,7 +29,8 @@ Button {
                 sourceSize.height: control.iconSize
                 width: control.iconSize
                 height: control.iconSize
-                opacity: control.enabled ? 1.0 : 0.3
+                // The current page's button is disabled but shows as current, at full strength.
+                opacity: control.enabled || control.checked ? 1.0 : 0.3
             }
         }
     }
