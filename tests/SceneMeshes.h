@@ -2,6 +2,12 @@
 
 #include "model/MeshPrimitiveData.h"
 #include "model/Model.h"
+#include "workspace/QuorModel.h"
+
+#include <QDir>
+#include <QUrl>
+
+#include <algorithm>
 
 #include <QByteArray>
 #include <QFile>
@@ -146,6 +152,21 @@ inline bool writeFile(const QString &path, const QByteArray &bytes)
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
     return f.write(bytes) == bytes.size();
+}
+
+// A box as a binary STL file in the working folder, for opening as a user does.
+inline QUrl writeBoxFile(const QString &name, const QVector3D &lo, const QVector3D &hi)
+{
+    const QString path = QDir::currentPath() + QLatin1Char('/') + name;
+    writeFile(path, binaryStl(boxTriangles(lo, hi)));
+    return QUrl::fromLocalFile(path);
+}
+
+// How many objects of a type the workspace holds.
+inline int countType(const QuorModel &ws, int type)
+{
+    return int(std::count_if(ws.models.begin(), ws.models.end(),
+                             [type](const Model *m) { return m->type == type; }));
 }
 
 } // namespace SceneMeshes

@@ -1,9 +1,9 @@
 // The slice settings dialog driven as a person does, in a real window under a virtual X
 // server; and what the main window says about a project file it could read only in part.
 #include "ProjectTestFiles.h"
+#include "QuickItems.h"
 #include "SceneMeshes.h"
 #include "UiHarness.h"
-#include "QuickItems.h"
 
 #include <QMimeData>
 #include <QtTest>
@@ -424,6 +424,7 @@ void TestDialogs::advancedReset()
     QQuickWindow *w = window(QStringLiteral("Slice config"));
     QTRY_VERIFY(w->height() > heightClosed);
     const int heightOpen = w->height();
+    QVERIFY(heightOpen > heightClosed);
     click(item(QStringLiteral("advancedDrawer")));
     QTRY_VERIFY(!item(QStringLiteral("liftHeightField"))->isVisible());
     // The window gives the room back.

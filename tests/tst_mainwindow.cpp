@@ -16,22 +16,9 @@ using namespace SceneMeshes;
 
 namespace {
 
-QUrl writeBox(const QString &name, const QVector3D &lo, const QVector3D &hi)
-{
-    const QString path = QDir::currentPath() + QLatin1Char('/') + name;
-    writeFile(path, binaryStl(boxTriangles(lo, hi)));
-    return QUrl::fromLocalFile(path);
-}
-
 const QStringList kPanelButtons = {"infoButton",    "moveButton",   "scaleButton",
                                    "rotateButton",  "flipButton",   "copyButton",
                                    "supportButton", "layoutButton", "sliceButton"};
-
-int countType(const QuorModel &ws, int type)
-{
-    return int(std::count_if(ws.models.begin(), ws.models.end(),
-                             [type](const Model *m) { return m->type == type; }));
-}
 
 } // namespace
 
@@ -98,7 +85,7 @@ void TstMainWindow::emptyWindow()
 
 void TstMainWindow::openingAModelEnablesTheTools()
 {
-    auto w = open({writeBox(QStringLiteral("a.stl"), {0, 0, 0}, {20, 10, 5})});
+    auto w = open({writeBoxFile(QStringLiteral("a.stl"), {0, 0, 0}, {20, 10, 5})});
     QVERIFY(w);
     QuorModel *ws = w->workspace();
     QCOMPARE(ws->modelSize(), 1);
@@ -122,7 +109,7 @@ void TstMainWindow::openingAModelEnablesTheTools()
 
 void TstMainWindow::supportsLimitTheTools()
 {
-    auto w = open({writeBox(QStringLiteral("a.stl"), {0, 0, 0}, {20, 10, 5})});
+    auto w = open({writeBoxFile(QStringLiteral("a.stl"), {0, 0, 0}, {20, 10, 5})});
     QVERIFY(w);
     QVERIFY(w->click(QStringLiteral("supportButton")));
     QVERIFY(w->click(QStringLiteral("addSupportBase")));
@@ -152,7 +139,7 @@ void TstMainWindow::supportsLimitTheTools()
 
 void TstMainWindow::infoPage()
 {
-    auto w = open({writeBox(QStringLiteral("a.stl"), {0, 0, 0}, {20, 10, 5})});
+    auto w = open({writeBoxFile(QStringLiteral("a.stl"), {0, 0, 0}, {20, 10, 5})});
     QVERIFY(w);
     QVERIFY(w->click(QStringLiteral("infoButton")));
     QVERIFY(w->visibleItem(QStringLiteral("infoPage")));
@@ -171,8 +158,8 @@ void TstMainWindow::infoPage()
 
 void TstMainWindow::movePage()
 {
-    auto w = open({writeBox(QStringLiteral("a.stl"), {0, 0, 0}, {20, 10, 5}),
-                   writeBox(QStringLiteral("b.stl"), {0, 0, 0}, {8, 8, 8})});
+    auto w = open({writeBoxFile(QStringLiteral("a.stl"), {0, 0, 0}, {20, 10, 5}),
+                   writeBoxFile(QStringLiteral("b.stl"), {0, 0, 0}, {8, 8, 8})});
     QVERIFY(w);
     QuorModel *ws = w->workspace();
     QCOMPARE(ws->modelSize(), 2);
@@ -221,7 +208,7 @@ void TstMainWindow::movePage()
 
 void TstMainWindow::scalePage()
 {
-    auto w = open({writeBox(QStringLiteral("a.stl"), {0, 0, 0}, {20, 10, 5})});
+    auto w = open({writeBoxFile(QStringLiteral("a.stl"), {0, 0, 0}, {20, 10, 5})});
     QVERIFY(w);
     Model *a = w->workspace()->models[1];
     QVERIFY(w->click(QStringLiteral("scaleButton")));
@@ -252,7 +239,7 @@ void TstMainWindow::scalePage()
 
 void TstMainWindow::rotatePage()
 {
-    auto w = open({writeBox(QStringLiteral("a.stl"), {0, 0, 0}, {20, 10, 5})});
+    auto w = open({writeBoxFile(QStringLiteral("a.stl"), {0, 0, 0}, {20, 10, 5})});
     QVERIFY(w);
     Model *a = w->workspace()->models[1];
     QVERIFY(w->click(QStringLiteral("rotateButton")));
@@ -282,7 +269,7 @@ void TstMainWindow::rotatePage()
 
 void TstMainWindow::flipPage()
 {
-    auto w = open({writeBox(QStringLiteral("a.stl"), {0, 0, 0}, {20, 10, 5})});
+    auto w = open({writeBoxFile(QStringLiteral("a.stl"), {0, 0, 0}, {20, 10, 5})});
     QVERIFY(w);
     QuorModel *ws = w->workspace();
     Model *a = ws->models[1];
@@ -300,7 +287,7 @@ void TstMainWindow::flipPage()
 
 void TstMainWindow::supportSizes()
 {
-    auto w = open({writeBox(QStringLiteral("a.stl"), {0, 0, 0}, {20, 10, 5})});
+    auto w = open({writeBoxFile(QStringLiteral("a.stl"), {0, 0, 0}, {20, 10, 5})});
     QVERIFY(w);
     CWS::SupportConfig *support = w->config()->supportConfig();
     QVERIFY(w->click(QStringLiteral("supportButton")));
@@ -323,7 +310,7 @@ void TstMainWindow::supportSizes()
 
 void TstMainWindow::manualSupports()
 {
-    auto w = open({writeBox(QStringLiteral("a.stl"), {0, 0, 0}, {20, 20, 10})});
+    auto w = open({writeBoxFile(QStringLiteral("a.stl"), {0, 0, 0}, {20, 20, 10})});
     QVERIFY(w);
     QuorModel *ws = w->workspace();
     // Lift it so that a pillar fits under it.
@@ -376,7 +363,7 @@ void TstMainWindow::autoSupportsCancelledWithEscape()
 
 void TstMainWindow::baseAndRemoveAll()
 {
-    auto w = open({writeBox(QStringLiteral("a.stl"), {0, 0, 0}, {20, 10, 5})});
+    auto w = open({writeBoxFile(QStringLiteral("a.stl"), {0, 0, 0}, {20, 10, 5})});
     QVERIFY(w);
     QuorModel *ws = w->workspace();
     Model *a = ws->models[1];
@@ -397,7 +384,7 @@ void TstMainWindow::baseAndRemoveAll()
 
 void TstMainWindow::deleteKeys()
 {
-    auto w = open({writeBox(QStringLiteral("a.stl"), {0, 0, 0}, {20, 10, 5})});
+    auto w = open({writeBoxFile(QStringLiteral("a.stl"), {0, 0, 0}, {20, 10, 5})});
     QVERIFY(w);
     QuorModel *ws = w->workspace();
     QVERIFY(w->click(QStringLiteral("supportButton")));
@@ -423,7 +410,7 @@ void TstMainWindow::deleteKeys()
     QTRY_VERIFY(w->visibleItem(QStringLiteral("hint")));
     QVERIFY(!w->enabledItem(QStringLiteral("sliceButton")));
     // Nothing selected: Delete changes nothing.
-    QVERIFY(w->openThroughDialog({writeBox(QStringLiteral("b.stl"), {0, 0, 0}, {8, 8, 8})}));
+    QVERIFY(w->openThroughDialog({writeBoxFile(QStringLiteral("b.stl"), {0, 0, 0}, {8, 8, 8})}));
     w->clickAt(w->scene()->mapToScene(QPointF(300, 40)).toPoint());
     QTRY_VERIFY(!ws->getSelectedModel());
     w->key(Qt::Key_Delete);
@@ -438,7 +425,7 @@ void TstMainWindow::deleteKeys()
 
 void TstMainWindow::homeAndUndoKeys()
 {
-    auto w = open({writeBox(QStringLiteral("a.stl"), {0, 0, 0}, {20, 10, 5})});
+    auto w = open({writeBoxFile(QStringLiteral("a.stl"), {0, 0, 0}, {20, 10, 5})});
     QVERIFY(w);
     QuorModel *ws = w->workspace();
     QVERIFY(w->click(QStringLiteral("viewTop")));
@@ -464,7 +451,7 @@ void TstMainWindow::homeAndUndoKeys()
 
 void TstMainWindow::disabledButtonHidesItsPage()
 {
-    auto w = open({writeBox(QStringLiteral("a.stl"), {0, 0, 0}, {20, 10, 5})});
+    auto w = open({writeBoxFile(QStringLiteral("a.stl"), {0, 0, 0}, {20, 10, 5})});
     QVERIFY(w);
     QVERIFY(w->click(QStringLiteral("moveButton")));
     QVERIFY(w->visibleItem(QStringLiteral("movePage")));
@@ -477,7 +464,7 @@ void TstMainWindow::disabledButtonHidesItsPage()
 
 void TstMainWindow::layerSlider()
 {
-    auto w = open({writeBox(QStringLiteral("a.stl"), {0, 0, 0}, {20, 20, 10})});
+    auto w = open({writeBoxFile(QStringLiteral("a.stl"), {0, 0, 0}, {20, 20, 10})});
     QVERIFY(w);
     QuorModel *ws = w->workspace();
     QQuickItem *slider = w->item(QStringLiteral("layerSlider"));
@@ -524,7 +511,7 @@ void TstMainWindow::bottomBar()
              QStringLiteral("H310, 0.05mm"));
     QCOMPARE(w->item(QStringLiteral("volumeLabel"))->property("text").toString(),
              QStringLiteral("0.00 mL"));
-    QVERIFY(w->openThroughDialog({writeBox(QStringLiteral("a.stl"), {0, 0, 0}, {20, 10, 5})}));
+    QVERIFY(w->openThroughDialog({writeBoxFile(QStringLiteral("a.stl"), {0, 0, 0}, {20, 10, 5})}));
     QTRY_COMPARE(w->item(QStringLiteral("volumeLabel"))->property("text").toString(),
                  QStringLiteral("1.00 mL"));
     QCOMPARE(w->item(QStringLiteral("layersLabel"))->property("text").toString(),
@@ -540,7 +527,7 @@ void TstMainWindow::bottomBar()
 
 void TstMainWindow::settingsDialogFromTheBottomBar()
 {
-    auto w = open({writeBox(QStringLiteral("a.stl"), {0, 0, 0}, {20, 10, 5})});
+    auto w = open({writeBoxFile(QStringLiteral("a.stl"), {0, 0, 0}, {20, 10, 5})});
     QVERIFY(w);
     QCOMPARE(w->item(QStringLiteral("layersLabel"))->property("text").toString(),
              QStringLiteral("100"));
@@ -562,10 +549,10 @@ void TstMainWindow::settingsDialogFromTheBottomBar()
 void TstMainWindow::layoutButton()
 {
     // Two models opened over each other by hand, then laid out with the button.
-    auto w = open({writeBox(QStringLiteral("a.stl"), {0, 0, 0}, {20, 20, 5})});
+    auto w = open({writeBoxFile(QStringLiteral("a.stl"), {0, 0, 0}, {20, 20, 5})});
     QVERIFY(w);
     QuorModel *ws = w->workspace();
-    w->app()->open(writeBox(QStringLiteral("b.stl"), {0, 0, 0}, {20, 20, 5}));
+    w->app()->open(writeBoxFile(QStringLiteral("b.stl"), {0, 0, 0}, {20, 20, 5}));
     QCOMPARE(ws->modelSize(), 2);
     const Model *a = ws->models[1], *b = ws->models[2];
     QCOMPARE(a->bboxMin, b->bboxMin); // both on the plate centre
@@ -576,10 +563,10 @@ void TstMainWindow::layoutButton()
 
 void TstMainWindow::screenshots()
 {
-    auto w = open({writeBox(QStringLiteral("a.stl"), {0, 0, 0}, {20, 10, 5})});
+    auto w = open({writeBoxFile(QStringLiteral("a.stl"), {0, 0, 0}, {20, 10, 5})});
     QVERIFY(w);
     w->saveScreenshot(QStringLiteral("window-model"));
-    for (const QString &page : {"info", "move", "scale", "rotate", "flip", "support"}) {
+    for (const char *page : {"info", "move", "scale", "rotate", "flip", "support"}) {
         QVERIFY(w->click(page + QStringLiteral("Button")));
         QVERIFY(w->visibleItem(page + QStringLiteral("Page")));
         w->saveScreenshot(QStringLiteral("window-page-") + page);

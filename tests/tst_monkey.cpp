@@ -14,13 +14,6 @@ using namespace SceneMeshes;
 
 namespace {
 
-QUrl writeBox(const QString &name, const QVector3D &lo, const QVector3D &hi)
-{
-    const QString path = QDir::currentPath() + QLatin1Char('/') + name;
-    writeFile(path, binaryStl(boxTriangles(lo, hi)));
-    return QUrl::fromLocalFile(path);
-}
-
 const QStringList kDialogs = {"fileDialog", "alertDialog", "confirmDeleteDialog",
                               "completionDialog", "sliceConfigDialog"};
 
@@ -52,8 +45,8 @@ void TstMonkey::randomInput()
 
     WindowDriver w;
     QVERIFY(w.waitForFrames());
-    QVERIFY(w.openThroughDialog({writeBox(QStringLiteral("a.stl"), {0, 0, 0}, {20, 10, 5}),
-                                 writeBox(QStringLiteral("b.stl"), {0, 0, 0}, {12, 12, 18})}));
+    QVERIFY(w.openThroughDialog({writeBoxFile(QStringLiteral("a.stl"), {0, 0, 0}, {20, 10, 5}),
+                                 writeBoxFile(QStringLiteral("b.stl"), {0, 0, 0}, {12, 12, 18})}));
     QCOMPARE(w.workspace()->modelSize(), 2);
 
     QElapsedTimer clock;

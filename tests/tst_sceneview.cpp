@@ -32,20 +32,6 @@ QString describe(const QColor &c)
     return QStringLiteral("(%1, %2, %3)").arg(c.red()).arg(c.green()).arg(c.blue());
 }
 
-// A model file in the test's scratch folder.
-QUrl writeBox(const QString &name, const QVector3D &lo, const QVector3D &hi)
-{
-    const QString path = QDir::currentPath() + QLatin1Char('/') + name;
-    writeFile(path, binaryStl(boxTriangles(lo, hi)));
-    return QUrl::fromLocalFile(path);
-}
-
-int countObjects(const QuorModel &ws, int type)
-{
-    return int(std::count_if(ws.models.begin(), ws.models.end(),
-                             [type](const Model *m) { return m->type == type; }));
-}
-
 void throwWhileDrawing(int type)
 {
     if (type == Model::TYPE_NORMAL)
@@ -115,7 +101,7 @@ void TstSceneView::modelIsLitAndShowsSelection()
     UiHarness ui;
     QVERIFY(ui.waitForFrames());
     QuorModel *ws = ui.workspace();
-    ui.app()->open(writeBox(QStringLiteral("box.stl"), {-10, -10, 0}, {10, 10, 10}));
+    ui.app()->open(writeBoxFile(QStringLiteral("box.stl"), {-10, -10, 0}, {10, 10, 10}));
     QCOMPARE(ws->modelSize(), 1);
     QVERIFY(ws->getSelectedModel()); // a loaded model is selected
     QImage image = ui.grab();
@@ -144,7 +130,7 @@ void TstSceneView::seenFromBelow()
     UiHarness ui;
     QVERIFY(ui.waitForFrames());
     QuorModel *ws = ui.workspace();
-    ui.app()->open(writeBox(QStringLiteral("box.stl"), {-10, -10, 0}, {10, 10, 10}));
+    ui.app()->open(writeBoxFile(QStringLiteral("box.stl"), {-10, -10, 0}, {10, 10, 10}));
     ws->deselectAll(true);
     // Straight from below: the view turned down to pitch -180.
     ws->resetViewFront();
@@ -184,7 +170,7 @@ void TstSceneView::outsideTheVolumeIsRed()
     QVERIFY(ui.waitForFrames());
     QuorModel *ws = ui.workspace();
     // 10 mm beyond the plate's +x edge (32.51 mm from the centre).
-    ui.app()->open(writeBox(QStringLiteral("wide.stl"), {-10, -10, 0}, {10, 10, 10}));
+    ui.app()->open(writeBoxFile(QStringLiteral("wide.stl"), {-10, -10, 0}, {10, 10, 10}));
     ws->startNewTransform(DoItem::DO_T_TRANSLATE);
     ws->setSelectedModelTranslate(32.51f, 0, 0);
     ws->deselectAll(true);
@@ -217,7 +203,7 @@ void TstSceneView::dropOnEmptyWorkspace()
     QuorModel *ws = ui.workspace();
     LogCapture log;
     // Off centre on purpose: without a layout it stays where loading put it, on the centre.
-    drop(ui, {writeBox(QStringLiteral("one.stl"), {40, 40, 0}, {50, 70, 10})});
+    drop(ui, {writeBoxFile(QStringLiteral("one.stl"), {40, 40, 0}, {50, 70, 10})});
     QCOMPARE(ws->modelSize(), 1);
     QVERIFY(log.contains(QStringLiteral("Dropped file:")));
     QVERIFY(!log.contains(QStringLiteral("autoLayoutModel")));
@@ -231,9 +217,9 @@ void TstSceneView::dropOnWorkspaceWithModel()
     UiHarness ui;
     QVERIFY(ui.waitForFrames());
     QuorModel *ws = ui.workspace();
-    ui.app()->open(writeBox(QStringLiteral("first.stl"), {0, 0, 0}, {20, 20, 10}));
+    ui.app()->open(writeBoxFile(QStringLiteral("first.stl"), {0, 0, 0}, {20, 20, 10}));
     LogCapture log;
-    drop(ui, {writeBox(QStringLiteral("second.stl"), {0, 0, 0}, {20, 20, 10})});
+    drop(ui, {writeBoxFile(QStringLiteral("second.stl"), {0, 0, 0}, {20, 20, 10})});
     QCOMPARE(ws->modelSize(), 2);
     QVERIFY(log.contains(QStringLiteral("autoLayoutModel")));
     // Laid out: the two no longer overlap.
@@ -258,15 +244,15 @@ void TstSceneView::dropRefusesWhatIsNotALocalFile()
 
 void TstSceneView::commandLineFilesAreLaidOut()
 {
-    const QUrl a = writeBox(QStringLiteral("left.stl"), {0, 0, 0}, {20, 30, 10});
-    const QUrl b = writeBox(QStringLiteral("right.stl"), {0, 0, 0}, {20, 30, 10});
+    const QUrl a = writeBoxFile(QStringLiteral("left.stl"), {0, 0, 0}, {20, 30, 10});
+    const QUrl b = writeBoxFile(QStringLiteral("right.stl"), {0, 0, 0}, {20, 30, 10});
     UiHarness ui({QStringLiteral("quorslice"), a.toLocalFile(), b.toString()});
     QCOMPARE(ui.result, 0);
     QVERIFY(ui.waitForFrames());
     QuorModel *ws = ui.workspace();
     QCOMPARE(ws->modelSize(), 2);
     // The files loaded before the first frame; the plate joined in front of them, once.
-    QCOMPARE(countObjects(*ws, Model::TYPE_PLATFORM_BOTTOM), 1);
+    QCOMPARE(countType(*ws, Model::TYPE_PLATFORM_BOTTOM), 1);
     QCOMPARE(ws->models.front()->type, int(Model::TYPE_PLATFORM_BOTTOM));
     const Model *m1 = ws->models[1], *m2 = ws->models[2];
     QCOMPARE(m1->type, int(Model::TYPE_NORMAL));
@@ -291,7 +277,7 @@ void TstSceneView::commandLineFilesAreLaidOut()
 
 void TstSceneView::missingFileOnCommandLine()
 {
-    const QUrl good = writeBox(QStringLiteral("good.stl"), {0, 0, 0}, {10, 10, 10});
+    const QUrl good = writeBoxFile(QStringLiteral("good.stl"), {0, 0, 0}, {10, 10, 10});
     UiHarness ui(
         {QStringLiteral("quorslice"), QStringLiteral("does-not-exist.stl"), good.toLocalFile()});
     QCOMPARE(ui.result, 0);
@@ -330,7 +316,7 @@ void TstSceneView::uploadsOncePerChange()
     UiHarness ui;
     QVERIFY(ui.waitForFrames());
     QuorModel *ws = ui.workspace();
-    ui.app()->open(writeBox(QStringLiteral("box.stl"), {0, 0, 0}, {20, 20, 10}));
+    ui.app()->open(writeBoxFile(QStringLiteral("box.stl"), {0, 0, 0}, {20, 20, 10}));
     QVERIFY(ui.waitForFrames(3));
     SceneRenderer::Counters &counters = SceneRenderer::counters();
     const int uploads = counters.uploads;
@@ -365,7 +351,7 @@ void TstSceneView::deletedBuffersFreedOnRenderThread()
     UiHarness ui;
     QVERIFY(ui.waitForFrames());
     QuorModel *ws = ui.workspace();
-    ui.app()->open(writeBox(QStringLiteral("box.stl"), {0, 0, 0}, {20, 20, 10}));
+    ui.app()->open(writeBoxFile(QStringLiteral("box.stl"), {0, 0, 0}, {20, 20, 10}));
     QVERIFY(ui.waitForFrames(3));
     SceneRenderer::Counters &counters = SceneRenderer::counters();
     const int deleted = counters.buffersDeleted;
@@ -384,7 +370,7 @@ void TstSceneView::drawingExceptionEndsTheFrame()
 {
     UiHarness ui;
     QVERIFY(ui.waitForFrames());
-    ui.app()->open(writeBox(QStringLiteral("box.stl"), {0, 0, 0}, {20, 20, 10}));
+    ui.app()->open(writeBoxFile(QStringLiteral("box.stl"), {0, 0, 0}, {20, 20, 10}));
     QVERIFY(ui.waitForFrames(3));
     LogCapture log;
     SceneRenderer::setDrawHook(&throwWhileDrawing);

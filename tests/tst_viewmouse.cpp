@@ -23,12 +23,6 @@ namespace {
 
 const QSize kViewport(800, 600);
 
-int countType(const QuorModel &ws, int type)
-{
-    return int(std::count_if(ws.models.begin(), ws.models.end(),
-                             [type](const Model *m) { return m->type == type; }));
-}
-
 } // namespace
 
 class TstViewMouse : public QObject

@@ -17,13 +17,6 @@ using namespace SceneMeshes;
 
 namespace {
 
-QUrl writeBox(const QString &name, const QVector3D &lo, const QVector3D &hi)
-{
-    const QString path = QDir::currentPath() + QLatin1Char('/') + name;
-    writeFile(path, binaryStl(boxTriangles(lo, hi)));
-    return QUrl::fromLocalFile(path);
-}
-
 // A block on the plate and a second, separate block floating beside it: the floating one
 // needs supports.
 QUrl writeTable(const QString &name)
@@ -48,12 +41,6 @@ QMap<QString, QByteArray> archiveEntries(const QString &path)
             it.value() = lines.join('\n');
         }
     return entries;
-}
-
-int countType(const QuorModel &ws, int type)
-{
-    return int(std::count_if(ws.models.begin(), ws.models.end(),
-                             [type](const Model *m) { return m->type == type; }));
 }
 
 } // namespace
@@ -98,7 +85,7 @@ void TstWindowFlow::sliceThroughTheWindow()
 {
     WindowDriver w;
     QVERIFY(w.waitForFrames());
-    const QUrl model = writeBox(QStringLiteral("part.stl"), {0, 0, 0}, {20, 10, 5});
+    const QUrl model = writeBoxFile(QStringLiteral("part.stl"), {0, 0, 0}, {20, 10, 5});
     QVERIFY(w.openThroughDialog({model}));
     QVERIFY(w.click(QStringLiteral("sliceButton")));
     QTRY_VERIFY(w.dialogVisible(QStringLiteral("fileDialog")));
@@ -138,7 +125,8 @@ void TstWindowFlow::failedJobShowsItsAlert()
 {
     WindowDriver w;
     QVERIFY(w.waitForFrames());
-    QVERIFY(w.openThroughDialog({writeBox(QStringLiteral("part.stl"), {0, 0, 0}, {20, 10, 5})}));
+    QVERIFY(
+        w.openThroughDialog({writeBoxFile(QStringLiteral("part.stl"), {0, 0, 0}, {20, 10, 5})}));
     QVERIFY(w.click(QStringLiteral("sliceButton")));
     // A folder that does not exist: the archive cannot be made.
     QVERIFY(w.acceptFileDialog(
@@ -158,7 +146,8 @@ void TstWindowFlow::escapeAndCtrlCCancelASlice()
     WindowDriver w;
     QVERIFY(w.waitForFrames());
     // 120 mm tall: 2400 layers, time enough to cancel.
-    QVERIFY(w.openThroughDialog({writeBox(QStringLiteral("tall.stl"), {0, 0, 0}, {50, 50, 120})}));
+    QVERIFY(
+        w.openThroughDialog({writeBoxFile(QStringLiteral("tall.stl"), {0, 0, 0}, {50, 50, 120})}));
     QuorModel *ws = w.workspace();
     for (const Qt::KeyboardModifiers mods :
          {Qt::KeyboardModifiers(Qt::NoModifier), Qt::KeyboardModifiers(Qt::ControlModifier)}) {
@@ -279,7 +268,7 @@ void TstWindowFlow::menuAndKeySequences()
     QTRY_VERIFY(!files->property("visible").toBool());
     QCOMPARE(w.workspace()->modelSize(), 0);
     // Save without a project file asks where.
-    QVERIFY(w.openThroughDialog({writeBox(QStringLiteral("a.stl"), {0, 0, 0}, {10, 10, 10})}));
+    QVERIFY(w.openThroughDialog({writeBoxFile(QStringLiteral("a.stl"), {0, 0, 0}, {10, 10, 10})}));
     QVERIFY(w.click(QStringLiteral("menuButton")));
     QVERIFY(w.click(QStringLiteral("menuSave")));
     QTRY_VERIFY(files->property("visible").toBool());
@@ -324,11 +313,12 @@ void TstWindowFlow::openRules()
     QuorModel *ws = w.workspace();
     // One file into an empty workspace: where it loads, no layout.
     LogCapture log;
-    QVERIFY(w.openThroughDialog({writeBox(QStringLiteral("a.stl"), {50, 50, 0}, {60, 60, 10})}));
+    QVERIFY(
+        w.openThroughDialog({writeBoxFile(QStringLiteral("a.stl"), {50, 50, 0}, {60, 60, 10})}));
     QCOMPARE(ws->modelSize(), 1);
     QVERIFY(!log.contains(QStringLiteral("autoLayoutModel")));
     // Another one into a workspace with a model: everything is laid out.
-    QVERIFY(w.openThroughDialog({writeBox(QStringLiteral("b.stl"), {0, 0, 0}, {10, 10, 10})}));
+    QVERIFY(w.openThroughDialog({writeBoxFile(QStringLiteral("b.stl"), {0, 0, 0}, {10, 10, 10})}));
     QCOMPARE(ws->modelSize(), 2);
     QCOMPARE(log.count(QStringLiteral("autoLayoutModel")), 1);
     // Two at once: each opened, then laid out.
@@ -337,8 +327,8 @@ void TstWindowFlow::openRules()
     ws->selectModel(ws->models[1]);
     ws->deleteSelectedModel();
     QCOMPARE(ws->modelSize(), 0);
-    QVERIFY(w.openThroughDialog({writeBox(QStringLiteral("c.stl"), {0, 0, 0}, {10, 10, 10}),
-                                 writeBox(QStringLiteral("d.stl"), {0, 0, 0}, {10, 10, 10})}));
+    QVERIFY(w.openThroughDialog({writeBoxFile(QStringLiteral("c.stl"), {0, 0, 0}, {10, 10, 10}),
+                                 writeBoxFile(QStringLiteral("d.stl"), {0, 0, 0}, {10, 10, 10})}));
     QCOMPARE(ws->modelSize(), 2);
     QCOMPARE(log.count(QStringLiteral("autoLayoutModel")), 2);
 }
@@ -365,7 +355,7 @@ void TstWindowFlow::qmlGetsTheProgressWithItsEvent()
     QCOMPARE(handler->property("lastRatio").toDouble(), 0.25);
     // Bindings on the panel state follow the workspace from C++.
     QVERIFY(!w.enabledItem(QStringLiteral("sliceButton")));
-    QVERIFY(w.openThroughDialog({writeBox(QStringLiteral("a.stl"), {0, 0, 0}, {10, 10, 10})}));
+    QVERIFY(w.openThroughDialog({writeBoxFile(QStringLiteral("a.stl"), {0, 0, 0}, {10, 10, 10})}));
     QVERIFY(w.enabledItem(QStringLiteral("sliceButton")));
     w.workspace()->setModelStatus(QuorModel::MODEL_SLICING);
     QVERIFY(!w.enabledItem(QStringLiteral("sliceButton")));
@@ -382,7 +372,7 @@ void TstWindowFlow::idleWindowDrawsNothing()
 {
     WindowDriver w;
     QVERIFY(w.waitForFrames());
-    QVERIFY(w.openThroughDialog({writeBox(QStringLiteral("a.stl"), {0, 0, 0}, {10, 10, 10})}));
+    QVERIFY(w.openThroughDialog({writeBoxFile(QStringLiteral("a.stl"), {0, 0, 0}, {10, 10, 10})}));
     QVERIFY(w.waitForFrames(2));
     QSignalSpy frames(w.window, &QQuickWindow::frameSwapped);
     const int painted = SceneRenderer::counters().frames;
@@ -398,8 +388,9 @@ void TstWindowFlow::wholeSession()
     QVERIFY(w.waitForFrames());
     QuorModel *ws = w.workspace();
     // Two models through the file dialog: laid out side by side.
-    QVERIFY(w.openThroughDialog({writeTable(QStringLiteral("table.stl")),
-                                 writeBox(QStringLiteral("block.stl"), {0, 0, 0}, {15, 12, 8})}));
+    QVERIFY(
+        w.openThroughDialog({writeTable(QStringLiteral("table.stl")),
+                             writeBoxFile(QStringLiteral("block.stl"), {0, 0, 0}, {15, 12, 8})}));
     QCOMPARE(ws->modelSize(), 2);
     Model *table = ws->models[1], *block = ws->models[2];
     QCOMPARE(block->bboxMax.z() - block->bboxMin.z(), 8.0f);

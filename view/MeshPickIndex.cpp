@@ -1,38 +1,13 @@
 #include "view/MeshPickIndex.h"
 
+#include "view/PickMath.h"
+
 #include <algorithm>
 #include <cmath>
 
 namespace {
 
 constexpr uint32_t kLeafSize = 4;
-
-// Slab test of a ray against a box; the ray starts at t = 0.
-bool rayMeetsBox(const float o[3], const float inv[3], const float lo[3], const float hi[3],
-                 float margin)
-{
-    float tNear = 0.0f;
-    float tFar = INFINITY;
-    for (int k = 0; k < 3; ++k) {
-        const float a = lo[k] - margin;
-        const float b = hi[k] + margin;
-        if (std::isinf(inv[k])) {
-            // Parallel to this slab: inside it or never.
-            if (o[k] < a || o[k] > b)
-                return false;
-            continue;
-        }
-        float t0 = (a - o[k]) * inv[k];
-        float t1 = (b - o[k]) * inv[k];
-        if (t0 > t1)
-            std::swap(t0, t1);
-        tNear = std::max(tNear, t0);
-        tFar = std::min(tFar, t1);
-        if (tNear > tFar)
-            return false;
-    }
-    return true;
-}
 
 } // namespace
 
@@ -163,7 +138,7 @@ void MeshPickIndex::candidates(const QVector3D &origin, const QVector3D &directi
         const Node &node = m_nodes[stack.back()];
         stack.pop_back();
         const float margin = marginLocal(node.longestEdge, worldScale, localScale, reach);
-        if (!std::isfinite(margin) || !rayMeetsBox(o, inv, node.lo, node.hi, margin)) {
+        if (!std::isfinite(margin) || !PickMath::rayNearBox(o, inv, node.lo, node.hi, margin)) {
             if (std::isfinite(margin))
                 continue;
             // Non-finite bounds narrow nothing: every triangle below is a candidate.

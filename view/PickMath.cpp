@@ -1,5 +1,8 @@
 #include "view/PickMath.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace PickMath {
 
 QPointF toNdc(double x, double y, const QSize &viewportPx)
@@ -44,6 +47,32 @@ bool rayTriangle(const Ray &ray, const QVector3D &a, const QVector3D &b, const Q
         return false; // behind the camera plane
     *t = hitT;
     *point = ray.origin + ray.direction.normalized() * (ray.direction.length() * hitT);
+    return true;
+}
+
+bool rayNearBox(const float origin[3], const float inverse[3], const float lo[3], const float hi[3],
+                float margin)
+{
+    float tNear = 0.0f;
+    float tFar = INFINITY;
+    for (int k = 0; k < 3; ++k) {
+        const float a = lo[k] - margin;
+        const float b = hi[k] + margin;
+        if (std::isinf(inverse[k])) {
+            // Parallel to this slab: inside it or never.
+            if (origin[k] < a || origin[k] > b)
+                return false;
+            continue;
+        }
+        float t0 = (a - origin[k]) * inverse[k];
+        float t1 = (b - origin[k]) * inverse[k];
+        if (t0 > t1)
+            std::swap(t0, t1);
+        tNear = std::max(tNear, t0);
+        tFar = std::min(tFar, t1);
+        if (tNear > tFar)
+            return false;
+    }
     return true;
 }
 

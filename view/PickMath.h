@@ -28,6 +28,11 @@ constexpr float kEpsilon = 1.1920929e-7f;
 bool rayTriangle(const Ray &ray, const QVector3D &a, const QVector3D &b, const QVector3D &c,
                  float *t, QVector3D *point);
 
+// Whether a ray that starts at t = 0 passes within margin of the box lo ... hi. inverse holds
+// 1 / direction per axis (infinite where the direction has no component).
+bool rayNearBox(const float origin[3], const float inverse[3], const float lo[3], const float hi[3],
+                float margin);
+
 // The depth, in normalised device units, that the scene origin has on screen.
 float originDepthNdc(const QMatrix4x4 &projection, const QMatrix4x4 &view,
                      const QMatrix4x4 &modelScale);

@@ -75,29 +75,6 @@ float stretchBound(const QMatrix4x4 &m)
     return std::sqrt(sum);
 }
 
-// Whether the ray passes within margin of the box (it starts at t = 0).
-bool rayNearBox(const PickMath::Ray &ray, const QVector3D &lo, const QVector3D &hi, float margin)
-{
-    float tNear = 0.0f, tFar = INFINITY;
-    for (int k = 0; k < 3; ++k) {
-        const float o = ray.origin[k], d = ray.direction[k];
-        const float a = lo[k] - margin, b = hi[k] + margin;
-        if (d == 0.0f) {
-            if (o < a || o > b)
-                return false;
-            continue;
-        }
-        float t0 = (a - o) / d, t1 = (b - o) / d;
-        if (t0 > t1)
-            std::swap(t0, t1);
-        tNear = std::max(tNear, t0);
-        tFar = std::min(tFar, t1);
-        if (tNear > tFar)
-            return false;
-    }
-    return true;
-}
-
 bool isAffine(const QMatrix4x4 &m)
 {
     return m(3, 0) == 0.0f && m(3, 1) == 0.0f && m(3, 2) == 0.0f && m(3, 3) == 1.0f;
@@ -236,8 +213,13 @@ std::vector<PickHit> ScenePicker::pickFast(const std::vector<Model *> &objects,
             std::max((lo - ray.origin).length(), (hi - ray.origin).length()) + (hi - lo).length();
         const float longestEdge =
             index ? stretchBound(m) * index->longestEdge() : (hi - lo).length();
+        const float o[3] = {ray.origin.x(), ray.origin.y(), ray.origin.z()};
+        const float inv[3] = {1.0f / ray.direction.x(), 1.0f / ray.direction.y(),
+                              1.0f / ray.direction.z()};
+        const float l[3] = {lo.x(), lo.y(), lo.z()}, h[3] = {hi.x(), hi.y(), hi.z()};
         if (std::isfinite(reach) && std::isfinite(longestEdge) && lo.x() <= hi.x() &&
-            !rayNearBox(ray, lo, hi, MeshPickIndex::marginLocal(longestEdge, 1.0f, 1.0f, reach)))
+            !PickMath::rayNearBox(o, inv, l, h,
+                                  MeshPickIndex::marginLocal(longestEdge, 1.0f, 1.0f, reach)))
             continue;
 
         const QMatrix4x4 normalMatrix = object->normalMatrix();
