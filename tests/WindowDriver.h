@@ -44,7 +44,8 @@ public:
     {
         if (QGuiApplication::focusWindow() != window) {
             window->requestActivate();
-            (void)QTest::qWaitFor([this] { return QGuiApplication::focusWindow() == window; }, 3000);
+            (void)QTest::qWaitFor([this] { return QGuiApplication::focusWindow() == window; },
+                                  3000);
         }
     }
     void key(int key, Qt::KeyboardModifiers mods = Qt::NoModifier)
