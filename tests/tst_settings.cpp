@@ -207,7 +207,10 @@ void TestSettings::migrationFromWorkingDirectory()
         old.close();
         LogCapture log;
         QuorConfig config;
-        QVERIFY(!log.contains(QStringLiteral("mv")));
+        // By line start: the scratch paths in other log lines hold random letters.
+        const QStringList lines = log.lines();
+        QVERIFY(std::none_of(lines.begin(), lines.end(),
+                             [](const QString &line) { return line.startsWith("mv "); }));
         QCOMPARE(config.thicknessUM(), 25); // the home file wins, the old one stays
         QVERIFY(QFile::exists(env.cwd() + "/slice.custom.conf"));
     }
