@@ -9,8 +9,9 @@ namespace CWS::ImageBufferPool {
 
 namespace {
 
-// Two pool threads, each holding a layer, its supersampled image and the layer below.
-constexpr size_t kKeptBuffers = 8;
+// Spares for the two pool threads' next layer and supersampled image. Any more only raise the
+// job's peak: at factor 5 each supersampled image is 10 MB.
+constexpr size_t kKeptBuffers = 4;
 
 struct Buffer
 {

@@ -418,6 +418,11 @@ void TstWindowFlow::wholeSession()
     QVERIFY(countType(*ws, Model::TYPE_SUPPORT) > 0);
     QVERIFY(w.click(QStringLiteral("supportButton")));
     w.saveScreenshot(QStringLiteral("session-supported"));
+    // At the smallest width the tips stay clear of the layer count.
+    QQuickItem *layers = w.item(QStringLiteral("layersLabel"));
+    QQuickItem *notice = w.item(QStringLiteral("noticeLabel"));
+    QVERIFY(layers->mapToScene(QPointF(layers->width(), 0)).x() < notice->mapToScene({}).x());
+    QVERIFY(notice->clip());
     // Slice through the file dialog.
     QVERIFY(w.click(QStringLiteral("sliceButton")));
     const QString archive = QDir::currentPath() + QStringLiteral("/session.cws");

@@ -24,6 +24,7 @@ Rectangle {
     }
 
     Row {
+        id: infoRow
         anchors.left: parent.left
         anchors.leftMargin: 12
         anchors.verticalCenter: parent.verticalCenter
@@ -56,8 +57,13 @@ Rectangle {
 
     Text {
         objectName: "noticeLabel"
+        anchors.left: infoRow.right
+        anchors.leftMargin: 24
         anchors.right: parent.right
         anchors.rightMargin: 12
+        // A narrow window cuts the tips from the left and keeps the links whole.
+        horizontalAlignment: Text.AlignRight
+        clip: true
         anchors.verticalCenter: parent.verticalCenter
         textFormat: Text.RichText
         text: quor3dApp.noticeText()
