@@ -2,6 +2,7 @@
 
 #include "model/Model.h"
 #include "view/MeshPickIndex.h"
+#include "view/SceneFrame.h"
 #include "workspace/QuorApp.h"
 #include "workspace/QuorModel.h"
 
@@ -105,17 +106,6 @@ ScenePicker::ScenePicker(QuorModel &workspace)
 
 ScenePicker::~ScenePicker() = default;
 
-CameraMath::Volume ScenePicker::volume() const
-{
-    CameraMath::Volume v;
-    if (const QuorApp *app = QuorApp::instance()) {
-        v.xMm = app->machine().volumeXMm;
-        v.yMm = app->machine().volumeYMm;
-        v.zMm = app->machine().volumeZMm;
-    }
-    return v;
-}
-
 bool ScenePicker::rayAt(int x, int y, PickMath::Ray *ray) const
 {
     const QSize viewport = m_workspace.viewportSize();
@@ -136,7 +126,7 @@ std::vector<PickHit> ScenePicker::pickObjects(int x, int y, const QSet<int> &typ
     PickMath::Ray ray;
     if (!rayAt(x, y, &ray))
         return {};
-    const CameraMath::Volume v = volume();
+    const CameraMath::Volume v = machineVolume();
     std::vector<PickHit> hits =
         pickFast(m_workspace.models, ray, types, CameraMath::modelScaleMatrix(v),
                  CameraMath::sceneScaleMm(v));
@@ -152,7 +142,7 @@ bool ScenePicker::dragDeltaMm(const QPoint &from, const QPoint &to, QVector3D *d
     const CameraState &camera = m_workspace.camera();
     const QMatrix4x4 projection = CameraMath::projectionMatrix(viewport, camera.panX, camera.panY);
     const QMatrix4x4 view = CameraMath::viewMatrix(camera);
-    const QMatrix4x4 modelScale = CameraMath::modelScaleMatrix(volume());
+    const QMatrix4x4 modelScale = CameraMath::modelScaleMatrix(machineVolume());
     const float depth = PickMath::originDepthNdc(projection, view, modelScale);
     const QVector3D a = PickMath::unprojectMm(from, viewport, depth, projection, view, modelScale);
     const QVector3D b = PickMath::unprojectMm(to, viewport, depth, projection, view, modelScale);

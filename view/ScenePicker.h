@@ -45,7 +45,6 @@ public:
 
     // The ray under a view pixel with the workspace's camera; false without a viewport.
     bool rayAt(int x, int y, PickMath::Ray *ray) const;
-    CameraMath::Volume volume() const;
 
     // Starts index builds for the large meshes of the scene that have none.
     void prepareIndexes();

@@ -17,17 +17,6 @@ std::atomic<SceneRenderer::DrawHook> SceneRenderer::s_drawHook{nullptr};
 
 namespace {
 
-CameraMath::Volume machineVolume()
-{
-    CameraMath::Volume v;
-    if (const QuorApp *app = QuorApp::instance()) {
-        v.xMm = app->machine().volumeXMm;
-        v.yMm = app->machine().volumeYMm;
-        v.zMm = app->machine().volumeZMm;
-    }
-    return v;
-}
-
 void setAttributePointers(QOpenGLFunctions *gl)
 {
     gl->glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, sizeof(Vertex), nullptr);
