@@ -8,6 +8,7 @@
 #include "cws/SupportConfig.h"
 #include "view/SceneRenderer.h"
 
+#include <QDesktopServices>
 #include <QtTest>
 
 #include <cmath>
@@ -19,6 +20,18 @@ namespace {
 const QStringList kPanelButtons = {"infoButton",    "moveButton",   "scaleButton",
                                    "rotateButton",  "flipButton",   "copyButton",
                                    "supportButton", "layoutButton", "sliceButton"};
+
+// Takes the URLs the program hands to the desktop, so that no browser starts.
+class LinkCatcher : public QObject
+{
+    Q_OBJECT
+public:
+    LinkCatcher() { QDesktopServices::setUrlHandler(QStringLiteral("https"), this, "open"); }
+    ~LinkCatcher() override { QDesktopServices::unsetUrlHandler(QStringLiteral("https")); }
+    QList<QUrl> opened;
+public slots:
+    void open(const QUrl &url) { opened.append(url); }
+};
 
 } // namespace
 
@@ -523,6 +536,25 @@ void TstMainWindow::bottomBar()
              QStringLiteral("8.00 mL"));
     QCOMPARE(w->item(QStringLiteral("layersLabel"))->property("text").toString(),
              QStringLiteral("200"));
+
+    // A click on the "Read me" link hands its address to the desktop.
+    LinkCatcher links;
+    QQuickItem *notice = w->item(QStringLiteral("noticeLabel"));
+    const qreal y = notice->height() / 2;
+    QPointF readMe(-1, -1);
+    for (qreal x = 0; x < notice->width(); x += 2) {
+        QString link;
+        QMetaObject::invokeMethod(notice, "linkAt", Q_RETURN_ARG(QString, link), Q_ARG(qreal, x),
+                                  Q_ARG(qreal, y));
+        if (link.endsWith(QStringLiteral("/readme"))) {
+            readMe = QPointF(x + 4, y);
+            break;
+        }
+    }
+    QVERIFY(readMe.x() >= 0);
+    w->clickAt(notice->mapToScene(readMe).toPoint());
+    QTRY_COMPARE(links.opened.size(), 1);
+    QVERIFY(links.opened.front().path().endsWith(QStringLiteral("/readme")));
 }
 
 void TstMainWindow::settingsDialogFromTheBottomBar()
