@@ -98,6 +98,7 @@ public:
     void setSaveOnExit(bool save) { m_saveOnExit = save; }
 
     SliceBuildConfig *buildConfig() { return &m_buildConfig; }
+    const SliceBuildConfig &jobSettings() const { return m_buildConfig; }
     CWS::SupportConfig *supportConfig() { return &m_supportConfig; }
 
 signals:

@@ -1,11 +1,9 @@
 #include "cws/Slicer.h"
 
-#include "config/QuorConfig.h"
 #include "cws/GcodeWriter.h"
 #include "cws/Slice.h"
-#include "cws/SliceMesh.h"
 #include "cws/ZipEntryData.h"
-#include "workspace/QuorModel.h"
+#include "model/LayerMath.h"
 
 #include <QBuffer>
 #include <QDateTime>
@@ -44,14 +42,10 @@ bool openRawEntry(QuaZipFile &file, const QString &name, const ZipEntryData &ent
 
 } // namespace
 
-Slicer::Slicer(const SliceBuildConfig &settings, int layerCount, QObject *parent)
-    : QThread(parent), m_settings(settings), m_layerCount(layerCount)
+Slicer::Slicer(JobSnapshot job, CancelToken cancel, int layerCount, QObject *parent)
+    : QThread(parent), m_job(std::move(job)), m_layerSettings(m_job.layerSettings()),
+      m_cancel(std::move(cancel)), m_layerCount(layerCount)
 {
-    // Everything the job reads from the configuration, read now on the caller's thread.
-    const QuorConfig *config = QuorConfig::instance();
-    m_antiAlias = config->useAntialise();
-    m_antiAliasFactor = double(qRound(config->antiAliseValue() * 10.0f) / 10.0f);
-    m_printer = config->currentPrinterModel();
 }
 
 Slicer::~Slicer()
@@ -59,12 +53,6 @@ Slicer::~Slicer()
     m_pool.clear();
     m_pool.waitForDone();
     qDebug() << "Slicer::~Slicer()";
-}
-
-bool Slicer::cancelled() const
-{
-    const QuorModel *workspace = QuorModel::instance();
-    return workspace && workspace->m_cancelSlice.load();
 }
 
 void Slicer::fail(const QString &reason)
@@ -89,14 +77,14 @@ void Slicer::run()
     // Whatever ended the job, no layer may still be cutting or writing from here on.
     m_pool.clear();
     m_pool.waitForDone();
-    releaseMeshes();
+    m_job.releaseCuts();
     if (m_zip && m_zip->isOpen()) {
         m_zip->close();
         const bool writeError = m_file->error() != QFileDevice::NoError;
         m_file->close();
         if (m_zip->getZipError() != ZIP_OK || writeError)
             fail(QStringLiteral("The job file could not be completed: %1")
-                     .arg(m_settings.outputArchivePath));
+                     .arg(m_job.settings().outputArchivePath));
     }
     if (m_outcome.load() == Outcome::Running)
         m_outcome = cancelled() ? Outcome::Cancelled : Outcome::Completed;
@@ -104,63 +92,38 @@ void Slicer::run()
 
 void Slicer::runJob()
 {
-    QuorModel *workspace = QuorModel::instance();
-    if (!workspace)
-        throw std::runtime_error("no workspace");
     qDebug() << QThread::currentThreadId() << "run slicer thread, total layers:" << m_layerCount;
     m_padLength = GcodeWriter::padLength(m_layerCount);
     qDebug() << "m_padLength:" << m_padLength;
 
     // The archive opens its own file; the file object stays ours so that a write error (a
     // full disk shows up when the last buffer is flushed) can be read after closing.
-    m_file = std::make_unique<QFile>(m_settings.outputArchivePath);
+    m_file = std::make_unique<QFile>(m_job.settings().outputArchivePath);
     m_zip = std::make_unique<QuaZip>(m_file.get());
     if (!m_zip->open(QuaZip::mdCreate)) {
-        qDebug() << "open zip file fail" << m_settings.outputArchivePath;
+        qDebug() << "open zip file fail" << m_job.settings().outputArchivePath;
         fail(QStringLiteral("The job file could not be created: %1")
-                 .arg(m_settings.outputArchivePath));
+                 .arg(m_job.settings().outputArchivePath));
         m_zip.reset();
         return;
     }
-    prepareMeshes();
+    // World-space meshes bucketed by height, built once for the whole job.
+    m_job.prepareCuts();
     runLayerPool();
     if (m_writeFailed.load())
         fail(QStringLiteral("Layer images could not be written to %1")
-                 .arg(m_settings.outputArchivePath));
+                 .arg(m_job.settings().outputArchivePath));
     if (!cancelled())
         writeGcode();
-}
-
-void Slicer::prepareMeshes()
-{
-    // World-space meshes bucketed by height, built once for the whole job.
-    for (Model *object : QuorModel::instance()->models) {
-        if (object->type != Model::TYPE_PLATFORM_BOTTOM && object->mesh)
-            object->sliceMesh = std::make_shared<const SliceMesh>(
-                *object->mesh, object->modelMatrix(), m_settings.layerThicknessMm);
-    }
-}
-
-void Slicer::releaseMeshes()
-{
-    if (QuorModel *workspace = QuorModel::instance()) {
-        for (Model *object : workspace->models)
-            object->sliceMesh.reset();
-    }
 }
 
 void Slicer::runLayerPool()
 {
     qDebug() << QTime::currentTime() << "Slicing started, pool" << m_pool.maxThreadCount();
     m_finishedLayers = 0;
-    m_settings.setAntiAlias(m_antiAlias, m_antiAliasFactor);
-
-    const float t = m_settings.layerThicknessMm;
-    float z = t * 0.5f; // cut at mid-slab
-    for (int i = 0; i < m_layerCount; ++i) {
-        m_pool.start(new Slice(this, m_settings, i, z), 0);
-        z += t;
-    }
+    int layer = 0;
+    for (float z : LayerMath::layerHeights(m_layerCount, m_layerSettings.layerThicknessMm))
+        m_pool.start(new Slice(*this, layer++, z), 0);
     QThread::usleep(1);
     qDebug() << "active thread:" << m_pool.activeThreadCount();
     bool wasCancelled = false;
@@ -177,7 +140,6 @@ void Slicer::runLayerPool()
         qDebug() << "all thread done:" << m_pool.activeThreadCount();
     // Running layers still finish (and skip writing) before the archive closes.
     m_pool.waitForDone();
-    m_settings.antiAliasOff();
     qDebug() << "layers reusing encoded bytes:" << m_pngCache.reusedLayers();
 }
 
@@ -205,7 +167,7 @@ void Slicer::writeLayer(int layerIndex, const QImage &image)
     QMutexLocker lock(&m_writeMutex);
     try {
         const QString name =
-            GcodeWriter::layerEntryName(m_settings.entryBaseName, layerIndex, m_padLength);
+            GcodeWriter::layerEntryName(m_job.settings().entryBaseName, layerIndex, m_padLength);
         QuaZipFile file(m_zip.get());
         if (!openRawEntry(file, name, entry) ||
             file.write(entry.deflated) != entry.deflated.size()) {
@@ -219,35 +181,33 @@ void Slicer::writeLayer(int layerIndex, const QImage &image)
         m_writeFailed = true;
     }
     const int finished = ++m_finishedLayers;
-    if (finished < m_layerCount) {
-        if (QuorModel *workspace = QuorModel::instance())
-            emit workspace->sliceCompletedProgress(float(finished) / float(m_layerCount),
-                                                   cancelled(), QStringLiteral("slice"));
-    }
+    if (finished < m_layerCount)
+        emit layerWritten(finished, m_layerCount);
 }
 
 void Slicer::writeGcode()
 {
-    if (m_printer.name.isEmpty())
+    const PrinterModelConfig &printer = m_job.printer();
+    if (printer.name.isEmpty())
         throw std::runtime_error("the selected printer model is not in the catalogue");
-    const QString text = GcodeWriter::gcodeText(m_settings, m_layerCount, m_printer.vz,
+    const QString text = GcodeWriter::gcodeText(m_job.settings(), m_layerCount, printer.vz,
                                                 QDateTime::currentDateTime());
-    const QString name = m_settings.entryBaseName + QStringLiteral(".gcode");
+    const QString name = m_job.settings().entryBaseName + QStringLiteral(".gcode");
     QuaZipFile file(m_zip.get());
     if (!openEntry(file, name)) {
         qDebug() << "open fail" << name;
         fail(QStringLiteral("The G-code could not be written to %1")
-                 .arg(m_settings.outputArchivePath));
+                 .arg(m_job.settings().outputArchivePath));
         return;
     }
     const QByteArray bytes = text.toLatin1();
     if (file.write(bytes) != bytes.size())
         fail(QStringLiteral("The G-code could not be written to %1")
-                 .arg(m_settings.outputArchivePath));
+                 .arg(m_job.settings().outputArchivePath));
     file.close();
     if (file.getZipError() != ZIP_OK)
         fail(QStringLiteral("The G-code could not be written to %1")
-                 .arg(m_settings.outputArchivePath));
+                 .arg(m_job.settings().outputArchivePath));
 }
 
 } // namespace CWS

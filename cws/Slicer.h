@@ -1,6 +1,7 @@
 #pragma once
 
-#include "config/PrinterModelConfig.h"
+#include "cws/CancelToken.h"
+#include "cws/JobSnapshot.h"
 #include "cws/LayerPngCache.h"
 #include "cws/SliceBuildConfig.h"
 
@@ -18,8 +19,8 @@ class QuaZip;
 namespace CWS {
 
 // One slicing job: opens the archive, runs one Slice per layer on its own pool, then writes
-// the G-code and closes the archive. The job works on its own copy of the settings, taken when
-// it is created, so the shared ones never change while it runs.
+// the G-code and closes the archive. It works from the snapshot taken when it was created and
+// stops when its token is cancelled.
 class Slicer : public QThread
 {
     Q_OBJECT
@@ -32,10 +33,9 @@ public:
         Failed
     };
 
-    // layerCount is the scene's layer count, worked out when the job starts. Also takes the
-    // anti-aliasing choice and the printer model from QuorConfig: create it on the thread
-    // that owns them.
-    Slicer(const SliceBuildConfig &settings, int layerCount, QObject *parent = nullptr);
+    // layerCount is the scene's layer count, worked out when the job starts; the archive goes
+    // to the snapshot's output path.
+    Slicer(JobSnapshot job, CancelToken cancel, int layerCount, QObject *parent = nullptr);
     ~Slicer() override;
 
     // Called by the layer workers: layerStarted before drawing, then writeLayer (adds the
@@ -44,13 +44,20 @@ public:
     void writeLayer(int layerIndex, const QImage &image);
     void layerAbandoned(int layerIndex, bool failed);
 
-    bool cancelled() const;
+    const JobSnapshot &job() const { return m_job; }
+    // What every layer is drawn with (anti-aliasing applied).
+    const SliceBuildConfig &layerSettings() const { return m_layerSettings; }
+    bool cancelled() const { return m_cancel.isCancelled(); }
     int layerCount() const { return m_layerCount; }
     Outcome outcome() const { return m_outcome; }
     // Why a failed job failed, in words for the user.
     QString failureReason() const { return m_failureReason; }
     // Layers whose PNG bytes came from an equal layer below or from an earlier empty layer.
     int reusedLayers() const { return m_pngCache.reusedLayers(); }
+
+signals:
+    // From the pool's threads, after each written layer but the last.
+    void layerWritten(int finishedLayers, int layerCount);
 
 protected:
     void run() override;
@@ -60,13 +67,10 @@ private:
     void runLayerPool();
     void writeGcode();
     void fail(const QString &reason);
-    void prepareMeshes();
-    void releaseMeshes();
 
-    SliceBuildConfig m_settings;
-    bool m_antiAlias = false;
-    double m_antiAliasFactor = 1.0;
-    PrinterModelConfig m_printer;
+    JobSnapshot m_job;
+    SliceBuildConfig m_layerSettings;
+    CancelToken m_cancel;
     LayerPngCache m_pngCache;
     int m_layerCount = 0;
     QThreadPool m_pool;

@@ -27,8 +27,8 @@ public:
     // The model record, then the lengths, the markers and the part list (cws/SupportRecord.cpp).
     void writeRecord(QDataStream &out) const override;
     bool readRecord(QDataStream &in, int major, int minor) override;
-    // Cuts head, body and foot separately, one segment list each.
-    int sliceLayer(int layerIndex, float z, SegmentListSet &out) override;
+    // Head, body and foot are cut separately, one segment list each.
+    std::vector<int> cutParts() const override;
     // Moves the body's lower ring and the foot down by dz; the head stays.
     void shiftBottom(float dzMm) override;
 

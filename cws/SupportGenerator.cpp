@@ -1,11 +1,8 @@
 #include "cws/SupportGenerator.h"
 
-#include "cws/LayerMath.h"
-#include "cws/Slice.h"
-#include "cws/SliceMesh.h"
-#include "cws/SupportConfig.h"
+#include "cws/LayerDrawing.h"
+#include "model/LayerMath.h"
 #include "model/Model.h"
-#include "workspace/QuorModel.h"
 
 #include <QDebug>
 #include <QImage>
@@ -38,9 +35,10 @@ struct PoolDrain
 
 } // namespace
 
-SupportGenerator::SupportGenerator(SupportConfig *config)
-    : QThread(nullptr), m_config(config), m_workspace(QuorModel::instance()),
-      m_cancel(m_workspace ? &m_workspace->m_cancelSlice : &m_noCancel)
+SupportGenerator::SupportGenerator(JobSnapshot job, float supportSpacingMm, int sceneLayerCount,
+                                   CancelToken cancel)
+    : QThread(nullptr), m_job(std::move(job)), m_supportSpacingMm(supportSpacingMm),
+      m_sceneLayerCount(sceneLayerCount), m_cancel(std::move(cancel))
 {
 }
 
@@ -49,32 +47,17 @@ SupportGenerator::~SupportGenerator()
     wait();
 }
 
-void SupportGenerator::setJob(const std::vector<Model *> &models, const SliceBuildConfig &settings,
-                              int sceneLayerCount)
-{
-    m_models = models;
-    m_settings = settings;
-    // Contact points are found at the job's own resolution, never supersampled.
-    if (m_settings.antiAliasActive)
-        m_settings.antiAliasOff();
-    m_sceneLayerCount = sceneLayerCount;
-}
-
-bool SupportGenerator::cancelled() const
-{
-    return m_cancel->load();
-}
-
 void SupportGenerator::run()
 {
-    for (Model *model : m_models) {
+    const std::vector<ObjectSnapshot> &objects = m_job.objects();
+    for (int i = 0; i < int(objects.size()); ++i) {
         if (cancelled())
             break;
-        if (!model || model->type != Model::TYPE_NORMAL)
+        if (objects[size_t(i)].type() != Model::TYPE_NORMAL)
             continue;
-        selectInWorkspace(model);
+        emit objectStarted(i);
         try {
-            processModel(model);
+            processObject(i);
         } catch (const std::exception &e) {
             qCritical() << "Start generating exception" << e.what();
         } catch (...) {
@@ -84,60 +67,32 @@ void SupportGenerator::run()
     m_maps = IslandAnalysis::LayerMaps();
 }
 
-void SupportGenerator::selectInWorkspace(Model *model)
+QRect SupportGenerator::pixelWindow(const ObjectSnapshot &object) const
 {
-    if (!m_workspace)
-        return;
-    // Selection flags belong to the GUI thread; the queue also keeps this ahead of the
-    // model's supports.
-    QuorModel *workspace = m_workspace;
-    QMetaObject::invokeMethod(
-        workspace,
-        [workspace, model] {
-            const auto &list = workspace->models;
-            if (std::find(list.begin(), list.end(), model) != list.end())
-                workspace->selectModel(model);
-        },
-        Qt::QueuedConnection);
-}
-
-void SupportGenerator::reportProgress(int layersDone)
-{
-    if (!m_workspace || m_sceneLayerCount <= 0)
-        return;
-    QuorModel *workspace = m_workspace;
-    const float ratio = float(layersDone) / float(m_sceneLayerCount);
-    const bool canceld = cancelled();
-    QMetaObject::invokeMethod(
-        workspace,
-        [workspace, ratio, canceld] {
-            emit workspace->sliceCompletedProgress(ratio, canceld, QStringLiteral("autoSupport"));
-        },
-        Qt::QueuedConnection);
-}
-
-QRect SupportGenerator::pixelWindow(const Model *model) const
-{
-    const int hw = m_settings.imageWidthPx / 2;
-    const int hh = m_settings.imageHeightPx / 2;
+    const SliceBuildConfig &settings = m_job.settings();
+    const int hw = settings.imageWidthPx / 2;
+    const int hh = settings.imageHeightPx / 2;
     // Wide enough for the truncation toward zero and the one-pixel outline.
     const int margin = 2;
     auto clampPx = [](double v) { return int(std::clamp(v, -1.0e9, 1.0e9)); };
-    const int left = clampPx(double(model->bboxMin.x()) * m_settings.xPixelsPerMm) + hw - margin;
-    const int right = clampPx(double(model->bboxMax.x()) * m_settings.xPixelsPerMm) + hw + margin;
-    const int top = clampPx(double(model->bboxMin.y()) * m_settings.yPixelsPerMm) + hh - margin;
-    const int bottom = clampPx(double(model->bboxMax.y()) * m_settings.yPixelsPerMm) + hh + margin;
+    const QVector3D &lo = object.boundsMinMm();
+    const QVector3D &hi = object.boundsMaxMm();
+    const int left = clampPx(double(lo.x()) * settings.xPixelsPerMm) + hw - margin;
+    const int right = clampPx(double(hi.x()) * settings.xPixelsPerMm) + hw + margin;
+    const int top = clampPx(double(lo.y()) * settings.yPixelsPerMm) + hh - margin;
+    const int bottom = clampPx(double(hi.y()) * settings.yPixelsPerMm) + hh + margin;
     return QRect(QPoint(left, top), QPoint(right, bottom))
-        .intersected(QRect(0, 0, m_settings.imageWidthPx, m_settings.imageHeightPx));
+        .intersected(QRect(0, 0, settings.imageWidthPx, settings.imageHeightPx));
 }
 
-void SupportGenerator::processModel(Model *model)
+void SupportGenerator::processObject(int objectIndex)
 {
     qDebug() << "Support Generation Started";
-    const float t = m_settings.layerThicknessMm;
-    const int layerCount = t > 0.0f ? LayerMath::layerCount(model->bboxMax.z(), t) : 0;
-    m_spacingPixels = IslandAnalysis::spacingPixels(m_config ? m_config->supportSpacing() : 5.0f,
-                                                    m_settings.xPixelsPerMm);
+    const SliceBuildConfig &settings = m_job.settings();
+    const float t = settings.layerThicknessMm;
+    std::vector<ObjectSnapshot> alone{m_job.objects()[size_t(objectIndex)]};
+    const int layerCount = t > 0.0f ? LayerMath::layerCount(alone[0].boundsMaxMm().z(), t) : 0;
+    m_spacingPixels = IslandAnalysis::spacingPixels(m_supportSpacingMm, settings.xPixelsPerMm);
     m_clearanceLayers = IslandAnalysis::clearanceLayers(t);
     // Layer numbers live in 16-bit maps; a taller stack would wrap and misplace supports.
     if (layerCount > std::numeric_limits<uint16_t>::max()) {
@@ -146,45 +101,41 @@ void SupportGenerator::processModel(Model *model)
         return;
     }
     if (!m_maps.isAllocated())
-        m_maps.allocate(m_settings.imageWidthPx, m_settings.imageHeightPx);
+        m_maps.allocate(settings.imageWidthPx, settings.imageHeightPx);
     m_maps.resetModel();
 
-    // The same height-bucketed world copy the slicing job cuts, unless one is already there.
-    const bool ownMesh = !model->sliceMesh && model->mesh;
-    if (ownMesh)
-        model->sliceMesh = std::make_shared<const SliceMesh>(*model->mesh, model->modelMatrix(), t);
+    // The same height-bucketed world copy the slicing job cuts.
+    alone[0].prepareCuts(t);
     try {
-        runLayers(model, layerCount, pixelWindow(model));
+        runLayers(objectIndex, alone, layerCount, pixelWindow(alone[0]));
     } catch (const std::exception &e) {
         qCritical() << "exception" << e.what();
     }
-    if (ownMesh)
-        model->sliceMesh.reset();
     qDebug() << "Support Generation ended";
 }
 
-void SupportGenerator::runLayers(Model *model, int layerCount, const QRect &window)
+void SupportGenerator::runLayers(int objectIndex, const std::vector<ObjectSnapshot> &alone,
+                                 int layerCount, const QRect &window)
 {
-    const float t = m_settings.layerThicknessMm;
+    const SliceBuildConfig &settings = m_job.settings();
     QThreadPool pool;
     std::deque<RunsFuture> queue;
     PoolDrain drain{pool};
     // Layers are rendered ahead on the pool; the analysis itself must go bottom to top.
     const int ahead = std::max(2, pool.maxThreadCount() * 2);
-    const SliceBuildConfig &settings = m_settings;
-    float zNext = t * 0.5f;
+    const std::vector<float> heights =
+        LayerMath::layerHeights(layerCount, settings.layerThicknessMm);
     int submitted = 0;
     auto submit = [&] {
-        const int layer = submitted++;
-        const float z = zNext;
-        zNext += t;
+        const float z = heights[size_t(submitted++)];
         auto promise = std::make_shared<std::promise<std::vector<PixelRun>>>();
         queue.push_back(promise->get_future());
-        pool.start(QRunnable::create([promise, &settings, model, layer, z, window] {
+        pool.start(QRunnable::create([promise, &settings, &alone, z, window] {
             try {
-                Slice slice(nullptr, settings, layer, z);
-                const QImage *image = slice.buildLayerImage(true, model);
-                promise->set_value(IslandAnalysis::solidRuns(*image, window));
+                LayerDrawing::Options grey;
+                grey.grey = true;
+                const QImage image = LayerDrawing::drawLayer(alone, settings, z, grey);
+                promise->set_value(IslandAnalysis::solidRuns(image, window));
             } catch (...) {
                 promise->set_exception(std::current_exception());
             }
@@ -204,29 +155,28 @@ void SupportGenerator::runLayers(Model *model, int layerCount, const QRect &wind
         const std::vector<IslandAnalysis::SupportPixel> points =
             IslandAnalysis::analyseLayer(m_maps, runs, layer, m_spacingPixels, m_clearanceLayers);
         for (const IslandAnalysis::SupportPixel &point : points)
-            emitSupport(model, point);
+            emitSupport(objectIndex, point);
         if (layer + 1 < m_sceneLayerCount)
-            reportProgress(layer + 1);
+            emit progressed(float(layer + 1) / float(m_sceneLayerCount));
     }
     qDebug() << "Support Generation Completed";
 }
 
-void SupportGenerator::emitSupport(Model *model, const IslandAnalysis::SupportPixel &point)
+void SupportGenerator::emitSupport(int objectIndex, const IslandAnalysis::SupportPixel &point)
 {
-    const float t = m_settings.layerThicknessMm;
+    const SliceBuildConfig &settings = m_job.settings();
+    const float t = settings.layerThicknessMm;
     qDebug() << "  add support "
              << QString::asprintf("SupportLocation %llx %d -> (%d, %d, %d)",
-                                  static_cast<unsigned long long>(quintptr(model)), point.baseLayer,
+                                  static_cast<unsigned long long>(objectIndex), point.baseLayer,
                                   point.column, point.row, point.layer);
-    const float x =
-        float(point.column - m_settings.imageWidthPx / 2) / float(m_settings.xPixelsPerMm);
-    const float y =
-        float(point.row - m_settings.imageHeightPx / 2) / float(m_settings.yPixelsPerMm);
+    const float x = float(point.column - settings.imageWidthPx / 2) / float(settings.xPixelsPerMm);
+    const float y = float(point.row - settings.imageHeightPx / 2) / float(settings.yPixelsPerMm);
     // 0.01 layer above the middle of the layer where the island starts.
     const float z = float((point.layer + 0.5 + 0.01) * double(t));
     const float zbase = float(point.baseLayer) * t;
     ++m_pointsEmitted;
-    emit genNewSupport(x, y, z, zbase, model);
+    emit genNewSupport(x, y, z, zbase, objectIndex);
 }
 
 } // namespace CWS

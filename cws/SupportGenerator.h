@@ -1,7 +1,8 @@
 #pragma once
 
+#include "cws/CancelToken.h"
 #include "cws/IslandAnalysis.h"
-#include "cws/SliceBuildConfig.h"
+#include "cws/JobSnapshot.h"
 
 #include <QRect>
 #include <QThread>
@@ -9,53 +10,46 @@
 #include <atomic>
 #include <vector>
 
-class Model;
-class QuorModel;
-
 namespace CWS {
 
-class SupportConfig;
-
-// One automatic support run: renders each model alone layer by layer and emits a contact
-// point for every region that starts in mid-air. Created per run, without a parent.
+// One automatic support run: renders each normal model of its snapshot alone, layer by layer,
+// and reports a contact point for every region that starts in mid-air. Objects are named by
+// their position in the snapshot. Created per run, without a parent.
 class SupportGenerator : public QThread
 {
     Q_OBJECT
 public:
-    explicit SupportGenerator(SupportConfig *config);
+    // The job's objects in order, its settings (drawn at the job's own resolution), the spacing
+    // of supports in mm, and the scene's layer count that the progress ratio divides by.
+    SupportGenerator(JobSnapshot job, float supportSpacingMm, int sceneLayerCount,
+                     CancelToken cancel);
     ~SupportGenerator() override;
-
-    // Fixed on the GUI thread before start, so the worker never reads the live object list
-    // or the shared settings: the models in order, a copy of the job settings, and the
-    // scene's layer count that the progress ratio divides by.
-    void setJob(const std::vector<Model *> &models, const SliceBuildConfig &settings,
-                int sceneLayerCount);
 
     int pointsEmitted() const { return m_pointsEmitted.load(); }
 
 signals:
-    void genNewSupport(float x, float y, float z, float zbase, Model *model);
+    // Before the points of an object: the object it works on now.
+    void objectStarted(int objectIndex);
+    void genNewSupport(float x, float y, float z, float zbase, int objectIndex);
+    // After each analysed layer but the scene's last.
+    void progressed(float ratio);
 
 protected:
     void run() override;
 
 private:
-    bool cancelled() const;
-    void processModel(Model *model);
-    void runLayers(Model *model, int layerCount, const QRect &window);
-    void emitSupport(Model *model, const IslandAnalysis::SupportPixel &point);
-    void reportProgress(int layersDone);
-    void selectInWorkspace(Model *model);
-    // Pixel rectangle that can hold the model's solid pixels, with a small margin.
-    QRect pixelWindow(const Model *model) const;
+    bool cancelled() const { return m_cancel.isCancelled(); }
+    void processObject(int objectIndex);
+    void runLayers(int objectIndex, const std::vector<ObjectSnapshot> &alone, int layerCount,
+                   const QRect &window);
+    void emitSupport(int objectIndex, const IslandAnalysis::SupportPixel &point);
+    // Pixel rectangle that can hold the object's solid pixels, with a small margin.
+    QRect pixelWindow(const ObjectSnapshot &object) const;
 
-    SupportConfig *m_config;
-    QuorModel *m_workspace;
-    const std::atomic_bool *m_cancel;
-    std::atomic_bool m_noCancel{false};
-    std::vector<Model *> m_models;
-    SliceBuildConfig m_settings;
-    int m_sceneLayerCount = 0;
+    JobSnapshot m_job;
+    float m_supportSpacingMm;
+    int m_sceneLayerCount;
+    CancelToken m_cancel;
     int m_spacingPixels = 0;
     int m_clearanceLayers = 0;
     IslandAnalysis::LayerMaps m_maps;

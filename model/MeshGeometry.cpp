@@ -149,3 +149,16 @@ MeshGeometry computeMeshGeometry(const MeshPrimitiveData &mesh, const QMatrix4x4
     g.radius = std::max((g.bboxMin - g.center).length(), (g.bboxMax - g.center).length());
     return g;
 }
+
+QVector<QVector3D> worldPositions(const MeshPrimitiveData &mesh, const QMatrix4x4 &modelMatrix)
+{
+    QVector<QVector3D> world(int(mesh.vertices.size()));
+    const float *m = modelMatrix.constData();
+    for (size_t i = 0; i < mesh.vertices.size(); ++i) {
+        const Vertex &v = mesh.vertices[i];
+        float out[3];
+        mapPointProjective(m, v.px, v.py, v.pz, out);
+        world[int(i)] = QVector3D(out[0], out[1], out[2]);
+    }
+    return world;
+}

@@ -4,6 +4,7 @@
 
 #include <QMatrix4x4>
 #include <QVector3D>
+#include <QVector>
 
 // World-space geometry of a mesh under one model matrix.
 struct MeshGeometry
@@ -38,3 +39,6 @@ inline void mapPointProjective(const float *m, float x, float y, float z, float 
         out[2] /= w;
     }
 }
+
+// Every vertex position mapped to world space by the full projective product.
+QVector<QVector3D> worldPositions(const MeshPrimitiveData &mesh, const QMatrix4x4 &modelMatrix);

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "cws/LayerSegment.h"
 #include "model/Base3DObject.h"
 #include "model/LayerCut.h"
+#include "model/ObjectSnapshot.h"
 #include "model/TransformItem.h"
 
 #include <QMetaType>
@@ -15,7 +15,6 @@
 
 class QDataStream;
 namespace CWS {
-class SliceMesh;
 class Support;
 }
 
@@ -103,15 +102,12 @@ public:
     virtual void writeRecord(QDataStream &out) const;
     virtual bool readRecord(QDataStream &in, int major, int minor);
 
-    // Layer cross-sections: one segment list per closed surface, appended to out.
-    virtual int sliceLayer(int layerIndex, float z, CWS::SegmentListSet &out);
-    // Cuts the triangles of indices [first, end); withCache builds the preview cut instead.
-    int sliceTriangles(int layerIndex, float z, CWS::SegmentList &out, int first, int end,
-                       bool withCache);
+    // What a background job reads of this object, taken on the GUI thread.
+    ObjectSnapshot snapshot() const;
+    // Index-list positions where the closed parts begin; empty when the mesh is one part.
+    virtual std::vector<int> cutParts() const;
     // Fills the preview cut of one layer unless it is already there.
     void buildPreviewCut(int layerIndex, float z);
-    // World-space copy of the mesh for the length of a slicing job; null outside one.
-    std::shared_ptr<const CWS::SliceMesh> sliceMesh;
 
     // Records the new item with the workspace when there is one.
     void pushTransformWithUndo(int type);
@@ -122,8 +118,8 @@ public:
 
 private:
     TransformItem *topItem();
-    // The preview cut being filled by sliceTriangles(withCache).
-    LayerCut *m_cutInProgress = nullptr;
+    // The triangles below the plane at z, with the new vertices where the plane cuts them.
+    void fillPreviewCut(LayerCut &cut, float z);
 };
 
 Q_DECLARE_METATYPE(Model *)

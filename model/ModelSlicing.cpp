@@ -1,8 +1,8 @@
-// Model's layer cuts: the cross-sections the slicer rasterizes and the preview cut mesh.
-#include "cws/LayerMath.h"
-#include "cws/SliceMesh.h"
+// Model's layer cuts: the snapshot a job cuts, and the preview cut mesh.
+#include "model/LayerMath.h"
 #include "model/MeshGeometry.h"
 #include "model/Model.h"
+#include "model/ObjectSnapshot.h"
 
 #include <QDebug>
 
@@ -11,19 +11,6 @@
 using namespace CWS;
 
 namespace {
-
-QVector<QVector3D> worldPositionsOf(const MeshPrimitiveData &mesh, const QMatrix4x4 &matrix)
-{
-    QVector<QVector3D> world(int(mesh.vertices.size()));
-    const float *m = matrix.constData();
-    for (size_t i = 0; i < mesh.vertices.size(); ++i) {
-        const Vertex &v = mesh.vertices[i];
-        float out[3];
-        mapPointProjective(m, v.px, v.py, v.pz, out);
-        world[int(i)] = QVector3D(out[0], out[1], out[2]);
-    }
-    return world;
-}
 
 void moveToBack(std::vector<int> &list, int layer)
 {
@@ -67,45 +54,34 @@ void addBelowPlane(LayerCut &cut, uint32_t base, const uint32_t tri[3], const QV
 
 } // namespace
 
-int Model::sliceLayer(int layerIndex, float z, SegmentListSet &out)
+ObjectSnapshot Model::snapshot() const
 {
-    out.append(SegmentList());
-    return sliceTriangles(layerIndex, z, out.last(), 0, int(mesh->indices.size()), false);
+    return ObjectSnapshot(mesh, modelMatrix(), type, cutParts(), name, bboxMin, bboxMax);
 }
 
-int Model::sliceTriangles(int layerIndex, float z, SegmentList &out, int first, int end,
-                          bool withCache)
+std::vector<int> Model::cutParts() const
+{
+    return {};
+}
+
+void Model::fillPreviewCut(LayerCut &cut, float z)
 {
     updateGeometry(false);
     if (z < bboxMin.z() || z > bboxMax.z())
-        return 0;
-    first = std::max(first, 0);
-    end = std::min(end, int(mesh->indices.size()));
-
-    if (!withCache) {
-        if (sliceMesh)
-            return sliceMesh->cut(z, first, end, out);
-        const QVector<QVector3D> world = worldPositionsOf(*mesh, modelMatrix());
-        return LayerMath::cutTriangles(world, mesh->indices.data(), first, end, z, out);
-    }
-
-    if (layerIndex < 0 || size_t(layerIndex) >= layerCutCache.layers.size() || !m_cutInProgress)
-        return 0;
-    LayerCut &cut = *m_cutInProgress;
+        return;
     const QMatrix4x4 matrix = modelMatrix();
     const QMatrix4x4 toLocal = matrix.inverted();
-    const QVector<QVector3D> world = worldPositionsOf(*mesh, matrix);
+    const QVector<QVector3D> world = worldPositions(*mesh, matrix);
     const uint32_t base =
         mesh->baseVertexCount ? mesh->baseVertexCount : uint32_t(mesh->vertices.size());
-    const int before = out.size();
-    for (int i = first; i + 3 <= end; i += 3) {
+    const int end = int(mesh->indices.size());
+    for (int i = 0; i + 3 <= end; i += 3) {
         const uint32_t *tri = mesh->indices.data() + i;
         const QVector3D p[3] = {world[int(tri[0])], world[int(tri[1])], world[int(tri[2])]};
         QVector3D pts[3];
         unsigned bits;
         const int n = LayerMath::cutTriangle(p[0], p[1], p[2], z, pts, &bits);
         if (n == 2) {
-            out.append(LayerSegment{pts[0], pts[1]});
             if (pts[0] != pts[1])
                 addBelowPlane(cut, base, tri, p, pts, bits, z, mesh->vertices.data(), toLocal);
         } else if (n != 0) {
@@ -114,7 +90,6 @@ int Model::sliceTriangles(int layerIndex, float z, SegmentList &out, int first, 
             cut.indices.insert(cut.indices.end(), {tri[0], tri[1], tri[2]});
         }
     }
-    return out.size() - before;
 }
 
 void Model::buildPreviewCut(int layerIndex, float z)
@@ -132,10 +107,7 @@ void Model::buildPreviewCut(int layerIndex, float z)
         layerCutCache.layers[size_t(layer)].reset();
     layerCutCache.filledLayers.clear();
     auto cut = std::make_shared<LayerCut>();
-    m_cutInProgress = cut.get();
-    SegmentList discarded;
-    sliceTriangles(layerIndex, z, discarded, 0, int(mesh->indices.size()), true);
-    m_cutInProgress = nullptr;
+    fillPreviewCut(*cut, z);
     cut->vertices.shrink_to_fit();
     cut->indices.shrink_to_fit();
     layerCutCache.layers[size_t(layerIndex)] = std::move(cut);

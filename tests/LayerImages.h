@@ -1,8 +1,8 @@
 #pragma once
 
 #include "TestMeshes.h"
-#include "cws/LayerMath.h"
 #include "cws/LayerRaster.h"
+#include "model/LayerMath.h"
 
 #include <QImage>
 #include <QRandomGenerator>

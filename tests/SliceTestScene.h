@@ -65,6 +65,19 @@ struct SliceTestScene
         return m;
     }
 
+    // What a job reads of the workspace's objects.
+    std::vector<ObjectSnapshot> snapshotObjects() const
+    {
+        std::vector<ObjectSnapshot> objects;
+        for (Model *object : workspace->models) {
+            if (object->type == Model::TYPE_PLATFORM_BOTTOM)
+                continue;
+            object->updateGeometry(false);
+            objects.push_back(object->snapshot());
+        }
+        return objects;
+    }
+
     QString archivePath(const QString &name = QStringLiteral("job.cws")) const
     {
         return env.path(name);

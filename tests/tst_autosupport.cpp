@@ -429,11 +429,11 @@ void TestAutoSupport::pointThatBuildsNoPillarIsDropped()
     Model *model = scene.add(modelFromMesh(boxMesh(-5, -5, 5, 5, 5, 10)));
     const size_t objects = ws.models.size();
     const size_t records = ws.doList.size();
-    ws.onAddAutoSupport(std::numeric_limits<float>::quiet_NaN(), 0.0f, 5.0f, 0.0f, model);
+    ws.addAutoSupportPoint(model, QVector3D(std::numeric_limits<float>::quiet_NaN(), 0.0f, 5.0f));
     QCOMPARE(ws.models.size(), objects);
     QCOMPARE(ws.doList.size(), records);
     QVERIFY(model->supports.empty());
-    ws.onAddAutoSupport(0.0f, 0.0f, 5.0f, 0.0f, model);
+    ws.addAutoSupportPoint(model, QVector3D(0.0f, 0.0f, 5.0f));
     QCOMPARE(ws.models.size(), objects + 1);
 }
 

@@ -1,7 +1,7 @@
 #include "LayerImages.h"
 #include "SliceTestScene.h"
+#include "cws/LayerDrawing.h"
 #include "cws/LayerRaster.h"
-#include "cws/Slice.h"
 #include "cws/SmoothDownscale.h"
 
 #include <QImage>
@@ -198,10 +198,10 @@ void TestDownscale::layerImagesMatchPlainDrawing()
     settings.setAntiAlias(factor > 0, factor);
     for (int layer : {37, 230}) {
         const float z = (float(layer) + 0.5f) * settings.layerThicknessMm;
-        Slice fast(nullptr, settings, layer, z);
-        Slice plain(nullptr, settings, layer, z);
-        const QImage a = *fast.buildLayerImage(false);
-        const QImage b = *plain.buildLayerImage(false, nullptr, true);
+        LayerDrawing::Options plain;
+        plain.plain = true;
+        const QImage a = LayerDrawing::drawLayer(scene.snapshotObjects(), settings, z);
+        const QImage b = LayerDrawing::drawLayer(scene.snapshotObjects(), settings, z, plain);
         QCOMPARE(a.format(), factor > 0 ? QImage::Format_Grayscale8 : QImage::Format_Mono);
         QVERIFY2(a == b,
                  qPrintable(QStringLiteral("layer %1: %2").arg(layer).arg(firstDifference(a, b))));

@@ -1,5 +1,5 @@
 #include "TestMeshes.h"
-#include "cws/LayerMath.h"
+#include "model/LayerMath.h"
 
 #include <QtTest>
 

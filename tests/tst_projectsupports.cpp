@@ -275,8 +275,8 @@ void TestProjectSupports::versionOneZeroSupports()
     // Without a part list the pillar is cut as one part, not left out of the layer.
     for (float z : {0.5f, 5.0f, 11.0f}) { // foot, body, head
         CWS::SegmentListSet built, read;
-        const int builtCount = p1->sliceLayer(0, z, built);
-        const int readCount = r1->sliceLayer(0, z, read);
+        const int builtCount = p1->snapshot().cut(z, built);
+        const int readCount = r1->snapshot().cut(z, read);
         QVERIFY(readCount > 0);
         QCOMPARE(readCount, builtCount);
         QCOMPARE(read.size(), 1);

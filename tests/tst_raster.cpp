@@ -1,7 +1,7 @@
 #include "LogCapture.h"
 #include "TestMeshes.h"
-#include "cws/LayerMath.h"
 #include "cws/LayerRaster.h"
+#include "model/LayerMath.h"
 
 #include <QImage>
 #include <QRandomGenerator>

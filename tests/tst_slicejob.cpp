@@ -1,9 +1,11 @@
 #include "LogCapture.h"
 #include "SliceTestScene.h"
 #include "cws/GcodeWriter.h"
+#include "cws/LayerDrawing.h"
 #include "cws/LayerPng.h"
-#include "cws/Slice.h"
-#include "cws/SliceMesh.h"
+#include "model/LayerMath.h"
+#include "model/MeshGeometry.h"
+#include "model/SliceMesh.h"
 
 #include <QtTest>
 
@@ -105,15 +107,16 @@ void TestSliceJob::bucketedCutsMatchPlainCuts()
     int layers = 0;
     for (float z = t * 0.5f; z < model->bboxMax.z() + t; z += t, ++layers) {
         SegmentListSet plain;
-        model->sliceMesh.reset();
-        model->sliceLayer(layers, z, plain);
+        model->snapshot().cut(z, plain);
         SegmentList bucketed;
         fast.cut(z, 0, int(model->mesh->indices.size()), bucketed);
         QVERIFY2(sameSegments(plain.first(), bucketed), qPrintable(QString("z=%1").arg(z)));
         // A part range gives the same segments as the plain cut of that range.
         const int half = int(model->mesh->indices.size()) / 6 * 3;
         SegmentList plainPart, fastPart;
-        model->sliceTriangles(layers, z, plainPart, half, int(model->mesh->indices.size()), false);
+        LayerMath::cutTriangles(worldPositions(*model->mesh, model->modelMatrix()),
+                                model->mesh->indices.data(), half, int(model->mesh->indices.size()),
+                                z, plainPart);
         fast.cut(z, half, int(model->mesh->indices.size()), fastPart);
         QVERIFY(sameSegments(plainPart, fastPart));
     }
@@ -378,8 +381,8 @@ void TestSliceJob::layerAboveEverythingIsBlack()
     for (bool antiAlias : {false, true}) {
         SliceBuildConfig settings = *scene.config->buildConfig();
         settings.setAntiAlias(antiAlias, 2.0);
-        CWS::Slice slice(nullptr, settings, 40, 2.025f);
-        const QImage *img = slice.buildLayerImage(false);
+        const QImage layer = LayerDrawing::drawLayer(scene.snapshotObjects(), settings, 2.025f);
+        const QImage *img = &layer;
         QCOMPARE(img->size(), QSize(1375, 2455));
         QCOMPARE(img->format(), antiAlias ? QImage::Format_Grayscale8 : QImage::Format_Mono);
         QImage grey = img->convertToFormat(QImage::Format_Grayscale8);
@@ -508,8 +511,10 @@ void TestSliceJob::archiveEntriesMatchPlainPath()
         QVERIFY(!entry.isEmpty());
         if (!checked.contains(layer))
             continue;
-        Slice plain(nullptr, settings, layer, z);
-        const QImage expected = *plain.buildLayerImage(false, nullptr, true);
+        LayerDrawing::Options plain;
+        plain.plain = true;
+        const QImage expected =
+            LayerDrawing::drawLayer(scene.snapshotObjects(), settings, z, plain);
         const QByteArray qt = LayerPng::encodePlain(expected);
         if (factor > 0) {
             QVERIFY2(entry == qt, qPrintable(QStringLiteral("layer %1").arg(layer)));

@@ -370,7 +370,7 @@ void TstSupport::slicesPartByPart()
     Support s;
     s.build(nullptr, QVector3D(0, 0, 10), QVector3D(0, 0, 1));
     CWS::SegmentListSet out;
-    const int total = s.sliceLayer(0, z, out);
+    const int total = s.snapshot().cut(z, out);
     QCOMPARE(out.size(), 3);
     for (int i = 0; i < 3; ++i) {
         // A plane through a ring band cuts each of its 32 facets once (two triangles each).
@@ -388,7 +388,7 @@ void TstSupport::slicesAsOnePartWithoutPartList()
     s.build(nullptr, QVector3D(0, 0, 10), QVector3D(0, 0, 1));
     s.partStarts.clear();
     CWS::SegmentListSet out;
-    QCOMPARE(s.sliceLayer(0, 4.0f, out), 64);
+    QCOMPARE(s.snapshot().cut(4.0f, out), 64);
     QCOMPARE(out.size(), 1);
 }
 

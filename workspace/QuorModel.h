@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cws/CancelToken.h"
 #include "model/DoItem.h"
 #include "model/Model.h"
 #include "model/PickHit.h"
@@ -24,6 +25,7 @@ class QTimer;
 class ViewPicker;
 class ViewRenderer;
 namespace CWS {
+class JobSnapshot;
 class Slicer;
 class SupportGenerator;
 } // namespace CWS
@@ -34,8 +36,8 @@ class SupportGenerator;
 class QuorModel : public QObject
 {
     Q_OBJECT
-    Q_PROPERTY(bool manualAddingSupport READ isManualAddingSupport NOTIFY
-                   manualAddingSupportChanged)
+    Q_PROPERTY(
+        bool manualAddingSupport READ isManualAddingSupport NOTIFY manualAddingSupportChanged)
     Q_PROPERTY(PanelState *panel READ panel CONSTANT)
 public:
     enum ModelStatus
@@ -87,7 +89,7 @@ public:
 
     // Slicing and the layer preview.
     Q_INVOKABLE void cancelSlice();
-    Q_INVOKABLE bool getCancelSlice() const { return m_cancelSlice.load(); }
+    Q_INVOKABLE bool getCancelSlice() const { return m_cancel.isCancelled(); }
     Q_INVOKABLE int sliceNumber() const { return m_sliceNumber; }
     Q_INVOKABLE int calcNumSlices(Model *model);
     Q_INVOKABLE int calcNumSlices();
@@ -104,6 +106,8 @@ public:
 
     // Automatic supports (workspace/QuorModelAutoSupport.cpp); the thickness is not used.
     Q_INVOKABLE void addSupportAuto(float thickness);
+    // One point the generator found: a vertical pillar from there to the platform.
+    void addAutoSupportPoint(Model *model, const QVector3D &topMm);
     bool isGeneratingSupports() const { return m_supportGenerator != nullptr; }
     bool hasBackgroundJob() const { return isSlicing() || isGeneratingSupports(); }
 
@@ -173,7 +177,6 @@ public:
     std::vector<Model *> models;
     bool useSmoothNormals = false;
     int m_sliceNumber = 0;
-    std::atomic_bool m_cancelSlice{false};
     bool manualAddingSupport = false;
     std::vector<DoItem> doList;
     bool hasNewDo = false;
@@ -185,7 +188,7 @@ public slots:
     void sliceFinished();
     void updateSliceProgress(int layers, QString event);
     void updateSliceProgress(int layers);
-    void onAddAutoSupport(float x, float y, float z, float zbase, Model *model);
+    void onAddAutoSupport(float x, float y, float z, float zbase, int objectIndex);
     void onAutoGenSupportFinished();
 
 signals:
@@ -215,6 +218,12 @@ private:
     // Forgets every mouse state that names the object.
     void forgetMouseStateOf(const Model *object);
 
+    // What a job reads of the given objects (the plate left out), with the current settings.
+    CWS::JobSnapshot jobSnapshot(const std::vector<Model *> &objects,
+                                 const QString &archivePath) const;
+    void relaySliceProgress(int finishedLayers, int layerCount);
+    // A model of the running support job that is still in the scene, or null.
+    Model *supportTarget(int index) const;
     // Ends a running job before the workspace goes away.
     void stopSlicer();
     void stopSupportGenerator();
@@ -223,6 +232,10 @@ private:
 
     CWS::Slicer *m_slicer = nullptr;
     CWS::SupportGenerator *m_supportGenerator = nullptr;
+    // The models of the running support job, by their position in its snapshot.
+    std::vector<Model *> m_supportTargets;
+    // The running job's, kept after it ends: it still tells whether that job was cancelled.
+    CWS::CancelToken m_cancel;
     bool m_lastSliceCompleted = false;
     QString m_lastSliceError;
 

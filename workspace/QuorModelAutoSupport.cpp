@@ -1,6 +1,7 @@
 // QuorModel's automatic supports: starting the generator thread and turning each point it
 // finds into a pillar on the GUI thread.
 #include "config/QuorConfig.h"
+#include "cws/JobSnapshot.h"
 #include "cws/Support.h"
 #include "cws/SupportGenerator.h"
 #include "workspace/QuorModel.h"
@@ -19,19 +20,11 @@ void QuorModel::addSupportAuto(float thickness)
         return;
     setModelStatus(MODEL_AUTO_GEN_SUPPORT);
 
-    QuorConfig *config = QuorConfig::instance();
-    qRegisterMetaType<Model *>("Model*");
-    auto *generator = new CWS::SupportGenerator(config->supportConfig());
-    m_supportGenerator = generator;
-    connect(generator, &CWS::SupportGenerator::genNewSupport, this, &QuorModel::onAddAutoSupport);
-    connect(generator, &QThread::finished, this, &QuorModel::onAutoGenSupportFinished);
-
     jobTimer.start();
-    m_cancelSlice = false;
-    // Also brings every object's cached bounds up to date before the worker reads them.
+    m_cancel = CWS::CancelToken();
+    // Also brings every object's cached bounds up to date before the snapshot reads them.
     m_sliceNumber = calcNumSlices();
-    // The worker gets its own list, of models only: supports are appended here while it runs,
-    // and no other object may be read there after it is gone.
+    // The job gets its own list, of models only: supports are appended while it runs.
     std::vector<Model *> targets;
     if (Model *selected = getSelectedModel())
         targets.push_back(selected);
@@ -40,20 +33,45 @@ void QuorModel::addSupportAuto(float thickness)
     targets.erase(std::remove_if(targets.begin(), targets.end(),
                                  [](const Model *m) { return m->type != Model::TYPE_NORMAL; }),
                   targets.end());
-    generator->setJob(targets, *config->buildConfig(), m_sliceNumber);
+    m_supportTargets = targets;
+    const float spacingMm = QuorConfig::instance()->supportConfig()->supportSpacing();
+    auto *generator = new CWS::SupportGenerator(jobSnapshot(targets, QString()), spacingMm,
+                                                m_sliceNumber, m_cancel);
+    m_supportGenerator = generator;
+    connect(generator, &CWS::SupportGenerator::objectStarted, this,
+            [this](int index) { selectModel(supportTarget(index)); });
+    connect(generator, &CWS::SupportGenerator::genNewSupport, this, &QuorModel::onAddAutoSupport);
+    connect(generator, &CWS::SupportGenerator::progressed, this, [this](float ratio) {
+        emit sliceCompletedProgress(ratio, m_cancel.isCancelled(), QStringLiteral("autoSupport"));
+    });
+    connect(generator, &QThread::finished, this, &QuorModel::onAutoGenSupportFinished);
     generator->start(QThread::InheritPriority);
     emit quorModelDataChanged();
 }
 
-void QuorModel::onAddAutoSupport(float x, float y, float z, float zbase, Model *model)
+Model *QuorModel::supportTarget(int index) const
+{
+    if (index < 0 || size_t(index) >= m_supportTargets.size())
+        return nullptr;
+    Model *model = m_supportTargets[size_t(index)];
+    // Gone since the job started: nothing may be added to it.
+    return std::find(models.begin(), models.end(), model) != models.end() ? model : nullptr;
+}
+
+void QuorModel::onAddAutoSupport(float x, float y, float z, float zbase, int objectIndex)
 {
     Q_UNUSED(zbase) // the pillar always reaches the platform
-    if (std::find(models.begin(), models.end(), model) == models.end()) {
+    addAutoSupportPoint(supportTarget(objectIndex), QVector3D(x, y, z));
+}
+
+void QuorModel::addAutoSupportPoint(Model *model, const QVector3D &topMm)
+{
+    if (!model) {
         qWarning() << "auto support for a model that is gone";
         return;
     }
     auto *support = new CWS::Support();
-    if (!support->build(model, QVector3D(x, y, z), QVector3D(0.0f, 0.0f, 1.0f))) {
+    if (!support->build(model, topMm, QVector3D(0.0f, 0.0f, 1.0f))) {
         delete support;
         return;
     }
@@ -73,16 +91,17 @@ void QuorModel::onAutoGenSupportFinished()
         generator->wait();
         delete generator;
     }
+    m_supportTargets.clear();
     jobCostMs = jobTimer.isValid() ? int(jobTimer.elapsed()) : 0;
     setModelStatus(modelSize() == 0 ? MODEL_INIT : MODEL_LOADED);
-    emit sliceCompletedProgress(1.1f, m_cancelSlice.load(), QStringLiteral("autoSupport"));
+    emit sliceCompletedProgress(1.1f, m_cancel.isCancelled(), QStringLiteral("autoSupport"));
 }
 
 void QuorModel::stopSupportGenerator()
 {
     if (!m_supportGenerator)
         return;
-    m_cancelSlice = true;
+    m_cancel.cancel();
     disconnect(m_supportGenerator, nullptr, this, nullptr);
     m_supportGenerator->wait();
     delete m_supportGenerator;

@@ -1,11 +1,11 @@
 // QuorModel's background jobs and placement: slicing, the layer preview, orientation, docking
 // and layout.
 #include "config/QuorConfig.h"
-#include "cws/LayerMath.h"
+#include "cws/JobSnapshot.h"
 #include "cws/PlatformBottom.h"
-#include "cws/Slice.h"
 #include "cws/Slicer.h"
 #include "model/DoItem.h"
+#include "model/LayerMath.h"
 #include "model/SkylineLayout.h"
 #include "workspace/QuorApp.h"
 #include "workspace/QuorModel.h"
@@ -102,19 +102,42 @@ void QuorModel::startSlice()
             object->moveToBottom(true, true);
     }
     deselectAll(true);
-    m_cancelSlice = false;
+    m_cancel = CWS::CancelToken();
     m_lastSliceCompleted = false;
     m_lastSliceError.clear();
     m_sliceNumber = calcNumSlices();
 
-    SliceBuildConfig *settings = QuorConfig::instance()->buildConfig();
     const QuorApp *app = QuorApp::instance();
-    settings->setOutputArchive(app ? app->cwsFile().toLocalFile() : QString());
-    // The job takes its own copy: nothing the window reads changes while it runs.
-    m_slicer = new CWS::Slicer(*settings, m_sliceNumber);
+    const QString archive = app ? app->cwsFile().toLocalFile() : QString();
+    m_slicer = new CWS::Slicer(jobSnapshot(models, archive), m_cancel, m_sliceNumber);
+    connect(m_slicer, &CWS::Slicer::layerWritten, this, &QuorModel::relaySliceProgress);
     connect(m_slicer, &QThread::finished, this, &QuorModel::sliceFinished);
     jobTimer.start();
     m_slicer->start(QThread::InheritPriority);
+}
+
+CWS::JobSnapshot QuorModel::jobSnapshot(const std::vector<Model *> &objects,
+                                        const QString &archivePath) const
+{
+    const QuorConfig *config = QuorConfig::instance();
+    std::vector<ObjectSnapshot> entries;
+    for (Model *object : objects) {
+        if (object->type == Model::TYPE_PLATFORM_BOTTOM)
+            continue;
+        object->updateGeometry(false);
+        entries.push_back(object->snapshot());
+    }
+    SliceBuildConfig settings = config->jobSettings();
+    settings.setOutputArchive(archivePath);
+    const double factor = double(qRound(config->antiAliseValue() * 10.0f) / 10.0f);
+    return CWS::JobSnapshot(std::move(entries), settings, config->currentPrinterModel(),
+                            config->useAntialise(), factor);
+}
+
+void QuorModel::relaySliceProgress(int finishedLayers, int layerCount)
+{
+    emit sliceCompletedProgress(float(finishedLayers) / float(layerCount), m_cancel.isCancelled(),
+                                QStringLiteral("slice"));
 }
 
 void QuorModel::sliceFinished()
@@ -141,14 +164,14 @@ void QuorModel::sliceFinished()
         emit sliceCompletedProgress(1.1f, true, QStringLiteral("slice"));
         return;
     }
-    emit sliceCompletedProgress(1.1f, m_cancelSlice.load(), QStringLiteral("slice"));
+    emit sliceCompletedProgress(1.1f, m_cancel.isCancelled(), QStringLiteral("slice"));
 }
 
 void QuorModel::stopSlicer()
 {
     if (!m_slicer)
         return;
-    m_cancelSlice = true;
+    m_cancel.cancel();
     m_slicer->wait();
     delete m_slicer;
     m_slicer = nullptr;
@@ -157,7 +180,7 @@ void QuorModel::stopSlicer()
 void QuorModel::cancelSlice()
 {
     qDebug() << "call cancel slice";
-    m_cancelSlice = true;
+    m_cancel.cancel();
 }
 
 QString QuorModel::getSliceCostTime() const
@@ -168,7 +191,7 @@ QString QuorModel::getSliceCostTime() const
 void QuorModel::updateSliceProgress(int layers, QString event)
 {
     if (layers < m_sliceNumber && m_sliceNumber > 0)
-        emit sliceCompletedProgress(float(layers) / float(m_sliceNumber), m_cancelSlice.load(),
+        emit sliceCompletedProgress(float(layers) / float(m_sliceNumber), m_cancel.isCancelled(),
                                     event);
 }
 

@@ -1,6 +1,6 @@
-#include "cws/SliceMesh.h"
+#include "model/SliceMesh.h"
 
-#include "cws/LayerMath.h"
+#include "model/LayerMath.h"
 #include "model/MeshGeometry.h"
 
 #include <QDebug>
@@ -17,16 +17,8 @@ constexpr int kMaxBuckets = 1 << 16;
 
 SliceMesh::SliceMesh(const MeshPrimitiveData &mesh, const QMatrix4x4 &modelMatrix,
                      float bucketHeightMm)
-    : m_indices(mesh.indices)
+    : m_world(::worldPositions(mesh, modelMatrix)), m_indices(mesh.indices)
 {
-    const float *m = modelMatrix.constData();
-    m_world.resize(int(mesh.vertices.size()));
-    for (size_t i = 0; i < mesh.vertices.size(); ++i) {
-        const Vertex &v = mesh.vertices[i];
-        float out[3];
-        mapPointProjective(m, v.px, v.py, v.pz, out);
-        m_world[int(i)] = QVector3D(out[0], out[1], out[2]);
-    }
 
     const size_t triangles = m_indices.size() / 3;
     float lo = INFINITY, hi = -INFINITY;

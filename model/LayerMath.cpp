@@ -1,6 +1,8 @@
-#include "cws/LayerMath.h"
+#include "model/LayerMath.h"
 
 #include <QDebug>
+
+#include <algorithm>
 
 namespace CWS::LayerMath {
 
@@ -13,6 +15,18 @@ int layerCount(float heightMm, float thicknessMm)
         return 0; // no printer has that many layers; avoids an overflowing conversion
     const int n = static_cast<int>(ratio);
     return heightMm >= (float(n) + 0.5f) * thicknessMm ? n + 1 : n;
+}
+
+std::vector<float> layerHeights(int count, float thicknessMm)
+{
+    std::vector<float> heights;
+    heights.reserve(size_t(std::max(count, 0)));
+    float z = thicknessMm * 0.5f;
+    for (int i = 0; i < count; ++i) {
+        heights.push_back(z);
+        z += thicknessMm;
+    }
+    return heights;
 }
 
 bool cutEdge(const QVector3D &a, const QVector3D &b, float z, QVector3D *point)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cws/LayerSegment.h"
+#include "model/LayerSegment.h"
 #include "model/MeshPrimitiveData.h"
 
 #include <QMatrix4x4>

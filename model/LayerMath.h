@@ -1,16 +1,22 @@
 #pragma once
 
-#include "cws/LayerSegment.h"
+#include "model/LayerSegment.h"
 
 #include <QVector3D>
 #include <QVector>
 #include <QtGlobal>
+
+#include <vector>
 
 // Plain layer arithmetic: how many layers a height gives and where a plane cuts triangles.
 namespace CWS::LayerMath {
 
 // H / t rounded half up, in single precision.
 int layerCount(float heightMm, float thicknessMm);
+
+// The cutting height of each of count layers: the middle of the first slab, then one thickness
+// more for each layer, summed in single precision as every job steps through them.
+std::vector<float> layerHeights(int count, float thicknessMm);
 
 // The point where the edge a-b meets the plane at z, under the half-open rule.
 bool cutEdge(const QVector3D &a, const QVector3D &b, float z, QVector3D *point);

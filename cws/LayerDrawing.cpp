@@ -1,0 +1,91 @@
+#include "cws/LayerDrawing.h"
+
+#include "cws/ImageBufferPool.h"
+#include "cws/JobSnapshot.h"
+#include "cws/LayerRaster.h"
+#include "model/Model.h"
+
+namespace CWS::LayerDrawing {
+
+namespace {
+
+bool anyButPlate(int type)
+{
+    return type != Model::TYPE_PLATFORM_BOTTOM;
+}
+bool normalOnly(int type)
+{
+    return type == Model::TYPE_NORMAL;
+}
+bool supportFamily(int type)
+{
+    return type != Model::TYPE_NORMAL && type != Model::TYPE_PLATFORM_BOTTOM;
+}
+
+void drawObjects(QImage &target, const std::vector<ObjectSnapshot> &objects, bool (*wanted)(int),
+                 const SliceBuildConfig &settings, float zMm, bool plain)
+{
+    for (const ObjectSnapshot &object : objects) {
+        if (!wanted(object.type()))
+            continue;
+        SegmentListSet lists;
+        object.cut(zMm, lists);
+        for (const SegmentList &list : qAsConst(lists)) {
+            if (plain)
+                LayerRaster::drawSegmentListPlain(target, list, settings.xPixelsPerMm,
+                                                  settings.yPixelsPerMm);
+            else
+                LayerRaster::drawSegmentList(target, list, settings.xPixelsPerMm,
+                                             settings.yPixelsPerMm);
+        }
+    }
+}
+
+// The PNG's resolution is the panel's own pixel pitch. Left alone it would be the screen's, and
+// the window and the command-line slicer would write different archives.
+void stampPanelResolution(QImage &image, const SliceBuildConfig &settings)
+{
+    image.setDotsPerMeterX(qRound(settings.xPixelsPerMm * 1000.0));
+    image.setDotsPerMeterY(qRound(settings.yPixelsPerMm * 1000.0));
+}
+
+} // namespace
+
+QImage drawLayer(const std::vector<ObjectSnapshot> &objects, const SliceBuildConfig &settings,
+                 float zMm, const Options &options)
+{
+    const bool antiAlias = settings.antiAliasActive;
+    // Drawing only ever sets pixels white, so the supersampled image needs one bit a pixel;
+    // the plain path keeps the grey one it reduces with QImage::scaled.
+    QImage::Format format = QImage::Format_Mono;
+    if (options.grey || (antiAlias && options.plain))
+        format = QImage::Format_Grayscale8;
+    QImage image = ImageBufferPool::acquire(settings.imageWidthPx, settings.imageHeightPx, format);
+    if (format == QImage::Format_Mono)
+        image.setColorTable({qRgb(0, 0, 0), qRgb(255, 255, 255)});
+    image.fill(0);
+
+    if (!antiAlias) {
+        drawObjects(image, objects, anyButPlate, settings, zMm, options.plain);
+        stampPanelResolution(image, settings);
+        return image;
+    }
+
+    // Models supersampled and scaled down smoothly; supports hard-edged at job resolution.
+    drawObjects(image, objects, normalOnly, settings, zMm, options.plain);
+    QImage reduced = options.plain ? LayerRaster::downscalePlain(image, settings.targetSizePx)
+                                   : LayerRaster::downscale(image, settings.targetSizePx);
+    image = QImage(); // back to the pool before the next layer asks for one
+    SliceBuildConfig jobResolution = settings;
+    jobResolution.antiAliasOff();
+    stampPanelResolution(reduced, jobResolution);
+    drawObjects(reduced, objects, supportFamily, jobResolution, zMm, options.plain);
+    return reduced;
+}
+
+QImage drawLayer(const JobSnapshot &job, float zMm)
+{
+    return drawLayer(job.objects(), job.layerSettings(), zMm);
+}
+
+} // namespace CWS::LayerDrawing
