@@ -21,16 +21,17 @@ enum ExitStatus
 
 } // namespace
 
-CliJob::CliJob(const CliOptions &options, FILE *out, FILE *err, bool progressBar)
-    : m_options(options), m_out(out), m_err(err), m_progressBar(progressBar)
+CliJob::CliJob(const CliOptions &options, QuorApp &app, QuorModel &workspace, FILE *out, FILE *err,
+               bool progressBar)
+    : m_options(options), m_app(app), m_workspace(workspace), m_out(out), m_err(err),
+      m_progressBar(progressBar)
 {
 }
 
 void CliJob::cancel()
 {
     m_cancelRequested = true;
-    if (QuorModel *workspace = QuorModel::instance())
-        workspace->cancelSlice();
+    m_workspace.cancelSlice();
 }
 
 void CliJob::showProgress(float ratio)
@@ -51,7 +52,7 @@ void CliJob::showProgress(float ratio)
 void CliJob::runBackgroundJob(const QString &event, const std::function<void()> &start,
                               const std::function<bool()> &running)
 {
-    QuorModel *workspace = QuorModel::instance();
+    QuorModel *workspace = &m_workspace;
     QEventLoop loop;
     bool ended = false;
     // Both jobs report through the same signal; a ratio of 1 or more is their end.
@@ -81,7 +82,7 @@ void CliJob::runBackgroundJob(const QString &event, const std::function<void()> 
 
 bool CliJob::addAutoSupports()
 {
-    QuorModel *workspace = QuorModel::instance();
+    QuorModel *workspace = &m_workspace;
     int supportsBefore = 0;
     for (const Model *object : workspace->models)
         supportsBefore += object->type == Model::TYPE_SUPPORT;
@@ -101,8 +102,8 @@ bool CliJob::addAutoSupports()
 
 int CliJob::run()
 {
-    QuorApp *app = QuorApp::instance();
-    QuorModel *workspace = QuorModel::instance();
+    QuorApp *app = &m_app;
+    QuorModel *workspace = &m_workspace;
     connect(workspace, &QuorModel::showAlert, this,
             [this](const QString &msg) { m_lastAlert = msg; });
 

@@ -7,13 +7,17 @@
 #include <cstdio>
 #include <functional>
 
+class QuorApp;
+class QuorModel;
+
 // One command-line job: opens the files as the file dialog does, slices them through the
 // workspace's own slicing path and reports the result.
 class CliJob : public QObject
 {
     Q_OBJECT
 public:
-    CliJob(const CliOptions &options, FILE *out, FILE *err, bool progressBar);
+    CliJob(const CliOptions &options, QuorApp &app, QuorModel &workspace, FILE *out, FILE *err,
+           bool progressBar);
 
     // Runs the job to its end; the process exit status.
     int run();
@@ -30,6 +34,8 @@ private:
     bool addAutoSupports();
 
     CliOptions m_options;
+    QuorApp &m_app;
+    QuorModel &m_workspace;
     FILE *m_out;
     FILE *m_err;
     bool m_progressBar;

@@ -23,7 +23,8 @@ namespace UiStartup {
 void registerTypes()
 {
     qmlRegisterType<DoItem>("Quor3D", 1, 0, "DoItem");
-    qmlRegisterType<QuorModel>("Quor3D", 1, 0, "QuorModel");
+    qmlRegisterUncreatableType<QuorModel>("Quor3D", 1, 0, "QuorModel",
+                                          QStringLiteral("made by the program's start-up"));
     qmlRegisterType<QuorScene>("Quor3D", 1, 0, "Quor3DScene");
     // The frameless window's title bar and borders.
     qmlRegisterType<WindowFrame>("Quor3D", 1, 0, "WindowFrame");
@@ -31,13 +32,16 @@ void registerTypes()
                                            QStringLiteral("the workspace's own"));
 }
 
-void publish(QQmlApplicationEngine &engine, QuorApp &app, QuorConfig &config, double dpiRatio)
+void publish(QQmlApplicationEngine &engine, QuorApp &app, QuorConfig &config, QuorModel &workspace,
+             double dpiRatio)
 {
+    app.setWorkspace(&workspace);
     QQmlContext *context = engine.rootContext();
     context->setContextProperty(QStringLiteral("dpiRatio"), dpiRatio);
     context->setContextProperty(QStringLiteral("quor3dApp"), &app);
     context->setContextProperty(QStringLiteral("quor3dConfig"), &config);
     context->setContextProperty(QStringLiteral("supportConfig"), config.supportConfig());
+    context->setContextProperty(QStringLiteral("quor3dModel"), &workspace);
 }
 
 QuorScene *findScene(QQmlApplicationEngine &engine)
@@ -49,18 +53,18 @@ QuorScene *findScene(QQmlApplicationEngine &engine)
     return qobject_cast<QuorScene *>(found);
 }
 
-int loadMainDocument(QQmlApplicationEngine &engine, QuorApp &app, const QStringList &arguments,
-                     const QUrl &document)
+int loadMainDocument(QQmlApplicationEngine &engine, QuorApp &app, QuorModel &workspace,
+                     const QStringList &arguments, const QUrl &document)
 {
     engine.load(document);
     if (engine.rootObjects().isEmpty())
         return -1;
     QuorScene *scene = findScene(engine);
-    QuorModel *workspace = QuorModel::instance();
-    if (!scene || !workspace) {
+    if (!scene) {
         qDebug() << "no QuorScene object found";
         return -2;
     }
+    scene->setWorkspace(&workspace);
     // A size restored from the settings must fit the screens and the minimum.
     if (auto *window = qobject_cast<QQuickWindow *>(engine.rootObjects().first())) {
         QList<QRect> screens;
@@ -71,9 +75,12 @@ int loadMainDocument(QQmlApplicationEngine &engine, QuorApp &app, const QStringL
             window->resize(size);
         window->setVisible(true);
     }
-    // Every change of the workspace repaints the view; choosing a job file slices.
-    QObject::connect(workspace, &QuorModel::quorModelDataChanged, scene, &QuorScene::updateView);
-    QObject::connect(&app, &QuorApp::readyToSlice, workspace, &QuorModel::startSlice);
+    // Every change of the workspace repaints the view; choosing a job file slices; files
+    // dropped on the view open.
+    QObject::connect(&workspace, &QuorModel::quorModelDataChanged, scene, &QuorScene::updateView);
+    QObject::connect(&app, &QuorApp::readyToSlice, &workspace,
+                     [&app, &workspace] { workspace.startSlice(app.cwsFile().toLocalFile()); });
+    QObject::connect(scene, &QuorScene::filesDropped, &app, &QuorApp::openFiles);
 
     const QList<QUrl> files = commandLineFiles(arguments);
     if (!files.isEmpty())

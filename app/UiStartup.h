@@ -7,6 +7,7 @@
 class QQmlApplicationEngine;
 class QuorApp;
 class QuorConfig;
+class QuorModel;
 class QuorScene;
 
 // The wiring between the program's objects and its UI documents, shared by main and the
@@ -15,12 +16,15 @@ namespace UiStartup {
 
 // The element types of the documents, in the module Quor3D 1.0.
 void registerTypes();
-// dpiRatio, quor3dApp, quor3dConfig and supportConfig for the documents.
-void publish(QQmlApplicationEngine &engine, QuorApp &app, QuorConfig &config, double dpiRatio);
-// Loads the main document, checks that it made the 3D scene item, connects what the documents
-// cannot, and opens the files named on the command line. 0, or -1 without a root object, or
-// -2 without the scene item.
-int loadMainDocument(QQmlApplicationEngine &engine, QuorApp &app, const QStringList &arguments,
+// dpiRatio, quor3dApp, quor3dConfig, supportConfig and the workspace (quor3dModel) for the
+// documents; the application service opens files into the workspace.
+void publish(QQmlApplicationEngine &engine, QuorApp &app, QuorConfig &config, QuorModel &workspace,
+             double dpiRatio);
+// Loads the main document, checks that it made the 3D scene item, hands it the workspace,
+// connects what the documents cannot, and opens the files named on the command line. 0, or -1
+// without a root object, or -2 without the scene item.
+int loadMainDocument(QQmlApplicationEngine &engine, QuorApp &app, QuorModel &workspace,
+                     const QStringList &arguments,
                      const QUrl &document = QUrl(QStringLiteral("qrc:/main.qml")));
 
 // Files named on the command line ("Open with" in a file manager): paths or file URLs.

@@ -39,9 +39,11 @@ int runCli(int argc, char *argv[])
 
     QuorApp service;
     QuorConfig config;
-    QuorModel workspace;
+    QuorModel workspace(config);
     workspace.ensurePlatformBottom();
-    QObject::connect(&service, &QuorApp::readyToSlice, &workspace, &QuorModel::startSlice);
+    service.setWorkspace(&workspace);
+    QObject::connect(&service, &QuorApp::readyToSlice, &workspace,
+                     [&] { workspace.startSlice(service.cwsFile().toLocalFile()); });
 
     const CliParseResult parsed = parseCliArguments(app.arguments().mid(1), config);
     if (parsed.status == CliParseResult::ShowHelp) {
@@ -56,7 +58,7 @@ int runCli(int argc, char *argv[])
     }
     applyCliOptions(parsed.options, config);
 
-    CliJob job(parsed.options, stdout, stderr, isatty(fileno(stdout)) != 0);
+    CliJob job(parsed.options, service, workspace, stdout, stderr, isatty(fileno(stdout)) != 0);
     QTimer interruptPoll;
     QObject::connect(&interruptPoll, &QTimer::timeout, [&] {
         if (g_interrupted)

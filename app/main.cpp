@@ -3,6 +3,7 @@
 #include "app/UiStartup.h"
 #include "config/QuorConfig.h"
 #include "workspace/QuorApp.h"
+#include "workspace/QuorModel.h"
 
 #include <QGuiApplication>
 #include <QLibraryInfo>
@@ -52,6 +53,7 @@ int main(int argc, char *argv[])
 
     QuorApp quorApp;
     QuorConfig config;
+    QuorModel workspace(config);
     qDebug() << QThread::currentThreadId() << "main" << QThread::idealThreadCount();
 
     UiStartup::registerTypes();
@@ -59,7 +61,7 @@ int main(int argc, char *argv[])
     int exitCode = 0;
     {
         QQmlApplicationEngine engine;
-        UiStartup::publish(engine, quorApp, config,
+        UiStartup::publish(engine, quorApp, config, workspace,
                            StartupRules::uiScaleFactor(app.primaryScreen()->logicalDotsPerInch()));
 
         // The web engine's sandbox cannot start for root; the printer page still works without it.
@@ -67,7 +69,7 @@ int main(int argc, char *argv[])
             qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
         QtWebEngine::initialize();
 
-        const int loaded = UiStartup::loadMainDocument(engine, quorApp, app.arguments());
+        const int loaded = UiStartup::loadMainDocument(engine, quorApp, workspace, app.arguments());
         if (loaded != 0)
             return loaded;
         exitCode = app.exec();

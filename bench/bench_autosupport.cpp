@@ -76,7 +76,7 @@ void benchOne(const QString &name, const QTemporaryDir &dir)
 {
     auto app = std::make_unique<QuorApp>();
     auto config = std::make_unique<QuorConfig>();
-    auto workspace = std::make_unique<QuorModel>();
+    auto workspace = std::make_unique<QuorModel>(*config);
     const TestMesh mesh = benchMesh(name);
     Model *model = indexedModel(mesh);
     workspace->addModel(model);
@@ -84,10 +84,8 @@ void benchOne(const QString &name, const QTemporaryDir &dir)
     const int triangles = mesh.indices.size() / 3;
 
     auto sliceJob = [&] {
-        return timeJob(*workspace, QStringLiteral("slice"), [&] {
-            app->setCwsFile(QUrl::fromLocalFile(dir.filePath(name + QStringLiteral(".cws"))));
-            workspace->startSlice();
-        });
+        return timeJob(*workspace, QStringLiteral("slice"),
+                       [&] { workspace->startSlice(dir.filePath(name + QStringLiteral(".cws"))); });
     };
     // The default job anti-aliases at factor 2; the plain 1-bit job is the harder baseline.
     const double sliceMs = sliceJob();

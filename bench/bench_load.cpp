@@ -1,6 +1,7 @@
 // Loads a generated 1,000,000-triangle binary STL through the workspace and compares the
 // time with Assimp's own read of the same file, then times the geometry update.
 #include "BenchMeshes.h"
+#include "config/QuorConfig.h"
 #include "model/MeshImport.h"
 #include "model/Model.h"
 #include "workspace/QuorModel.h"
@@ -121,7 +122,9 @@ int main(int argc, char *argv[])
     const QUrl url = QUrl::fromLocalFile(path);
     const long baseRss = peakRssMiB();
 
-    QuorModel ws;
+    QuorConfig config;
+    config.setSaveOnExit(false); // the person's settings stay as they were
+    QuorModel ws(config);
     assimpRead(path); // warm the page cache
     const double firstLoadMs = loadModelMs(ws, url);
     const long loadPeak = peakRssMiB();

@@ -100,7 +100,8 @@ int main(int argc, char **argv)
         out.close();
     };
     {
-        QuorModel workspace;
+        QuorModel workspace(config);
+        service.setWorkspace(&workspace);
         workspace.addModel(makeSphere());
         service.setPrjFile(QUrl::fromLocalFile(project).toString());
         for (int run = 0; run < kRuns; ++run) {
@@ -128,7 +129,8 @@ int main(int argc, char **argv)
         }
     }
     for (int run = 0; run < kRuns; ++run) {
-        QuorModel workspace;
+        QuorModel workspace(config);
+        service.setWorkspace(&workspace);
         QElapsedTimer t;
         t.start();
         service.open(QUrl::fromLocalFile(project));

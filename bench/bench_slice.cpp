@@ -134,7 +134,7 @@ JobResult runJob(QuorModel &workspace, QuorApp &app, const QString &archive)
     const double cpuStart = cpuMs();
     timer.start();
     app.setCwsFile(QUrl::fromLocalFile(archive));
-    workspace.startSlice();
+    workspace.startSlice(archive);
     loop.exec();
     JobResult r;
     r.wallMs = double(timer.nsecsElapsed()) / 1e6;
@@ -276,7 +276,7 @@ int main(int argc, char *argv[])
         const TestMesh mesh = makeMesh(name, gyroidHeightMm);
         for (const QString &setting : settings) {
             const bool antiAlias = setting != QLatin1String("off");
-            QuorModel workspace;
+            QuorModel workspace(config);
             workspace.ensurePlatformBottom();
             workspace.addModel(modelFrom(mesh));
             config.useAntialise(antiAlias);

@@ -86,7 +86,7 @@ int benchPick()
     Home home;
     QuorApp app;
     QuorConfig config;
-    QuorModel ws;
+    QuorModel ws(config);
     auto *picker = new ScenePicker(ws);
     ws.setPicker(std::unique_ptr<ViewPicker>(picker));
     ws.setViewportSize(QSize(1280, 800));
@@ -101,7 +101,7 @@ int benchPick()
     const double indexMs = double(timer.nsecsElapsed()) / 1e6;
 
     const QSet<int> types = {0, 1, 2, 4};
-    const CameraMath::Volume volume = machineVolume();
+    const CameraMath::Volume volume = CameraMath::Volume();
     const QMatrix4x4 scale = CameraMath::modelScaleMatrix(volume);
     const float s = CameraMath::sceneScaleMm(volume);
     // Rays under pixels spread over the model, and rays that miss every box.
@@ -162,13 +162,14 @@ int benchFrames()
     Home home;
     QuorApp app;
     QuorConfig config;
+    QuorModel workspace(config);
     UiStartup::registerTypes();
     QQmlApplicationEngine engine;
-    UiStartup::publish(engine, app, config, 1.0);
-    if (UiStartup::loadMainDocument(engine, app, {QStringLiteral("bench")}) != 0)
+    UiStartup::publish(engine, app, config, workspace, 1.0);
+    if (UiStartup::loadMainDocument(engine, app, workspace, {QStringLiteral("bench")}) != 0)
         qFatal("no window");
     auto *window = qobject_cast<QQuickWindow *>(engine.rootObjects().first());
-    QuorModel *ws = QuorModel::instance();
+    QuorModel *ws = &workspace;
     std::vector<qint64> swaps;
     QElapsedTimer clock;
     clock.start();
@@ -227,14 +228,15 @@ int startupChild(const QString &which)
     Home home;
     QuorApp app;
     QuorConfig config;
+    QuorModel workspace(config);
     UiStartup::registerTypes();
     QQmlApplicationEngine engine;
-    UiStartup::publish(engine, app, config, 1.0);
+    UiStartup::publish(engine, app, config, workspace, 1.0);
     // "main", "bare", or a document's path (to see what a part of the window costs).
     const QUrl doc = which == QLatin1String("bare")   ? QUrl(QStringLiteral("qrc:/bench/bare.qml"))
                      : which == QLatin1String("main") ? QUrl(QStringLiteral("qrc:/main.qml"))
                                                       : QUrl::fromLocalFile(which);
-    if (UiStartup::loadMainDocument(engine, app, {QStringLiteral("bench")}, doc) != 0)
+    if (UiStartup::loadMainDocument(engine, app, workspace, {QStringLiteral("bench")}, doc) != 0)
         qFatal("no window");
     auto *window = qobject_cast<QQuickWindow *>(engine.rootObjects().first());
     int frames = 0;

@@ -54,13 +54,11 @@ bool usableNumber(const QJsonValue &v, double minimum, bool minimumAllowed, doub
 } // namespace
 
 const char *const QuorConfig::kDefaultCataloguePath = ":/conf/defaultConf.json";
-QuorConfig *QuorConfig::s_instance = nullptr;
 
 QuorConfig::QuorConfig(const QString &cataloguePath, QObject *parent)
     : QObject(parent), m_defaultConfPath(cataloguePath)
 {
     initConfigResources();
-    s_instance = this;
 
     const QString home = QDir::homePath();
     m_customConfPath = home + QLatin1Char('/') + appName() + QLatin1Char('/') + kSettingsFileName;
@@ -91,15 +89,6 @@ QuorConfig::~QuorConfig()
     if (m_saveOnExit)
         save();
     qDebug() << "~ modelIndex:" << m_modelIndex;
-    if (s_instance == this)
-        s_instance = nullptr;
-}
-
-QuorConfig *QuorConfig::instance()
-{
-    if (!s_instance)
-        new QuorConfig();
-    return s_instance;
 }
 
 QuorConfig::ChangeNotice::ChangeNotice(QuorConfig *config)

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "config/PrinterCatalogue.h"
-#include "cws/SliceBuildConfig.h"
-#include "cws/SupportConfig.h"
+#include "config/SliceBuildConfig.h"
+#include "config/SupportConfig.h"
 
 #include <QObject>
 #include <QStringList>
@@ -28,11 +28,10 @@ public:
                         QObject *parent = nullptr);
     ~QuorConfig() override;
 
-    // The process-wide instance, created on first use when main has not made one.
-    static QuorConfig *instance();
-
     Q_INVOKABLE QString appName() const { return QStringLiteral("Makora"); }
-    Q_INVOKABLE QString jobType() const { return QStringLiteral(".qsp"); }
+    Q_INVOKABLE QString jobType() const { return projectExtension(); }
+    // The project file's extension, ".qsp".
+    static QString projectExtension() { return QStringLiteral(".qsp"); }
 
     Q_INVOKABLE int modelIndex() const { return m_modelIndex; }
     Q_INVOKABLE void setModelIndex(int i);
@@ -135,8 +134,6 @@ private:
 
     void readSettings(const class QJsonObject &obj);
     QString resinDisplayName(const QString &key);
-
-    static QuorConfig *s_instance;
 
     // Catalogue.
     QString m_defaultConfPath;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cws/SliceBuildConfig.h"
+#include "config/SliceBuildConfig.h"
 
 #include <QDateTime>
 #include <QString>

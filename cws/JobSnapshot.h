@@ -1,7 +1,7 @@
 #pragma once
 
 #include "config/PrinterModelConfig.h"
-#include "cws/SliceBuildConfig.h"
+#include "config/SliceBuildConfig.h"
 #include "model/ObjectSnapshot.h"
 
 #include <vector>

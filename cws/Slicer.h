@@ -1,9 +1,9 @@
 #pragma once
 
+#include "config/SliceBuildConfig.h"
 #include "cws/CancelToken.h"
 #include "cws/JobSnapshot.h"
 #include "cws/LayerPngCache.h"
-#include "cws/SliceBuildConfig.h"
 
 #include <QMutex>
 #include <QThread>

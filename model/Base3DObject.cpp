@@ -1,7 +1,5 @@
 #include "model/Base3DObject.h"
 
-#include "workspace/QuorModel.h"
-
 #include <QDebug>
 
 #include <atomic>
@@ -27,15 +25,7 @@ Base3DObject::Base3DObject(const Base3DObject &other)
     qDebug() << "Base3DObject copyed";
 }
 
-Base3DObject::~Base3DObject()
-{
-    // GPU buffers may only be deleted on the render thread, which owns the context: the view
-    // frees them with its next frame.
-    if (inView) {
-        if (QuorModel *workspace = QuorModel::instance())
-            workspace->releaseBuffer(drawId);
-    }
-}
+Base3DObject::~Base3DObject() = default;
 
 QMatrix4x4 Base3DObject::modelMatrix() const
 {

@@ -32,6 +32,7 @@ public:
     bool buffersUploaded = false;
     // Names the object's GPU copy in the view; unique for the process.
     const quint64 drawId;
-    // Set by the view once it holds a GPU copy, so the destructor hands the copy back.
+    // Set by the view once it holds a GPU copy: whoever frees the object hands the copy back
+    // to the view (the scene, which owns every object the view sees).
     bool inView = false;
 };

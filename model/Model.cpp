@@ -4,7 +4,7 @@
 #include "model/MeshGeometry.h"
 #include "model/MeshImport.h"
 #include "model/SplitWork.h"
-#include "workspace/QuorModel.h"
+#include "model/UndoList.h"
 
 #include <QDebug>
 #include <QFileInfo>
@@ -165,13 +165,13 @@ void Model::finishMesh()
     buffersUploaded = false;
 }
 
-Model *Model::duplicate(bool offset)
+Model *Model::duplicate(bool offset, UndoList *undo)
 {
     Model *copy = new Model(*this);
     if (!offset)
         return copy;
     ++copyCount;
-    copy->pushTransformWithUndo(DoItem::DO_T_TRANSLATE);
+    copy->pushTransformWithUndo(undo, DoItem::DO_T_TRANSLATE);
     const float depthMm = bboxMax.y() - bboxMin.y();
     QMatrix4x4 shift;
     shift.translate(0.0f, float(copyCount) * (depthMm + 3.0f), 0.0f);
@@ -203,10 +203,10 @@ void Model::pushTransform(int type)
     markTransformChanged();
 }
 
-void Model::pushTransformWithUndo(int type)
+void Model::pushTransformWithUndo(UndoList *undo, int type)
 {
-    if (QuorModel *workspace = QuorModel::instance())
-        workspace->addDo(this, type);
+    if (undo)
+        undo->addDo(this, type);
     else
         pushTransform(type);
 }
@@ -288,9 +288,9 @@ void Model::setRotate(float ax, float ay, float az, const QVector3D &centre)
     markTransformChanged();
 }
 
-void Model::flip(int flag)
+void Model::flip(int flag, UndoList *undo)
 {
-    pushTransformWithUndo(DoItem::DO_T_FLIP);
+    pushTransformWithUndo(undo, DoItem::DO_T_FLIP);
     // Any other flag leaves an identity item that the next pruning removes.
     if (flag == 1)
         setScale(-1.0f, 1.0f, 1.0f);
@@ -300,9 +300,9 @@ void Model::flip(int flag)
         setScale(1.0f, 1.0f, -1.0f);
 }
 
-void Model::rotate90()
+void Model::rotate90(UndoList *undo)
 {
-    pushTransformWithUndo(DoItem::DO_T_ROTATE);
+    pushTransformWithUndo(undo, DoItem::DO_T_ROTATE);
     setRotate(0.0f, 0.0f, 90.0f, center);
 }
 
@@ -328,7 +328,7 @@ bool Model::isTopIdentity() const
     return !transforms->empty() && transforms->back().matrix.isIdentity();
 }
 
-bool Model::load(const QUrl &url, bool smoothNormals, bool generateNormals)
+bool Model::load(const QUrl &url, bool smoothNormals, bool generateNormals, UndoList *undo)
 {
     fileUrl = url;
     name = url.toLocalFile();
@@ -358,7 +358,7 @@ bool Model::load(const QUrl &url, bool smoothNormals, bool generateNormals)
 
     const float heightMm = bboxMax.z();
     if (heightMm > 200.0f) {
-        pushTransformWithUndo(DoItem::DO_T_SCALE);
+        pushTransformWithUndo(undo, DoItem::DO_T_SCALE);
         const float factor = 130.0f / heightMm;
         setScale(factor, factor, factor);
     }

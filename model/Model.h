@@ -14,6 +14,8 @@
 #include <vector>
 
 class QDataStream;
+class SupportLinker;
+class UndoList;
 namespace CWS {
 class Support;
 }
@@ -49,18 +51,26 @@ public:
     void attachChild(Model *child);
     void finishMesh();
 
-    // A copy moved copyCount model depths (plus 3 mm each) along +y when `offset` is set.
-    Model *duplicate(bool offset);
-    // The copy first, then the copies of its support family.
-    std::vector<Model *> duplicateWithSupports();
-    void removeAllSupports();
+    // A copy moved copyCount model depths (plus 3 mm each) along +y when `offset` is set; the
+    // move is recorded in undo when one is given (as everywhere below).
+    Model *duplicate(bool offset, UndoList *undo);
+    struct Duplicates
+    {
+        std::vector<Model *> objects; // the copy first, then the copies of its support family
+        std::vector<Model *> linkers; // the braces the copied pillars made, in that order
+    };
+    Duplicates duplicateWithSupports(UndoList *undo);
+    // Unhooks the whole support family (and, for a pillar, the linkers that end at it) and
+    // hands it over in the order it is to be freed; the caller frees it.
+    std::vector<Model *> takeAllSupports();
     // The pillar (type 1) of this model, other than from, whose body bottom lies nearest to
     // from's horizontally within [minDistance, maxDistance]; null when none does.
     CWS::Support *findNearestSupport(const CWS::Support *from, float minDistanceMm,
                                      float maxDistanceMm) const;
-    // Lifts the model to 3 mm and puts a new slab of the given thickness under it (the old
-    // one is freed); returns the new base, which the caller adds to the workspace.
-    Model *makeSupportBase(float thicknessMm);
+    // Lifts the model to 3 mm and puts a new slab of the given thickness under it; returns the
+    // new base, which the caller adds to the scene. An old base is freed here: one the scene
+    // holds must be taken out of it first.
+    Model *makeSupportBase(float thicknessMm, UndoList *undo);
 
     // Transform stack; the editing operations act on the newest item.
     void pushTransform(int type);
@@ -69,15 +79,16 @@ public:
     void translateBy(float dx, float dy, float dz);
     void setScale(float x, float y, float z);
     void setRotate(float ax, float ay, float az, const QVector3D &centre);
-    void flip(int flag);
-    void rotate90();
+    void flip(int flag, UndoList *undo);
+    void rotate90(UndoList *undo);
     void shiftSupports(float dzMm);
     bool isTopIdentity() const;
     // The stack changed: this model's cached geometry and its support family's are stale.
     void markTransformChanged();
 
     // Model import through Assimp.
-    bool load(const QUrl &url, bool smoothNormals, bool generateNormals);
+    // A model taller than 200 mm is scaled down in a recorded step.
+    bool load(const QUrl &url, bool smoothNormals, bool generateNormals, UndoList *undo);
     bool normalsInvalid() const;
 
     bool geometryDirty = true;
@@ -109,12 +120,12 @@ public:
     // Fills the preview cut of one layer unless it is already there.
     void buildPreviewCut(int layerIndex, float z);
 
-    // Records the new item with the workspace when there is one.
-    void pushTransformWithUndo(int type);
+    // Opens a new step, recorded in undo when there is one.
+    void pushTransformWithUndo(UndoList *undo, int type);
 
     // Orientation and placement: tilt to the smallest height; rest on the plate or the base.
     bool autoRotate(float *axDeg, float *ayDeg);
-    float moveToBottom(bool onlyIfBelow, bool newStep);
+    float moveToBottom(bool onlyIfBelow, bool newStep, UndoList *undo);
 
 private:
     TransformItem *topItem();

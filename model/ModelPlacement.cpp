@@ -72,7 +72,7 @@ bool Model::autoRotate(float *axDeg, float *ayDeg)
     return ax != 0.0f || ay != 0.0f;
 }
 
-float Model::moveToBottom(bool onlyIfBelow, bool newStep)
+float Model::moveToBottom(bool onlyIfBelow, bool newStep, UndoList *undo)
 {
     updateGeometry(false);
     float floor = 0.0f;
@@ -87,7 +87,7 @@ float Model::moveToBottom(bool onlyIfBelow, bool newStep)
     if (onlyIfBelow && dz >= 0.0f)
         return stepOffsetZ();
     if (newStep)
-        pushTransformWithUndo(DoItem::DO_T_TRANSLATE);
+        pushTransformWithUndo(undo, DoItem::DO_T_TRANSLATE);
     qDebug() << "translate z:" << dz;
     if (dz == 0.0f)
         return 0.0f;

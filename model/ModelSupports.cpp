@@ -1,11 +1,10 @@
 // Model operations on its support family: lookup, copies, removal and the base.
-#include "cws/MultiPointSupport.h"
-#include "cws/Support.h"
-#include "cws/SupportBase.h"
-#include "cws/SupportLinker.h"
 #include "model/DoItem.h"
 #include "model/Model.h"
-#include "workspace/QuorModel.h"
+#include "model/MultiPointSupport.h"
+#include "model/Support.h"
+#include "model/SupportBase.h"
+#include "model/SupportLinker.h"
 
 #include <QDebug>
 
@@ -40,20 +39,15 @@ CWS::Support *Model::findNearestSupport(const CWS::Support *from, float minDista
     return best;
 }
 
-Model *Model::makeSupportBase(float thicknessMm)
+Model *Model::makeSupportBase(float thicknessMm, UndoList *undo)
 {
     qDebug() << "TODO: Model::makeSupportBase" << thicknessMm;
     if (supportBase) {
         Model *old = supportBase;
         supportBase = nullptr;
-        QuorModel *workspace = QuorModel::instance();
-        if (workspace && std::find(workspace->models.begin(), workspace->models.end(), old) !=
-                             workspace->models.end())
-            workspace->removeModel(old);
-        else
-            delete old;
+        delete old;
     }
-    pushTransformWithUndo(DoItem::DO_T_TRANSLATE);
+    pushTransformWithUndo(undo, DoItem::DO_T_TRANSLATE);
     updateGeometry(false);
     // The model rests 3 mm above the platform; its pillars keep their feet down there.
     const float c = 3.0f - bboxMin.z();
@@ -68,15 +62,16 @@ Model *Model::makeSupportBase(float thicknessMm)
     return base;
 }
 
-std::vector<Model *> Model::duplicateWithSupports()
+Model::Duplicates Model::duplicateWithSupports(UndoList *undo)
 {
     updateGeometry(false);
-    Model *copy = duplicate(true);
-    std::vector<Model *> out{copy};
+    Model *copy = duplicate(true, undo);
+    Duplicates out;
+    out.objects.push_back(copy);
     if (auto *base = dynamic_cast<SupportBase *>(supportBase)) {
         auto *baseCopy = new SupportBase();
         baseCopy->build(copy, base->thickness);
-        out.push_back(baseCopy);
+        out.objects.push_back(baseCopy);
     }
     for (Model *source : supports) {
         Model *clone = nullptr;
@@ -89,9 +84,11 @@ std::vector<Model *> Model::duplicateWithSupports()
         copy->attachChild(clone);
         clone->updateGeometry(true);
         // Linkers are not copied; the copies brace themselves anew.
-        if (clone->type == TYPE_SUPPORT)
-            static_cast<CWS::Support *>(clone)->linkToNearest();
-        out.push_back(clone);
+        if (clone->type == TYPE_SUPPORT) {
+            if (SupportLinker *linker = static_cast<CWS::Support *>(clone)->linkToNearest())
+                out.linkers.push_back(linker);
+        }
+        out.objects.push_back(clone);
     }
     return out;
 }
@@ -104,8 +101,8 @@ bool linkerEndsAt(const Model *object, const Model *support)
     return linker && (linker->supportA == support || linker->supportB == support);
 }
 
-// Frees every linker of owner that ends at support.
-void removeLinkersAt(Model *owner, const Model *support, QuorModel *workspace)
+// Unhooks every linker of owner that ends at support, into taken.
+void takeLinkersAt(Model *owner, const Model *support, std::vector<Model *> &taken)
 {
     const std::vector<Model *> current = owner->linkers;
     for (Model *linker : current) {
@@ -113,32 +110,29 @@ void removeLinkersAt(Model *owner, const Model *support, QuorModel *workspace)
             continue;
         owner->linkers.erase(std::remove(owner->linkers.begin(), owner->linkers.end(), linker),
                              owner->linkers.end());
-        if (workspace)
-            workspace->removeModel(linker);
+        taken.push_back(linker);
     }
 }
 
 } // namespace
 
-void Model::removeAllSupports()
+std::vector<Model *> Model::takeAllSupports()
 {
     qDebug() << "remove all supports of" << this;
-    QuorModel *workspace = QuorModel::instance();
+    std::vector<Model *> taken;
     if (supportBase) {
-        Model *base = supportBase;
-        qDebug() << "remove base support" << base;
-        if (workspace)
-            workspace->removeModel(base);
+        qDebug() << "remove base support" << supportBase;
+        taken.push_back(supportBase);
         supportBase = nullptr;
     }
     const std::vector<Model *> current = supports;
     for (Model *support : current) {
         qDebug() << "remove suport" << support;
-        removeLinkersAt(this, support, workspace);
-        if (workspace)
-            workspace->removeModel(support);
+        takeLinkersAt(this, support, taken);
+        taken.push_back(support);
     }
     supports.clear();
     if (type == TYPE_SUPPORT && parent)
-        removeLinkersAt(parent, this, workspace);
+        takeLinkersAt(parent, this, taken);
+    return taken;
 }

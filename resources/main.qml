@@ -59,16 +59,14 @@ ApplicationWindow {
         id: modelPage
         objectName: "modelPage"
 
-        QuorModel {
-            id: quor3dModel
-            onShowAlert: {
+        Connections {
+            target: quor3dModel
+            function onShowAlert(msg) {
                 var alert = mainWindow.dialog(alertLoader)
                 alert.text = msg
                 alert.open()
             }
         }
-
-        DoItem {}
 
         Quor3DScene {
             id: scene3d
@@ -161,6 +159,7 @@ ApplicationWindow {
         Connections {
             target: quor3dModel.panel
             function onSliceCompleted(layers, costTime) {
+                quor3dApp.openRadomQueryLink()
                 var done = mainWindow.dialog(completionLoader)
                 done.text = qsTr("Slice completed！")
                 done.informativeText = qsTr("Total: ") + layers + qsTr(" layers")

@@ -37,7 +37,7 @@ inline void clear(QuorModel &workspace)
 {
     while (!workspace.models.empty())
         workspace.removeModel(workspace.models.back());
-    workspace.doList.clear();
+    workspace.undoList.clear();
     workspace.setModelStatus(QuorModel::MODEL_INIT);
 }
 

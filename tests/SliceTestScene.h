@@ -45,10 +45,11 @@ struct SliceTestScene
     ConfigTestEnv env;
     std::unique_ptr<QuorApp> app = std::make_unique<QuorApp>();
     std::unique_ptr<QuorConfig> config = std::make_unique<QuorConfig>();
-    std::unique_ptr<QuorModel> workspace = std::make_unique<QuorModel>();
+    std::unique_ptr<QuorModel> workspace = std::make_unique<QuorModel>(*config);
 
     SliceTestScene()
     {
+        app->setWorkspace(workspace.get());
         config->useAntialise(false);
         config->save();
     }
@@ -89,7 +90,7 @@ struct SliceTestScene
         QSignalSpy progress(workspace.get(), QOverload<float, bool, QString>::of(
                                                  &QuorModel::sliceCompletedProgress));
         app->setCwsFile(QUrl::fromLocalFile(path));
-        workspace->startSlice();
+        workspace->startSlice(path);
         auto ended = [&] {
             for (const QList<QVariant> &args : qAsConst(progress))
                 if (args.at(0).toFloat() >= 1.0f)

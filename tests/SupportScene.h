@@ -27,7 +27,7 @@ inline bool listed(const QuorModel &w, const Model *object)
 // No undo record may name an object that has left the list.
 inline bool recordsNameListedObjects(const QuorModel &w)
 {
-    for (const DoItem &r : w.doList)
+    for (const DoItem &r : w.undoList.records())
         if (!listed(w, r.model))
             return false;
     return true;

@@ -38,29 +38,31 @@ public:
         Q_UNUSED(registered)
         m_app = std::make_unique<QuorApp>();
         m_config = std::make_unique<QuorConfig>();
+        m_workspace = std::make_unique<QuorModel>(*m_config);
         m_engine = std::make_unique<QQmlApplicationEngine>();
         // Quitting ends the test's window, not the test run: the tests watch the engine's quit.
         QObject::disconnect(m_engine.get(), &QQmlEngine::quit, nullptr, nullptr);
-        UiStartup::publish(*m_engine, *m_app, *m_config, 1.0);
-        result = UiStartup::loadMainDocument(*m_engine, *m_app, arguments, document);
+        UiStartup::publish(*m_engine, *m_app, *m_config, *m_workspace, 1.0);
+        result = UiStartup::loadMainDocument(*m_engine, *m_app, *m_workspace, arguments, document);
         if (!m_engine->rootObjects().isEmpty())
             window = qobject_cast<QQuickWindow *>(m_engine->rootObjects().first());
     }
     ~UiHarness() { shutDown(); }
 
-    // Ends the program's objects as main does on the way out (the engine, then the
-    // configuration service, which saves the settings file), keeping the scratch home.
+    // Ends the program's objects as main does on the way out (the engine, the workspace, then
+    // the configuration service, which saves the settings file), keeping the scratch home.
     void shutDown()
     {
         m_engine.reset();
         window = nullptr;
+        m_workspace.reset();
         m_config.reset();
         m_app.reset();
     }
     QString homePath() const { return m_env.home(); }
     QString settingsPath() const { return m_env.settingsPath(); }
 
-    QuorModel *workspace() const { return QuorModel::instance(); }
+    QuorModel *workspace() const { return m_workspace.get(); }
     QuorApp *app() const { return m_app.get(); }
     QuorConfig *config() const { return m_config.get(); }
     QQmlApplicationEngine *engine() const { return m_engine.get(); }
@@ -139,5 +141,6 @@ private:
     ConfigTestEnv m_env;
     std::unique_ptr<QuorApp> m_app;
     std::unique_ptr<QuorConfig> m_config;
+    std::unique_ptr<QuorModel> m_workspace;
     std::unique_ptr<QQmlApplicationEngine> m_engine;
 };

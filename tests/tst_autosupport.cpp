@@ -2,7 +2,7 @@
 // and the workspace turns its points into pillars on the GUI thread.
 #include "LogCapture.h"
 #include "SliceTestScene.h"
-#include "cws/Support.h"
+#include "model/Support.h"
 
 #include <QThread>
 
@@ -54,7 +54,7 @@ QVector3D contactOf(CWS::Support *support)
     support->updateGeometry(false);
     const QVector3D lo = support->bboxMin, hi = support->bboxMax;
     return QVector3D((lo.x() + hi.x()) / 2.0f, (lo.y() + hi.y()) / 2.0f,
-                     hi.z() - QuorConfig::instance()->supportConfig()->headTopRadius());
+                     hi.z() - support->config->headTopRadius());
 }
 
 bool endsRun(const Progress &args)
@@ -267,9 +267,9 @@ void TestAutoSupport::pillarsAreOwnedRecordedAndSelectedOnGuiThread()
     QVERIFY(std::find(model->supports.begin(), model->supports.end(), pillar) !=
             model->supports.end());
     QVERIFY(pillar->transforms == model->transforms); // follows its owner
-    const bool recorded = std::any_of(ws.doList.begin(), ws.doList.end(), [&](const DoItem &d) {
-        return d.model == pillar && d.type == DoItem::DO_NEW;
-    });
+    const bool recorded =
+        std::any_of(ws.undoList.records().begin(), ws.undoList.records().end(),
+                    [&](const DoItem &d) { return d.model == pillar && d.type == DoItem::DO_NEW; });
     QVERIFY(recorded);
     QVERIFY(ws.getSliceCostTime().contains(QLatin1Char(':')));
 
@@ -363,7 +363,6 @@ void TestAutoSupport::workspaceGoneMidRun()
     QVERIFY(scene->workspace->isGeneratingSupports());
     // The workspace stops the worker before it frees the models the worker reads.
     scene.reset();
-    QVERIFY(!QuorModel::instance());
 }
 
 // The worker reads the meshes and transforms without locking: every scene edit is refused
@@ -379,7 +378,7 @@ void TestAutoSupport::sceneEditsWaitForTheRun()
     ws.selectModel(model);
     ws.startNewTransform(DoItem::DO_T_TRANSLATE);
     ws.setSelectedModelTranslate(1.0f, 0.0f, 0.0f);
-    const size_t records = ws.doList.size();
+    const size_t records = ws.undoList.records().size();
     const size_t objects = ws.models.size();
     const QMatrix4x4 before = model->modelMatrix();
 
@@ -410,7 +409,7 @@ void TestAutoSupport::sceneEditsWaitForTheRun()
     QCOMPARE(model->modelMatrix(), before);
     QCOMPARE(ws.models.size(), objects);
     // No point has come back yet (the loop has not run), so no record either.
-    QCOMPARE(ws.doList.size(), records);
+    QCOMPARE(ws.undoList.records().size(), records);
 
     ws.cancelSlice();
     QTRY_VERIFY_WITH_TIMEOUT(std::any_of(progress.begin(), progress.end(), endsRun), 60000);
@@ -428,10 +427,10 @@ void TestAutoSupport::pointThatBuildsNoPillarIsDropped()
     QuorModel &ws = *scene.workspace;
     Model *model = scene.add(modelFromMesh(boxMesh(-5, -5, 5, 5, 5, 10)));
     const size_t objects = ws.models.size();
-    const size_t records = ws.doList.size();
+    const size_t records = ws.undoList.records().size();
     ws.addAutoSupportPoint(model, QVector3D(std::numeric_limits<float>::quiet_NaN(), 0.0f, 5.0f));
     QCOMPARE(ws.models.size(), objects);
-    QCOMPARE(ws.doList.size(), records);
+    QCOMPARE(ws.undoList.records().size(), records);
     QVERIFY(model->supports.empty());
     ws.addAutoSupportPoint(model, QVector3D(0.0f, 0.0f, 5.0f));
     QCOMPARE(ws.models.size(), objects + 1);

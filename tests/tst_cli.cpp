@@ -1,4 +1,5 @@
 #include "ConfigTestEnv.h"
+#include "ScratchConfig.h"
 #include "SliceTestScene.h"
 
 #include "workspace/ProjectFile.h"
@@ -33,7 +34,8 @@ void writeStl(const QString &path, const TestMesh &m)
 // A project holding one box where it is, floating or not, written by the program's writer.
 void writeProject(const QString &path, const QVector3D &lo, const QVector3D &hi)
 {
-    QuorModel workspace;
+    ScratchConfig scratch;
+    QuorModel workspace(scratch.config);
     workspace.addModel(modelFromMesh(TestMesh::box(lo, hi)));
     QFile f(path);
     f.open(QIODevice::WriteOnly);
@@ -308,7 +310,8 @@ void TestCli::damagedProjectFails()
 void TestCli::partlyLoadedProjectFails()
 {
     {
-        QuorModel workspace;
+        ScratchConfig scratch;
+        QuorModel workspace(scratch.config);
         workspace.addModel(modelFromMesh(TestMesh::box(QVector3D(0, 0, 0), QVector3D(10, 10, 2))));
         workspace.addModel(modelFromMesh(TestMesh::box(QVector3D(20, 0, 0), QVector3D(30, 10, 2))));
         QFile f(path("two.qsp"));
@@ -328,7 +331,8 @@ void TestCli::partlyLoadedProjectFails()
 void TestCli::emptyProjectHasNothingToSlice()
 {
     {
-        QuorModel workspace;
+        ScratchConfig scratch;
+        QuorModel workspace(scratch.config);
         QFile f(path("empty.qsp"));
         QVERIFY(f.open(QIODevice::WriteOnly));
         QVERIFY(ProjectFile::write(f, workspace));

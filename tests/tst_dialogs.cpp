@@ -3,6 +3,7 @@
 #include "ProjectTestFiles.h"
 #include "QuickItems.h"
 #include "SceneMeshes.h"
+#include "ScratchConfig.h"
 #include "UiHarness.h"
 
 #include <QMimeData>
@@ -517,7 +518,8 @@ void TestDialogs::partlyLoadedProjectAlerts()
     QDir().mkpath(QDir::currentPath());
     QByteArray bytes;
     {
-        QuorModel workspace;
+        ScratchConfig scratch;
+        QuorModel workspace(scratch.config);
         workspace.addModel(SceneMeshes::makeBox(QVector3D(0, 0, 0), QVector3D(10, 10, 5)));
         workspace.addModel(SceneMeshes::makeBox(QVector3D(20, 0, 0), QVector3D(30, 10, 5)));
         bytes = ProjectTestFiles::save(workspace);

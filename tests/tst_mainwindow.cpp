@@ -5,7 +5,7 @@
 #include "SceneMeshes.h"
 #include "WindowDriver.h"
 
-#include "cws/SupportConfig.h"
+#include "config/SupportConfig.h"
 #include "view/SceneRenderer.h"
 
 #include <QDesktopServices>
@@ -180,14 +180,14 @@ void TstMainWindow::movePage()
     w->clickAt(w->windowPixelOf((a->bboxMin + a->bboxMax) / 2 + QVector3D(0, 0, 2.5f)));
     QTRY_COMPARE(ws->getSelectedModel(), a);
     const QVector3D before = a->bboxMin;
-    const size_t records = ws->doList.size();
+    const size_t records = ws->undoList.records().size();
     QVERIFY(w->click(QStringLiteral("moveButton")));
     QVERIFY(w->typeInto(QStringLiteral("moveX"), QStringLiteral("5")));
     QVERIFY(w->typeInto(QStringLiteral("moveY"), QStringLiteral("-3")));
     a->updateGeometry(false);
     QVERIFY((a->bboxMin - before - QVector3D(5, -3, 0)).length() < 1e-4f);
     // One step for the page, whatever was typed.
-    QCOMPARE(ws->doList.size(), records + 1);
+    QCOMPARE(ws->undoList.records().size(), records + 1);
     // Z up by 4, then docked back: the field shows what docking left.
     QVERIFY(w->typeInto(QStringLiteral("moveZ"), QStringLiteral("4")));
     a->updateGeometry(false);
@@ -287,11 +287,11 @@ void TstMainWindow::flipPage()
     QuorModel *ws = w->workspace();
     Model *a = ws->models[1];
     QVERIFY(w->click(QStringLiteral("flipButton")));
-    const size_t records = ws->doList.size();
+    const size_t records = ws->undoList.records().size();
     QVERIFY(w->click(QStringLiteral("flipX")));
     QVERIFY(w->click(QStringLiteral("flipY")));
     QVERIFY(w->click(QStringLiteral("flipZ")));
-    QCOMPARE(ws->doList.size(), records + 3);
+    QCOMPARE(ws->undoList.records().size(), records + 3);
     // Mirrored along x: the normal matrix turns x around.
     QCOMPARE(a->normalMatrix()(0, 0), -1.0f);
     QCOMPARE(a->normalMatrix()(1, 1), -1.0f);

@@ -1,5 +1,6 @@
 #include "LogCapture.h"
 #include "SceneMeshes.h"
+#include "ScratchConfig.h"
 
 #include "model/DoItem.h"
 #include "model/MeshGeometry.h"
@@ -260,7 +261,8 @@ void TstMeshObjects::copyOfSupportOwnsMesh()
 
 void TstMeshObjects::thirdDuplicateLiesFurtherAlongY()
 {
-    QuorModel workspace;
+    ScratchConfig scratch;
+    QuorModel workspace(scratch.config);
     Model *src = makeBox({0, -10, 0}, {5, 10, 5}); // 20 mm deep
     workspace.addModel(src);
     for (int i = 0; i < 3; ++i)
@@ -273,9 +275,10 @@ void TstMeshObjects::thirdDuplicateLiesFurtherAlongY()
     QCOMPARE(third->bboxMin.x(), src->bboxMin.x());
     QCOMPARE(src->copyCount, 3);
     // Each copy's translation record comes before its creation record.
-    QCOMPARE(int(workspace.doList.back().type), int(DoItem::DO_NEW));
-    QCOMPARE(workspace.doList.back().model, third);
-    QCOMPARE(int(workspace.doList[workspace.doList.size() - 2].type), int(DoItem::DO_T_TRANSLATE));
+    QCOMPARE(int(workspace.undoList.records().back().type), int(DoItem::DO_NEW));
+    QCOMPARE(workspace.undoList.records().back().model, third);
+    QCOMPARE(int(workspace.undoList.records()[workspace.undoList.records().size() - 2].type),
+             int(DoItem::DO_T_TRANSLATE));
 }
 
 void TstMeshObjects::attachChildSharesTransforms()

@@ -110,8 +110,9 @@ void TstModelImport::cleanupTestCase()
 void TstModelImport::init()
 {
     m_dir.reset(new QTemporaryDir);
-    m_ws.reset(new QuorModel);
+    m_ws.reset(new QuorModel(*m_config));
     m_app.reset(new QuorApp);
+    m_app->setWorkspace(m_ws.get());
 }
 
 void TstModelImport::cleanup()
@@ -128,7 +129,7 @@ void TstModelImport::expectRefusal(const QUrl &url)
     QCOMPARE(alert.count(), 1);
     QCOMPARE(alert[0][0].toString(), QStringLiteral("Load model failed!"));
     QVERIFY(m_ws->models.empty());
-    QVERIFY(m_ws->doList.empty());
+    QVERIFY(m_ws->undoList.records().empty());
     QCOMPARE(m_ws->status, QuorModel::MODEL_INIT);
 }
 
@@ -178,7 +179,7 @@ void TstModelImport::loadedModelStandsOnPlatformCentre()
     QVERIFY(m->selected);
     QCOMPARE(m_ws->status, QuorModel::MODEL_LOADED);
     QCOMPARE(status.count(), 1);
-    QCOMPARE(m_ws->doList.size(), size_t(1));
+    QCOMPARE(m_ws->undoList.records().size(), size_t(1));
     QVERIFY(log.contains(QStringLiteral("load succeed 1")));
     QVERIFY(!log.contains(QStringLiteral("normal is invalid")));
 }
@@ -258,9 +259,9 @@ void TstModelImport::tallModelScale()
     m->updateGeometry(false);
     QVERIFY(qAbs(m->bboxMax.z() - 130.0f) < 1e-3f);
     // The scale record first, the creation record newest.
-    QCOMPARE(m_ws->doList.size(), size_t(2));
-    QCOMPARE(int(m_ws->doList[0].type), int(DoItem::DO_T_SCALE));
-    QCOMPARE(int(m_ws->doList[1].type), int(DoItem::DO_NEW));
+    QCOMPARE(m_ws->undoList.records().size(), size_t(2));
+    QCOMPARE(int(m_ws->undoList.records()[0].type), int(DoItem::DO_T_SCALE));
+    QCOMPARE(int(m_ws->undoList.records()[1].type), int(DoItem::DO_NEW));
 }
 
 void TstModelImport::tallModelScaleIsNotUndone()
@@ -280,8 +281,8 @@ void TstModelImport::discardedAttemptTakesItsRecords()
         write(QStringLiteral("tallflat.stl"), binaryStl(box({0, 0, 0}, {10, 10, 250}), true));
     QVERIFY(m_ws->loadModel(url));
     Model *m = m_ws->models[0];
-    QCOMPARE(m_ws->doList.size(), size_t(2));
-    for (const DoItem &r : m_ws->doList)
+    QCOMPARE(m_ws->undoList.records().size(), size_t(2));
+    for (const DoItem &r : m_ws->undoList.records())
         QCOMPARE(r.model, m);
     m_ws->undo();
     QCOMPARE(m->transforms->size(), size_t(1));

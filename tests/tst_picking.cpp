@@ -1,6 +1,7 @@
 // Picking without a window: hit order, which objects a click can find, hit points and normals,
 // and the indexed pick against the plain loop over every triangle.
 #include "SceneMeshes.h"
+#include "ScratchConfig.h"
 #include "TestMeshes.h"
 
 #include "model/DoItem.h"
@@ -212,7 +213,9 @@ void TstPicking::indexedPickEqualsPlain()
         return float(lo + (hi - lo) * rng.generateDouble());
     };
 
-    QuorModel workspace;
+    ScratchConfig scratch;
+
+    QuorModel workspace(scratch.config);
     ScenePicker picker(workspace);
     // The scene's objects belong to this test, not to the workspace.
     struct Release
@@ -328,7 +331,8 @@ void TstPicking::indexedPickEqualsPlain()
 
 void TstPicking::missEveryBox()
 {
-    QuorModel workspace;
+    ScratchConfig scratch;
+    QuorModel workspace(scratch.config);
     ScenePicker picker(workspace);
     struct Release
     {

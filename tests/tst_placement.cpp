@@ -123,7 +123,7 @@ void TestPlacement::tooManyModelsMoveNothing()
     QVector<Model *> cubes;
     for (int i = 0; i < 30; ++i)
         cubes << scene.add(cubeAt(-10, -10, 0, 20));
-    const size_t records = scene.workspace->doList.size();
+    const size_t records = scene.workspace->undoList.records().size();
     LogCapture log;
     scene.workspace->autoLayoutModel(3);
     QVERIFY(log.contains(QStringLiteral("layout failed")));
@@ -132,7 +132,7 @@ void TestPlacement::tooManyModelsMoveNothing()
         c->updateGeometry(true);
         QCOMPARE(c->bboxMin, QVector3D(-10, -10, 0));
     }
-    QCOMPARE(scene.workspace->doList.size(), records);
+    QCOMPARE(scene.workspace->undoList.records().size(), records);
 }
 
 void TestPlacement::skylineFillsRightOfFirstModel()

@@ -4,7 +4,7 @@
 #include "SceneMeshes.h"
 #include "SliceTestScene.h"
 
-#include "cws/Support.h"
+#include "model/Support.h"
 
 #include <QDir>
 #include <QSignalSpy>
@@ -252,9 +252,9 @@ void TestProject::loadSignalsAndStatus()
     QVERIFY(data.count() >= 1);
     QVERIFY(!ws().getSelectedModel());
     // Each object read gets its creation record, like any other new object.
-    QCOMPARE(ws().doList.size(), size_t(1));
-    QCOMPARE(ws().doList[0].type, DoItem::DO_NEW);
-    QCOMPARE(ws().doList[0].model, ws().models[0]);
+    QCOMPARE(ws().undoList.records().size(), size_t(1));
+    QCOMPARE(ws().undoList.records()[0].type, DoItem::DO_NEW);
+    QCOMPARE(ws().undoList.records()[0].model, ws().models[0]);
 }
 
 // An exception in the middle of the second record: the first model stays, editable and shown,
@@ -467,7 +467,7 @@ void TestProject::damagedRecords()
     QVERIFY(!load(bytes, ws()));
     QVERIFY2(log.contains(logged), qPrintable(log.lines().join(QLatin1Char('\n'))));
     QVERIFY(ws().models.empty());
-    QVERIFY(ws().doList.empty());
+    QVERIFY(ws().undoList.records().empty());
     QCOMPARE(ws().status, QuorModel::MODEL_INIT);
     QCOMPARE(status.count(), 0);
 }
@@ -590,7 +590,7 @@ void TestProject::refusedFilesAlert_data()
     Model *owner = SceneMeshes::makeBox(QVector3D(0, 0, 12), QVector3D(10, 20, 17));
     scene.workspace->addModel(owner);
     scene.workspace->addModel(SceneMeshes::makeBox(QVector3D(20, 0, 0), QVector3D(30, 10, 10)));
-    auto *pillar = new CWS::Support();
+    auto *pillar = new CWS::Support(scene.config->supportConfig());
     pillar->build(owner, QVector3D(2, 2, 12), QVector3D(0, 0, -1));
     scene.workspace->addModel(pillar);
     const QByteArray good = save(*scene.workspace);

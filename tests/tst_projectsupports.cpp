@@ -3,10 +3,10 @@
 #include "SceneMeshes.h"
 #include "SliceTestScene.h"
 
-#include "cws/MultiPointSupport.h"
-#include "cws/Support.h"
-#include "cws/SupportBase.h"
-#include "cws/SupportLinker.h"
+#include "model/MultiPointSupport.h"
+#include "model/Support.h"
+#include "model/SupportBase.h"
+#include "model/SupportLinker.h"
 
 #include <QSignalSpy>
 #include <QtTest>
@@ -35,7 +35,7 @@ struct Silence
 // A pillar under owner at top, built from a straight-down contact, in the workspace.
 Support *addPillar(QuorModel &ws, Model *owner, const QVector3D &top)
 {
-    auto *s = new Support();
+    auto *s = new Support(ws.config().supportConfig());
     s->build(owner, top, QVector3D(0, 0, -1));
     ws.addModel(s);
     return s;
@@ -150,7 +150,7 @@ void TestProjectSupports::normalModelsComeFirst()
     addPillar(ws(), a, QVector3D(2, 2, 12));
     Model *b = addFloatingBox(ws(), QVector3D(20, 0, 12));
     addPillar(ws(), b, QVector3D(25, 5, 12));
-    ws().addModel(b->makeSupportBase(1.0f));
+    ws().addModel(b->makeSupportBase(1.0f, &ws().undoList));
     const Outline o = outline(save(ws()));
     QCOMPARE(typesOf(o), (std::vector<int>{0, 0, 1, 1, 2}));
     QCOMPARE(o.pairs, (Pairs{{2, 0}, {3, 1}, {4, 1}}));
@@ -163,7 +163,9 @@ void TestProjectSupports::linkersAndPlateNotStored()
     addPillar(ws(), model, QVector3D(2, 2, 12));
     Support *second = addPillar(ws(), model, QVector3D(5, 2, 12));
     // 3 mm apart: one linker joins the list.
-    QVERIFY(second->linkToNearest());
+    SupportLinker *linker = second->linkToNearest();
+    QVERIFY(linker);
+    ws().addModel(linker);
     QCOMPARE(model->linkers.size(), size_t(1));
     const Outline o = outline(save(ws()));
     QCOMPARE(typesOf(o), (std::vector<int>{0, 1, 1}));
@@ -187,10 +189,11 @@ void TestProjectSupports::roundTripSupportsAndBase()
     Support *p2 = addPillar(ws(), a, QVector3D(5, 2, 12));
     Model *b = addFloatingBox(ws(), QVector3D(20, 0, 12));
     Support *p3 = addPillar(ws(), b, QVector3D(25, 5, 12));
-    ws().addModel(b->makeSupportBase(2.0f)); // lowers b to 3 mm; p3 keeps its foot down
+    ws().addModel(
+        b->makeSupportBase(2.0f, &ws().undoList)); // lowers b to 3 mm; p3 keeps its foot down
     // Two contacts under a joined by struts to a trunk whose foot stands on the plate.
     ws().ensurePlatformBottom();
-    auto *tree = new MultiPointSupport(a);
+    auto *tree = new MultiPointSupport(ws().config().supportConfig(), a);
     QVERIFY(tree->build({PickHit{a, QVector3D(2, 15, 12), QVector3D(0, 0, -1), 0.0},
                          PickHit{a, QVector3D(8, 15, 12), QVector3D(0, 0, -1), 0.0},
                          PickHit{ws().models[0], QVector3D(5, 15, 0), QVector3D(0, 0, 1), 0.0}}));
@@ -315,7 +318,7 @@ void TestProjectSupports::damagedSupportFields_data()
     // A bridge between two contacts under the model.
     SliceTestScene bridgeScene;
     Model *owner = addFloatingBox(*bridgeScene.workspace);
-    auto *bridge = new MultiPointSupport(owner);
+    auto *bridge = new MultiPointSupport(bridgeScene.config->supportConfig(), owner);
     bridge->build({PickHit{owner, QVector3D(2, 2, 12), QVector3D(0, 0, -1), 0.0},
                    PickHit{owner, QVector3D(8, 2, 12), QVector3D(0, 0, -1), 0.0}});
     bridgeScene.workspace->addModel(bridge);
@@ -370,8 +373,8 @@ void TestProjectSupports::relationConflicts()
     Model *a = addFloatingBox(ws());
     Model *b = addFloatingBox(ws(), QVector3D(20, 0, 12));
     addPillar(ws(), a, QVector3D(2, 2, 12));
-    ws().addModel(a->makeSupportBase(1.0f));
-    ws().addModel(b->makeSupportBase(1.0f));
+    ws().addModel(a->makeSupportBase(1.0f, &ws().undoList));
+    ws().addModel(b->makeSupportBase(1.0f, &ws().undoList));
     QByteArray bytes = save(ws());
     clear(ws());
     const Outline o = outline(bytes);
@@ -402,8 +405,8 @@ void TestProjectSupports::truncatedAtEveryLength()
 {
     Model *model = addFloatingBox(ws());
     addPillar(ws(), model, QVector3D(2, 2, 12));
-    ws().addModel(model->makeSupportBase(1.0f));
-    auto *bridge = new MultiPointSupport(model);
+    ws().addModel(model->makeSupportBase(1.0f, &ws().undoList));
+    auto *bridge = new MultiPointSupport(ws().config().supportConfig(), model);
     QVERIFY(bridge->build({PickHit{model, QVector3D(2, 15, 3), QVector3D(0, 0, -1), 0.0},
                            PickHit{model, QVector3D(8, 15, 3), QVector3D(0, 0, -1), 0.0}}));
     ws().addModel(bridge);

@@ -1,6 +1,7 @@
 #include "ConfigTestEnv.h"
 #include "LogCapture.h"
 #include "SceneMeshes.h"
+#include "ScratchConfig.h"
 
 #include "config/QuorConfig.h"
 #include "workspace/QuorApp.h"
@@ -76,8 +77,10 @@ void TstQuorApp::projectExtension()
 
 void TstQuorApp::openingProjectIsNotAModelImport()
 {
-    QuorModel ws;
+    ScratchConfig scratch;
+    QuorModel ws(scratch.config);
     QuorApp app;
+    app.setWorkspace(&ws);
     QSignalSpy alert(&ws, &QuorModel::showAlert);
     LogCapture log;
     app.open(QUrl::fromLocalFile(QStringLiteral("/nonexistent/PART.QSP")));
@@ -105,8 +108,10 @@ void TstQuorApp::failedImportShowsAlert()
     QFETCH(QString, name);
     QFETCH(QString, logged);
     QTemporaryDir dir;
-    QuorModel ws;
+    ScratchConfig scratch;
+    QuorModel ws(scratch.config);
     QuorApp app;
+    app.setWorkspace(&ws);
     if (name.endsWith(QLatin1String(".3mf")))
         writeFile(dir.filePath(name), QByteArray("PK\x03\x04"));
     QSignalSpy alert(&ws, &QuorModel::showAlert);
@@ -121,8 +126,10 @@ void TstQuorApp::failedImportShowsAlert()
 void TstQuorApp::successfulImportShowsNoAlert()
 {
     QTemporaryDir dir;
-    QuorModel ws;
+    ScratchConfig scratch;
+    QuorModel ws(scratch.config);
     QuorApp app;
+    app.setWorkspace(&ws);
     const QString file = dir.filePath(QStringLiteral("part.stl"));
     QVERIFY(writeFile(file, binaryStl(boxTriangles({0, 0, 0}, {3, 3, 3}))));
     QSignalSpy alert(&ws, &QuorModel::showAlert);
@@ -136,7 +143,6 @@ void TstQuorApp::successfulImportShowsNoAlert()
 void TstQuorApp::openWithoutWorkspace()
 {
     QuorApp app;
-    QVERIFY(!QuorModel::instance());
     app.open(QUrl::fromLocalFile(QStringLiteral("/nonexistent/a.stl"))); // no crash
 }
 
@@ -188,7 +194,6 @@ void TstQuorApp::versionStrings()
 void TstQuorApp::machineDescription()
 {
     QuorApp app;
-    QCOMPARE(QuorApp::instance(), &app);
     QCOMPARE(app.machine().maker, QStringLiteral("QUOR3D"));
     QCOMPARE(app.machine().model, QStringLiteral("K200X"));
     QCOMPARE(app.machine().volumeXMm, 65.02f);
@@ -226,7 +231,6 @@ void TstQuorApp::lifecycleMessages()
     }
     QVERIFY(log.contains(QStringLiteral("QuorApp::newPrj()")));
     QVERIFY(log.contains(QStringLiteral("QuorApp::~QuorApp()")));
-    QVERIFY(!QuorApp::instance());
 }
 
 QTEST_GUILESS_MAIN(TstQuorApp)

@@ -1,5 +1,6 @@
 #include "LogCapture.h"
 #include "SceneMeshes.h"
+#include "ScratchConfig.h"
 
 #include "model/DoItem.h"
 #include "model/Model.h"
@@ -42,7 +43,6 @@ class TstQuorModel : public QObject
 {
     Q_OBJECT
 private slots:
-    void singleInstance();
     void selectingInInitEmitsLoadedThenSelectionThenData();
     void deselectAllNotifies();
     void selectedModelIsFirstFlagged();
@@ -66,19 +66,10 @@ private slots:
     void releasedBuffersAreCollected();
 };
 
-void TstQuorModel::singleInstance()
-{
-    QVERIFY(!QuorModel::instance());
-    {
-        QuorModel ws;
-        QCOMPARE(QuorModel::instance(), &ws);
-    }
-    QVERIFY(!QuorModel::instance());
-}
-
 void TstQuorModel::selectingInInitEmitsLoadedThenSelectionThenData()
 {
-    QuorModel ws;
+    ScratchConfig scratch;
+    QuorModel ws(scratch.config);
     Model *platform = new Model(Model::TYPE_PLATFORM_BOTTOM);
     ws.addModel(platform);
     Model *box = addBox(ws);
@@ -105,7 +96,8 @@ void TstQuorModel::selectingInInitEmitsLoadedThenSelectionThenData()
 
 void TstQuorModel::deselectAllNotifies()
 {
-    QuorModel ws;
+    ScratchConfig scratch;
+    QuorModel ws(scratch.config);
     Model *box = addBox(ws);
     ws.selectModel(box);
     QObject context;
@@ -122,7 +114,8 @@ void TstQuorModel::deselectAllNotifies()
 
 void TstQuorModel::selectedModelIsFirstFlagged()
 {
-    QuorModel ws;
+    ScratchConfig scratch;
+    QuorModel ws(scratch.config);
     Model *a = addBox(ws);
     Model *b = addBox(ws, Model::TYPE_SUPPORT);
     b->selected = true;
@@ -135,7 +128,8 @@ void TstQuorModel::selectedModelIsFirstFlagged()
 
 void TstQuorModel::selectingObjectOutsideListIsSilent()
 {
-    QuorModel ws;
+    ScratchConfig scratch;
+    QuorModel ws(scratch.config);
     std::unique_ptr<Model> loose(makeBox({0, 0, 0}, {1, 1, 1}));
     QSignalSpy status(&ws, &QuorModel::modelStatusChanged);
     ws.selectModel(loose.get());
@@ -166,7 +160,8 @@ void TstQuorModel::setModelStatus()
     QFETCH(bool, force);
     QFETCH(int, expected);
     QFETCH(int, signalCount);
-    QuorModel ws;
+    ScratchConfig scratch;
+    QuorModel ws(scratch.config);
     if (withObject)
         addBox(ws);
     QSignalSpy spy(&ws, &QuorModel::modelStatusChanged);
@@ -179,7 +174,8 @@ void TstQuorModel::setModelStatus()
 
 void TstQuorModel::statusReportsSupportsAndType()
 {
-    QuorModel ws;
+    ScratchConfig scratch;
+    QuorModel ws(scratch.config);
     Model *box = addBox(ws);
     Model *support = addBox(ws, Model::TYPE_SUPPORT);
     box->attachChild(support);
@@ -207,20 +203,22 @@ void TstQuorModel::copyGuards()
 {
     QFETCH(int, index);
     QFETCH(QString, message);
-    QuorModel ws;
+    ScratchConfig scratch;
+    QuorModel ws(scratch.config);
     ws.addModel(new Model(Model::TYPE_PLATFORM_BOTTOM));
     addBox(ws);
-    const size_t records = ws.doList.size();
+    const size_t records = ws.undoList.records().size();
     LogCapture log;
     ws.copyModel(index);
     QVERIFY2(log.contains(message), qPrintable(log.lines().join('\n')));
     QCOMPARE(ws.models.size(), size_t(2));
-    QCOMPARE(ws.doList.size(), records);
+    QCOMPARE(ws.undoList.records().size(), records);
 }
 
 void TstQuorModel::deleteOnlyModelKeepsPlatform()
 {
-    QuorModel ws;
+    ScratchConfig scratch;
+    QuorModel ws(scratch.config);
     ws.addModel(new Model(Model::TYPE_PLATFORM_BOTTOM));
     Model *box = addBox(ws);
     ws.selectModel(box);
@@ -233,14 +231,15 @@ void TstQuorModel::deleteOnlyModelKeepsPlatform()
     QCOMPARE(status.count(), 1);
     QCOMPARE(status.first().at(1).value<QuorModel::ModelStatus>(), QuorModel::MODEL_INIT);
     QCOMPARE(data.count(), 1);
-    for (const DoItem &r : ws.doList)
+    for (const DoItem &r : ws.undoList.records())
         QVERIFY(r.model != box);
     QCOMPARE(ws.modelSize(), 0);
 }
 
 void TstQuorModel::deleteLastObjectGoesToInit()
 {
-    QuorModel ws;
+    ScratchConfig scratch;
+    QuorModel ws(scratch.config);
     Model *box = addBox(ws);
     ws.selectModel(box);
     QSignalSpy status(&ws, &QuorModel::modelStatusChanged);
@@ -252,7 +251,8 @@ void TstQuorModel::deleteLastObjectGoesToInit()
 
 void TstQuorModel::deleteSelectedRefusedWhileSlicing()
 {
-    QuorModel ws;
+    ScratchConfig scratch;
+    QuorModel ws(scratch.config);
     Model *box = addBox(ws);
     ws.selectModel(box);
     ws.setModelStatus(QuorModel::MODEL_SLICING);
@@ -260,12 +260,13 @@ void TstQuorModel::deleteSelectedRefusedWhileSlicing()
     ws.deleteSelectedModel();
     QVERIFY(log.contains(QStringLiteral("not in status MODEL_LOADED, do nothing")));
     QCOMPARE(ws.models.size(), size_t(1));
-    QCOMPARE(ws.doList.size(), size_t(1)); // records stay too
+    QCOMPARE(ws.undoList.records().size(), size_t(1)); // records stay too
 }
 
 void TstQuorModel::manualSupportModeGuardsNormalModels()
 {
-    QuorModel ws;
+    ScratchConfig scratch;
+    QuorModel ws(scratch.config);
     Model *box = addBox(ws);
     Model *support = addBox(ws, Model::TYPE_SUPPORT);
     box->attachChild(support);
@@ -282,12 +283,13 @@ void TstQuorModel::manualSupportModeGuardsNormalModels()
     QVERIFY(log.contains(QStringLiteral("forbid del model when add support manully")));
     QCOMPARE(ws.models.size(), size_t(1));
     // Refused, but the model's records are dropped all the same.
-    QVERIFY(ws.doList.empty());
+    QVERIFY(ws.undoList.records().empty());
 }
 
 void TstQuorModel::showSliceGuardsNormalModels()
 {
-    QuorModel ws;
+    ScratchConfig scratch;
+    QuorModel ws(scratch.config);
     Model *box = addBox(ws);
     ws.setModelStatus(QuorModel::MODEL_SHOW_SLICE);
     LogCapture log;
@@ -298,7 +300,8 @@ void TstQuorModel::showSliceGuardsNormalModels()
 
 void TstQuorModel::deleteRemovesSupportsAndTheirRecords()
 {
-    QuorModel ws;
+    ScratchConfig scratch;
+    QuorModel ws(scratch.config);
     Model *box = addBox(ws);
     Model *support = addBox(ws, Model::TYPE_SUPPORT);
     Model *base = addBox(ws, Model::TYPE_SUPPORT_BASE);
@@ -312,13 +315,14 @@ void TstQuorModel::deleteRemovesSupportsAndTheirRecords()
     QVERIFY(log.contains(QStringLiteral("remove base support")));
     QVERIFY(log.contains(QStringLiteral("remove suport")));
     // No record may outlive the objects it names.
-    QVERIFY(ws.doList.empty());
+    QVERIFY(ws.undoList.records().empty());
     QCOMPARE(ws.status, QuorModel::MODEL_INIT);
 }
 
 void TstQuorModel::selectedModelInfo()
 {
-    QuorModel ws;
+    ScratchConfig scratch;
+    QuorModel ws(scratch.config);
     Model *box = makeBox({0, 0, 0}, {20, 10, 5}); // 1000 mm³ = 1 cm³
     ws.addModel(box);
     ws.selectModel(box);
@@ -327,14 +331,16 @@ void TstQuorModel::selectedModelInfo()
 
 void TstQuorModel::selectedModelInfoWithoutSelection()
 {
-    QuorModel ws;
+    ScratchConfig scratch;
+    QuorModel ws(scratch.config);
     ws.addModel(makeBox({0, 0, 0}, {20, 10, 5}));
     QCOMPARE(ws.getSelectedModelInfo(), (QStringList{"0.00", "0.00", "0.00", "0.00"}));
 }
 
 void TstQuorModel::totalVolumeAndSize()
 {
-    QuorModel ws;
+    ScratchConfig scratch;
+    QuorModel ws(scratch.config);
     QCOMPARE(ws.modelSize(), 0); // the plate is not there yet, and would not count anyway
     ws.addModel(new Model(Model::TYPE_PLATFORM_BOTTOM));
     Model *a = makeBox({0, 0, 0}, {10, 10, 10}); // 1 cm³
@@ -349,7 +355,8 @@ void TstQuorModel::totalVolumeAndSize()
 
 void TstQuorModel::loadRefusedWhileBusy()
 {
-    QuorModel ws;
+    ScratchConfig scratch;
+    QuorModel ws(scratch.config);
     addBox(ws);
     ws.setModelStatus(QuorModel::MODEL_AUTO_GEN_SUPPORT);
     LogCapture log;
@@ -360,18 +367,20 @@ void TstQuorModel::loadRefusedWhileBusy()
 
 void TstQuorModel::addModelSizesPreviewCache()
 {
-    QuorModel ws;
+    ScratchConfig scratch;
+    QuorModel ws(scratch.config);
     ws.currentLayer = 3;
     ws.m_sliceNumber = 12;
     Model *box = addBox(ws);
     QCOMPARE(box->layerCutCache.layers.size(), size_t(12));
-    QCOMPARE(int(ws.doList.back().type), int(DoItem::DO_NEW));
+    QCOMPARE(int(ws.undoList.records().back().type), int(DoItem::DO_NEW));
     QVERIFY(!ws.hasAnyNewDo()); // creation records do not count as new edits
 }
 
 void TstQuorModel::releasedBuffersAreCollected()
 {
-    QuorModel ws;
+    ScratchConfig scratch;
+    QuorModel ws(scratch.config);
     Model *drawn = makeBox({0, 0, 0}, {1, 1, 1});
     drawn->inView = true; // as if the view holds a GPU copy
     const quint64 id = drawn->drawId;

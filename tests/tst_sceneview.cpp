@@ -297,7 +297,7 @@ void TstSceneView::noSceneItem()
     // A main document without the scene item: the program ends with -2 and says why.
     const QString bare = QDir::currentPath() + QStringLiteral("/bare.qml");
     writeFile(bare, "import QtQuick 2.9\nimport QtQuick.Window 2.3\nimport Quor3D 1.0\n"
-                    "Window { QuorModel {} }\n");
+                    "Window {}\n");
     {
         LogCapture log;
         UiHarness ui({QStringLiteral("quorslice")}, QUrl::fromLocalFile(bare));

@@ -69,7 +69,7 @@ private slots:
     void damagedFilesStartOnDefaults();
     void saveReplacesFileAtomically();
     void saveIntoVanishedFolderFails();
-    void accessorReturnsLiveInstance();
+    void supportParametersBelongToTheConfiguration();
     void changeSignals_data();
     void changeSignals();
     void qmlBindingsFollow_data();
@@ -463,11 +463,10 @@ void TestSettings::saveIntoVanishedFolderFails()
     QVERIFY(log.contains(QStringLiteral("for write fail")));
 }
 
-void TestSettings::accessorReturnsLiveInstance()
+void TestSettings::supportParametersBelongToTheConfiguration()
 {
     ConfigTestEnv env;
     QuorConfig config;
-    QCOMPARE(QuorConfig::instance(), &config);
     QCOMPARE(config.supportConfig()->headBottomRadius(), 0.8f);
     config.supportConfig()->setHeadBottomRadius(0.5f);
     QCOMPARE(config.supportConfig()->footTopRadius(), 0.6f);

@@ -250,7 +250,7 @@ void TestSliceJob::cancelledJobHasNoGcode()
     QSignalSpy progress(scene.workspace.get(),
                         QOverload<float, bool, QString>::of(&QuorModel::sliceCompletedProgress));
     scene.app->setCwsFile(QUrl::fromLocalFile(scene.archivePath()));
-    scene.workspace->startSlice();
+    scene.workspace->startSlice(scene.archivePath());
     QCOMPARE(scene.workspace->status, QuorModel::MODEL_SLICING);
     QTRY_VERIFY_WITH_TIMEOUT(progress.count() > 0, 30000); // some layers are written
     {
@@ -313,7 +313,7 @@ void TestSliceJob::previewRefusesWhileSlicing()
     SliceTestScene scene;
     scene.add(modelFromMesh(TestMesh::sphere(QVector3D(0, 0, 40), 20.0f, 40, 60)));
     scene.app->setCwsFile(QUrl::fromLocalFile(scene.archivePath()));
-    scene.workspace->startSlice();
+    scene.workspace->startSlice(scene.archivePath());
     QVERIFY(!scene.workspace->setShowSliceEnable(true));
     QCOMPARE(scene.workspace->status, QuorModel::MODEL_SLICING);
     scene.workspace->cancelSlice();
@@ -447,7 +447,7 @@ void TestSliceJob::sharedSettingsStayWhileJobRuns()
     QSignalSpy progress(scene.workspace.get(),
                         QOverload<float, bool, QString>::of(&QuorModel::sliceCompletedProgress));
     scene.app->setCwsFile(QUrl::fromLocalFile(scene.archivePath()));
-    scene.workspace->startSlice();
+    scene.workspace->startSlice(scene.archivePath());
     QVERIFY(scene.workspace->isSlicing());
     int reads = 0;
     QElapsedTimer timer;

@@ -4,9 +4,9 @@
 #include "SceneMeshes.h"
 
 #include "config/QuorConfig.h"
-#include "cws/Support.h"
-#include "cws/SupportConfig.h"
+#include "config/SupportConfig.h"
 #include "model/DoItem.h"
+#include "model/Support.h"
 
 #include <QtTest>
 
@@ -96,15 +96,15 @@ void TstSupport::initTestCase()
 
 void TstSupport::namesCountFromZero()
 {
-    Support a;
-    Support b;
+    Support a(m_config->supportConfig());
+    Support b(m_config->supportConfig());
     QCOMPARE(a.name, QStringLiteral("Support_0"));
     QCOMPARE(b.name, QStringLiteral("Support_1"));
     QCOMPARE(a.type, int(Model::TYPE_SUPPORT));
     // A copy is a construction too.
     Support c(a);
     QCOMPARE(c.name, QStringLiteral("Support_2"));
-    QCOMPARE(Support().name, QStringLiteral("Support_3"));
+    QCOMPARE(Support(m_config->supportConfig()).name, QStringLiteral("Support_3"));
 }
 
 void TstSupport::headBottomRadiusMovesFootRadii()
@@ -135,7 +135,7 @@ void TstSupport::pillarIsClosedPerPart()
 {
     QFETCH(float, topZ);
     QFETCH(QVector3D, normal);
-    Support s;
+    Support s(m_config->supportConfig());
     QVERIFY(s.build(nullptr, QVector3D(3, -2, topZ), normal));
     QCOMPARE(int(s.partStarts.size()), 3);
     QCOMPARE(s.partStarts[0], 0);
@@ -153,7 +153,7 @@ void TstSupport::pillarIsClosedPerPart()
 
 void TstSupport::heightsAtTen()
 {
-    Support s;
+    Support s(m_config->supportConfig());
     s.build(nullptr, QVector3D(0, 0, 10), QVector3D(0, 0, 1));
     // 0.4 * 10 = 4 exceeds both nominal lengths, so they are used as they are.
     QCOMPARE(s.headHeightUsed, 2.0f);
@@ -176,7 +176,7 @@ void TstSupport::heightsAtTen()
 
 void TstSupport::heightsAtOne()
 {
-    Support s;
+    Support s(m_config->supportConfig());
     s.build(nullptr, QVector3D(0, 0, 1), QVector3D(0, 0, -1));
     // 0.4 * 1 is below both nominal lengths.
     QVERIFY(qFuzzyCompare(s.headHeightUsed, 0.4f));
@@ -222,7 +222,7 @@ void TstSupport::headAxis()
 
 void TstSupport::builtHeadFollowsAxis()
 {
-    Support s;
+    Support s(m_config->supportConfig());
     const QVector3D top(1, 2, 10);
     s.build(nullptr, top, QVector3D(1, 0, -0.2f));
     // The head's lower centre is the last head vertex, headHeightUsed down the clamped axis.
@@ -241,7 +241,7 @@ void TstSupport::buildAttachesAndKeepsWorldPosition()
     std::unique_ptr<Model> owner(ownerBox());
     owner->setTranslate(4, 0, 0);
     owner->updateGeometry(true);
-    auto *s = new Support;
+    auto *s = new Support(m_config->supportConfig());
     s->build(owner.get(), QVector3D(4, 0, 8), QVector3D(0, 0, -1));
     QCOMPARE(s->parent, owner.get());
     QCOMPARE(owner->supports.size(), size_t(1));
@@ -259,7 +259,7 @@ void TstSupport::buildAttachesAndKeepsWorldPosition()
 void TstSupport::followsOwnerTransforms()
 {
     std::unique_ptr<Model> owner(ownerBox());
-    Support s(owner.get());
+    Support s(m_config->supportConfig(), owner.get());
     QCOMPARE(s.parent, owner.get());
     s.build(owner.get(), QVector3D(0, 0, 8), QVector3D(0, 0, 1));
     owner->pushTransform(DoItem::DO_T_TRANSLATE);
@@ -271,7 +271,7 @@ void TstSupport::followsOwnerTransforms()
 
 void TstSupport::shiftBottomMovesOnlyTheBottom()
 {
-    Support s;
+    Support s(m_config->supportConfig());
     s.build(nullptr, QVector3D(0, 0, 10), QVector3D(0, 0, 1));
     const std::vector<Vertex> before = s.mesh->vertices;
     s.buffersUploaded = true;
@@ -300,7 +300,7 @@ void TstSupport::shiftBottomIgnoresTinyShifts_data()
 void TstSupport::shiftBottomIgnoresTinyShifts()
 {
     QFETCH(float, dz);
-    Support s;
+    Support s(m_config->supportConfig());
     s.build(nullptr, QVector3D(0, 0, 10), QVector3D(0, 0, 1));
     const std::vector<Vertex> before = s.mesh->vertices;
     s.buffersUploaded = true;
@@ -313,7 +313,7 @@ void TstSupport::shiftBottomIgnoresTinyShifts()
 void TstSupport::ownerMovedUpKeepsFootOnPlatform()
 {
     std::unique_ptr<Model> owner(ownerBox());
-    Support s;
+    Support s(m_config->supportConfig());
     s.build(owner.get(), QVector3D(2, 2, 8), QVector3D(0, 0, -1));
     owner->pushTransform(DoItem::DO_T_TRANSLATE);
     owner->setTranslate(0, 0, 5);
@@ -331,7 +331,7 @@ void TstSupport::ownerMovedUpKeepsFootOnPlatform()
 
 void TstSupport::copyKeepsPartsAndMarkers()
 {
-    Support s;
+    Support s(m_config->supportConfig());
     s.build(nullptr, QVector3D(0, 0, 10), QVector3D(1, 0, -0.2f));
     Support c(s);
     QVERIFY(c.mesh != s.mesh);
@@ -367,7 +367,7 @@ void TstSupport::slicesPartByPart()
 {
     QFETCH(float, z);
     QFETCH(int, part);
-    Support s;
+    Support s(m_config->supportConfig());
     s.build(nullptr, QVector3D(0, 0, 10), QVector3D(0, 0, 1));
     CWS::SegmentListSet out;
     const int total = s.snapshot().cut(z, out);
@@ -384,7 +384,7 @@ void TstSupport::slicesPartByPart()
 
 void TstSupport::slicesAsOnePartWithoutPartList()
 {
-    Support s;
+    Support s(m_config->supportConfig());
     s.build(nullptr, QVector3D(0, 0, 10), QVector3D(0, 0, 1));
     s.partStarts.clear();
     CWS::SegmentListSet out;
@@ -396,7 +396,11 @@ void TstSupport::nearestSupport()
 {
     std::unique_ptr<Model> owner(ownerBox());
     // From (0, 0): candidates 3, 1.5, 5 and 11 mm away, one of them a multi-point support.
-    Support from, near3, tooNear, far5, tooFar;
+    Support from(m_config->supportConfig());
+    Support near3(m_config->supportConfig());
+    Support tooNear(m_config->supportConfig());
+    Support far5(m_config->supportConfig());
+    Support tooFar(m_config->supportConfig());
     from.build(owner.get(), {0, 0, 8}, {0, 0, -1});
     tooNear.build(owner.get(), {1.5f, 0, 8}, {0, 0, -1});
     far5.build(owner.get(), {0, 5, 9}, {0, 0, -1});
@@ -415,7 +419,9 @@ void TstSupport::nearestSupport()
 void TstSupport::nearestSupportTieKeepsEarlier()
 {
     std::unique_ptr<Model> owner(ownerBox());
-    Support from, first, second;
+    Support from(m_config->supportConfig());
+    Support first(m_config->supportConfig());
+    Support second(m_config->supportConfig());
     from.build(owner.get(), {0, 0, 8}, {0, 0, -1});
     first.build(owner.get(), {4, 0, 8}, {0, 0, -1});
     second.build(owner.get(), {-4, 0, 6}, {0, 0, -1});
@@ -425,7 +431,8 @@ void TstSupport::nearestSupportTieKeepsEarlier()
 void TstSupport::nearestSupportUsesModelMatrix()
 {
     std::unique_ptr<Model> owner(ownerBox());
-    Support from, other;
+    Support from(m_config->supportConfig());
+    Support other(m_config->supportConfig());
     from.build(owner.get(), {0, 0, 8}, {0, 0, -1});
     other.build(owner.get(), {3, 0, 8}, {0, 0, -1});
     // Scaling the owner by 2 about the origin moves the other foot 6 mm away.
@@ -438,7 +445,7 @@ void TstSupport::nearestSupportUsesModelMatrix()
 void TstSupport::nonFiniteInputs()
 {
     LogCapture log;
-    Support s;
+    Support s(m_config->supportConfig());
     QVERIFY(!s.build(nullptr, QVector3D(0, 0, qQNaN()), QVector3D(0, 0, 1)));
     QVERIFY(s.mesh->vertices.empty());
     // A degenerate face normal is held from straight below.

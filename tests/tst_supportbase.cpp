@@ -4,9 +4,9 @@
 #include "SliceTestScene.h"
 #include "SupportScene.h"
 
-#include "cws/Support.h"
-#include "cws/SupportBase.h"
 #include "model/DoItem.h"
+#include "model/Support.h"
+#include "model/SupportBase.h"
 
 #include <QtTest>
 
@@ -42,7 +42,7 @@ void TstSupportBase::risesByThreeAndPillarsStayDown()
     SliceTestScene scene;
     LogCapture log;
     Model *m = scene.add(boxModel({-5, -4, 0}, {5, 4, 10}));
-    auto *pillar = new Support;
+    auto *pillar = new Support(scene.config->supportConfig());
     pillar->build(m, QVector3D(0, 0, 6), QVector3D(0, 0, -1));
     scene.add(pillar);
     const float bodyTopBefore = worldZ(*pillar, pillar->bodyTopCentre);
@@ -75,8 +75,8 @@ void TstSupportBase::risesByThreeAndPillarsStayDown()
     QVERIFY(qAbs(worldZ(*pillar, pillar->bodyTopCentre) - (bodyTopBefore + 3.0f)) < 1e-5f);
     QVERIFY(qAbs(worldZ(*pillar, pillar->bodyBottomCentre) - 1.0f) < 1e-5f);
     // A translation record for the model and a creation record for the base.
-    QCOMPARE(scene.workspace->doList.back().model, base);
-    QCOMPARE(scene.workspace->doList.back().type, DoItem::DO_NEW);
+    QCOMPARE(scene.workspace->undoList.records().back().model, base);
+    QCOMPARE(scene.workspace->undoList.records().back().type, DoItem::DO_NEW);
     QVERIFY(scene.workspace->isSelectedModelHaveAnySupports());
 }
 
@@ -107,7 +107,7 @@ void TstSupportBase::highModelIsLowered()
 {
     SliceTestScene scene;
     Model *m = scene.add(boxModel({-5, -5, 10}, {5, 5, 20}));
-    auto *pillar = new Support;
+    auto *pillar = new Support(scene.config->supportConfig());
     pillar->build(m, QVector3D(1, 1, 10), QVector3D(0, 0, -1));
     scene.add(pillar);
     scene.workspace->selectModel(m);
@@ -125,7 +125,7 @@ void TstSupportBase::everyModelWhenNothingSelected()
     SliceTestScene scene;
     Model *a = scene.add(boxModel({-20, -5, 0}, {-10, 5, 10}));
     Model *b = scene.add(boxModel({10, -5, 2}, {20, 5, 8}));
-    auto *pillar = new Support;
+    auto *pillar = new Support(scene.config->supportConfig());
     pillar->build(a, QVector3D(-15, 0, 5), QVector3D(0, 0, -1));
     scene.add(pillar);
     scene.workspace->selectModel(a);

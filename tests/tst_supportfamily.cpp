@@ -4,12 +4,12 @@
 #include "SliceTestScene.h"
 #include "SupportScene.h"
 
-#include "cws/MultiPointSupport.h"
-#include "cws/PlatformBottom.h"
-#include "cws/Support.h"
-#include "cws/SupportBase.h"
-#include "cws/SupportLinker.h"
 #include "model/DoItem.h"
+#include "model/MultiPointSupport.h"
+#include "model/PlatformBottom.h"
+#include "model/Support.h"
+#include "model/SupportBase.h"
+#include "model/SupportLinker.h"
 
 #include <QtTest>
 
@@ -112,9 +112,9 @@ void TstSupportFamily::linkerThreeMillimetresApart()
     const MeshClosure c = MeshClosure::of(*linker);
     QVERIFY2(c.closed, qPrintable(c.problem));
     // The linker was recorded before its pillar.
-    const size_t n = scene.workspace->doList.size();
-    QCOMPARE(scene.workspace->doList[n - 2].model, linker);
-    QCOMPARE(scene.workspace->doList[n - 1].model->type, int(Model::TYPE_SUPPORT));
+    const size_t n = scene.workspace->undoList.records().size();
+    QCOMPARE(scene.workspace->undoList.records()[n - 2].model, linker);
+    QCOMPARE(scene.workspace->undoList.records()[n - 1].model->type, int(Model::TYPE_SUPPORT));
 }
 
 void TstSupportFamily::linkerNotMade_data()
@@ -151,9 +151,9 @@ void TstSupportFamily::linkerZigZag()
 {
     SliceTestScene scene;
     Model *m = scene.add(boxModel({-5, -5, 22}, {8, 5, 24}));
-    auto *a = new Support;
+    auto *a = new Support(scene.config->supportConfig());
     a->build(m, {0, 0, 22}, {0, 0, 1});
-    auto *b = new Support;
+    auto *b = new Support(scene.config->supportConfig());
     b->build(m, {3, 0, 21}, {0, 0, 1});
     SupportLinker linker;
     linker.parent = m;
@@ -189,7 +189,8 @@ void TstSupportFamily::linkerCoincidentPillars()
 {
     SliceTestScene scene;
     Model *m = scene.add(boxModel({-5, -5, 12}, {5, 5, 14}));
-    Support a, b;
+    Support a(scene.config->supportConfig());
+    Support b(scene.config->supportConfig());
     a.build(m, {0, 0, 12}, {0, 0, 1});
     b.build(m, {0, 0, 12}, {0, 0, 1});
     // A zero step would never end; no struts instead.
@@ -422,7 +423,7 @@ void TstSupportFamily::copyCarriesSupportFamily()
     scene.workspace->addSupportBase(2.0f);
     const size_t before = scene.workspace->models.size();
     const size_t sourceLinkers = m->linkers.size();
-    const Support probe;
+    const Support probe(scene.config->supportConfig());
     const int nameBefore = probe.name.mid(8).toInt();
 
     scene.workspace->copyModel(0);
@@ -441,7 +442,7 @@ void TstSupportFamily::copyCarriesSupportFamily()
     QCOMPARE(base->thickness, 2.0f);
     QCOMPARE(copy->supports[2]->type, int(Model::TYPE_MULTI_POINT_SUPPORT));
     // Each support copy took a name: three after the probe.
-    const Support after;
+    const Support after(scene.config->supportConfig());
     QCOMPARE(after.name.mid(8).toInt(), nameBefore + 4);
     // The copies follow the copy, one model depth plus 3 mm along +y.
     copy->updateGeometry(true);

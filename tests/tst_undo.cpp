@@ -1,5 +1,6 @@
 #include "LogCapture.h"
 #include "SceneMeshes.h"
+#include "ScratchConfig.h"
 
 #include "model/DoItem.h"
 #include "model/Model.h"
@@ -72,21 +73,23 @@ private slots:
 
 void TstUndo::pageLeftAtIdentityLeavesNoRecord()
 {
-    QuorModel ws;
+    ScratchConfig scratch;
+    QuorModel ws(scratch.config);
     Model *cube = addSelectedCube(ws);
     ws.startNewTransform(DoItem::DO_T_TRANSLATE);
     ws.setSelectedModelTranslate(0, 0, 0); // the move page opened, nothing changed
     ws.startNewTransform(DoItem::DO_T_SCALE);
     QCOMPARE(cube->transforms->size(), size_t(1));
     QCOMPARE(cube->transforms->back().type, int(DoItem::DO_T_SCALE));
-    QCOMPARE(ws.doList.size(), size_t(2)); // creation and the scale
-    QCOMPARE(int(ws.doList.back().type), int(DoItem::DO_T_SCALE));
+    QCOMPARE(ws.undoList.records().size(), size_t(2)); // creation and the scale
+    QCOMPARE(int(ws.undoList.records().back().type), int(DoItem::DO_T_SCALE));
     QVERIFY(ws.hasAnyNewDo());
 }
 
 void TstUndo::verticalMoveShiftsSupportsAndUndoShiftsBack()
 {
-    QuorModel ws;
+    ScratchConfig scratch;
+    QuorModel ws(scratch.config);
     Model *cube = addSelectedCube(ws);
     ShiftRecorder *a = addSupport(ws, cube);
     ShiftRecorder *b = addSupport(ws, cube);
@@ -114,7 +117,8 @@ void TstUndo::verticalMoveShiftsSupportsAndUndoShiftsBack()
 
 void TstUndo::verticalMoveShiftsSupportBase()
 {
-    QuorModel ws;
+    ScratchConfig scratch;
+    QuorModel ws(scratch.config);
     Model *cube = addSelectedCube(ws);
     Model *base = makeBox({-6, -6, 0}, {6, 6, 1}, Model::TYPE_SUPPORT_BASE);
     Model *linker = makeBox({0, 0, 0}, {1, 1, 1}, Model::TYPE_SUPPORT_LINKER);
@@ -140,10 +144,11 @@ void TstUndo::verticalMoveShiftsSupportBase()
 
 void TstUndo::translateByShiftsSupports()
 {
-    QuorModel ws;
+    ScratchConfig scratch;
+    QuorModel ws(scratch.config);
     Model *cube = addSelectedCube(ws);
     ShiftRecorder *s = addSupport(ws, cube);
-    ws.addDo(cube, DoItem::DO_T_TRANSLATE);
+    ws.undoList.addDo(cube, DoItem::DO_T_TRANSLATE);
     cube->translateBy(1, 2, 0.5f);
     cube->translateBy(1, 0, 0.25f);
     QCOMPARE(s->totalMm, 0.75f);
@@ -152,7 +157,8 @@ void TstUndo::translateByShiftsSupports()
 
 void TstUndo::flipTwiceAndUndoTwice()
 {
-    QuorModel ws;
+    ScratchConfig scratch;
+    QuorModel ws(scratch.config);
     Model *cube = addSelectedCube(ws);
     ws.flip(2);
     ws.flip(2);
@@ -166,7 +172,7 @@ void TstUndo::flipTwiceAndUndoTwice()
     QCOMPARE(cube->transforms->size(), size_t(1));
     ws.undo();
     QVERIFY(cube->transforms->empty());
-    QCOMPARE(ws.doList.size(), size_t(1));
+    QCOMPARE(ws.undoList.records().size(), size_t(1));
 }
 
 void TstUndo::flipWithUnknownFlag_data()
@@ -179,7 +185,8 @@ void TstUndo::flipWithUnknownFlag_data()
 void TstUndo::flipWithUnknownFlag()
 {
     QFETCH(bool, thenUndo);
-    QuorModel ws;
+    ScratchConfig scratch;
+    QuorModel ws(scratch.config);
     Model *cube = addSelectedCube(ws);
     ws.flip(7);
     QCOMPARE(cube->transforms->size(), size_t(1));
@@ -195,13 +202,14 @@ void TstUndo::flipWithUnknownFlag()
         QCOMPARE(cube->transforms->size(), size_t(1));
         QCOMPARE(cube->transforms->back().type, int(DoItem::DO_T_ROTATE));
     }
-    for (const DoItem &r : ws.doList)
+    for (const DoItem &r : ws.undoList.records())
         QVERIFY(r.type != DoItem::DO_T_FLIP);
 }
 
 void TstUndo::undoStopsAtCreationBarrier()
 {
-    QuorModel ws;
+    ScratchConfig scratch;
+    QuorModel ws(scratch.config);
     Model *cube = addSelectedCube(ws);
     LogCapture log;
     ws.undo();
@@ -209,27 +217,29 @@ void TstUndo::undoStopsAtCreationBarrier()
     QVERIFY(log.contains(QStringLiteral("undo skip new model")));
     QCOMPARE(ws.models.size(), size_t(1));
     QCOMPARE(ws.models[0], cube);
-    QCOMPARE(ws.doList.size(), size_t(1));
+    QCOMPARE(ws.undoList.records().size(), size_t(1));
     QVERIFY(ws.hasAnyNewDo());
 }
 
 void TstUndo::undoOfNewSupportDeletesIt()
 {
-    QuorModel ws;
+    ScratchConfig scratch;
+    QuorModel ws(scratch.config);
     Model *cube = addSelectedCube(ws);
     ShiftRecorder *s = addSupport(ws, cube);
-    QCOMPARE(ws.doList.back().model, static_cast<Model *>(s));
+    QCOMPARE(ws.undoList.records().back().model, static_cast<Model *>(s));
     QSignalSpy data(&ws, &QuorModel::quorModelDataChanged);
     ws.undo();
     QCOMPARE(ws.models.size(), size_t(1));
     QVERIFY(cube->supports.empty());
-    QCOMPARE(ws.doList.size(), size_t(1));
+    QCOMPARE(ws.undoList.records().size(), size_t(1));
     QVERIFY(data.count() >= 1);
 }
 
 void TstUndo::undoWithEmptyList()
 {
-    QuorModel ws;
+    ScratchConfig scratch;
+    QuorModel ws(scratch.config);
     LogCapture log;
     ws.undo();
     QVERIFY(log.contains(QStringLiteral("do list empty")));
@@ -238,21 +248,23 @@ void TstUndo::undoWithEmptyList()
 
 void TstUndo::recordWithEmptyStackStays()
 {
-    QuorModel ws;
+    ScratchConfig scratch;
+    QuorModel ws(scratch.config);
     Model *cube = addSelectedCube(ws);
     ws.startNewTransform(DoItem::DO_T_SCALE);
     ws.setSelectedModelScale(2, 2, 2);
     cube->transforms->clear(); // the stack lost its item behind the record's back
     QSignalSpy data(&ws, &QuorModel::quorModelDataChanged);
     ws.undo();
-    QCOMPARE(ws.doList.size(), size_t(2));
+    QCOMPARE(ws.undoList.records().size(), size_t(2));
     QCOMPARE(data.count(), 0);
     QVERIFY(!cube->popTransform());
 }
 
 void TstUndo::rotateKeepsCentre()
 {
-    QuorModel ws;
+    ScratchConfig scratch;
+    QuorModel ws(scratch.config);
     Model *m = makeBox({10, 0, 0}, {30, 4, 2});
     ws.addModel(m);
     ws.selectModel(m);
@@ -271,19 +283,21 @@ void TstUndo::rotateKeepsCentre()
 
 void TstUndo::rotate90TurnsAboutCentre()
 {
-    QuorModel ws;
+    ScratchConfig scratch;
+    QuorModel ws(scratch.config);
     Model *m = makeBox({0, 0, 0}, {8, 2, 2});
     ws.addModel(m);
-    m->rotate90();
+    m->rotate90(&ws.undoList);
     m->updateGeometry(false);
-    QCOMPARE(int(ws.doList.back().type), int(DoItem::DO_T_ROTATE));
+    QCOMPARE(int(ws.undoList.records().back().type), int(DoItem::DO_T_ROTATE));
     QVERIFY(qAbs((m->bboxMax.x() - m->bboxMin.x()) - 2.0f) < 1e-4f);
     QVERIFY(qAbs(m->center.x() - 4.0f) < 1e-4f);
 }
 
 void TstUndo::commandsWithoutSelection()
 {
-    QuorModel ws;
+    ScratchConfig scratch;
+    QuorModel ws(scratch.config);
     ws.addModel(makeBox({0, 0, 0}, {1, 1, 1}));
     LogCapture log;
     ws.setSelectedModelTranslate(1, 2, 3);
@@ -292,13 +306,14 @@ void TstUndo::commandsWithoutSelection()
     QCOMPARE(log.lines().filter(QStringLiteral("no model selected")).size(), 3);
     ws.flip(1);
     ws.startNewTransform(DoItem::DO_T_TRANSLATE);
-    QCOMPARE(ws.doList.size(), size_t(1));
+    QCOMPARE(ws.undoList.records().size(), size_t(1));
     QVERIFY(ws.models[0]->transforms->empty());
 }
 
 void TstUndo::editingWithoutOpenItemIsHarmless()
 {
-    QuorModel ws;
+    ScratchConfig scratch;
+    QuorModel ws(scratch.config);
     Model *cube = addSelectedCube(ws);
     // The UI may send a value before any page opened an item; nothing may be written.
     ws.setSelectedModelTranslate(1, 1, 1);
@@ -310,17 +325,19 @@ void TstUndo::editingWithoutOpenItemIsHarmless()
 
 void TstUndo::startNewTransformRejectsNonTransformTypes()
 {
-    QuorModel ws;
+    ScratchConfig scratch;
+    QuorModel ws(scratch.config);
     Model *cube = addSelectedCube(ws);
     ws.startNewTransform(DoItem::DO_NEW);
     ws.startNewTransform(DoItem::DO_UNKNOWN);
     QVERIFY(cube->transforms->empty());
-    QCOMPARE(ws.doList.size(), size_t(1));
+    QCOMPARE(ws.undoList.records().size(), size_t(1));
 }
 
 void TstUndo::removedSupportTakesItsRecords()
 {
-    QuorModel ws;
+    ScratchConfig scratch;
+    QuorModel ws(scratch.config);
     Model *cube = addSelectedCube(ws);
     ShiftRecorder *s = addSupport(ws, cube);
     ws.selectModel(s);
@@ -328,7 +345,7 @@ void TstUndo::removedSupportTakesItsRecords()
     ws.setSelectedModelScale(2, 2, 2);
     ws.selectModel(cube);
     ws.removeAllSupportsOfSelectedModel();
-    for (const DoItem &r : ws.doList)
+    for (const DoItem &r : ws.undoList.records())
         QVERIFY(r.model == cube);
     ws.undo(); // must not touch the freed support
     QCOMPARE(ws.models.size(), size_t(1));
@@ -336,15 +353,16 @@ void TstUndo::removedSupportTakesItsRecords()
 
 void TstUndo::addDoPrunesAndFlags()
 {
-    QuorModel ws;
+    ScratchConfig scratch;
+    QuorModel ws(scratch.config);
     Model *cube = addSelectedCube(ws);
     QVERIFY(!ws.hasAnyNewDo());
     ws.startNewTransform(DoItem::DO_T_TRANSLATE); // left at identity
-    ws.addDo(cube, DoItem::DO_T_SCALE);
+    ws.undoList.addDo(cube, DoItem::DO_T_SCALE);
     QCOMPARE(cube->transforms->size(), size_t(1));
     QCOMPARE(cube->transforms->back().type, int(DoItem::DO_T_SCALE));
     QVERIFY(ws.hasAnyNewDo());
-    DoItem copy = ws.doList.back();
+    DoItem copy = ws.undoList.records().back();
     QCOMPARE(copy.model, cube);
     QCOMPARE(int(copy.type), int(DoItem::DO_T_SCALE));
 }

@@ -1,4 +1,5 @@
 // The 3D view's arithmetic without a window: frame, camera matrices, rays, the click rule.
+#include "ScratchConfig.h"
 #include "view/CameraMath.h"
 #include "view/MouseGesture.h"
 #include "view/PickMath.h"
@@ -19,7 +20,8 @@ bool fuzzyEqual(const QVector3D &a, const QVector3D &b, float tolerance = 1e-5f)
 
 CameraState presetOf(void (QuorModel::*preset)())
 {
-    QuorModel workspace;
+    ScratchConfig scratch;
+    QuorModel workspace(scratch.config);
     (workspace.*preset)();
     return workspace.camera();
 }
@@ -129,7 +131,8 @@ void TstViewMath::presets()
 
 void TstViewMath::pitchIsLimitedWhenDrawn()
 {
-    QuorModel workspace;
+    ScratchConfig scratch;
+    QuorModel workspace(scratch.config);
     workspace.resetViewFront(); // pitch -90
     // 110 pixels down: the stored pitch counts on to -200 ...
     workspace.onMousePressedMove(1, QPoint(0, 0), QPoint(0, 0), QPoint(0, -110));
@@ -200,7 +203,8 @@ void TstViewMath::projection()
 
 void TstViewMath::zoomSteps()
 {
-    QuorModel workspace;
+    ScratchConfig scratch;
+    QuorModel workspace(scratch.config);
     QSignalSpy changed(&workspace, &QuorModel::quorModelDataChanged);
     for (int i = 0; i < 10; ++i)
         workspace.zoomOut();

@@ -83,7 +83,8 @@ void TstViewMouse::init()
     m_env = std::make_unique<ConfigTestEnv>();
     m_app = std::make_unique<QuorApp>();
     m_config = std::make_unique<QuorConfig>();
-    m_ws = std::make_unique<QuorModel>();
+    m_ws = std::make_unique<QuorModel>(*m_config);
+    m_app->setWorkspace(m_ws.get());
     m_ws->setPicker(std::make_unique<ScenePicker>(*m_ws));
     m_ws->setViewportSize(kViewport);
     m_ws->ensurePlatformBottom();
@@ -143,7 +144,7 @@ void TstViewMouse::clickSelects()
 
 void TstViewMouse::dragOnModelMovesItOnThePlate()
 {
-    const size_t recordsBefore = m_ws->doList.size();
+    const size_t recordsBefore = m_ws->undoList.records().size();
     const QVector3D lo = m_model->bboxMin, hi = m_model->bboxMax;
     const QPoint start = pixelOf(QVector3D(0, 0, 15));
     const int yawBefore = m_ws->camera().yawDeg;
@@ -168,8 +169,8 @@ void TstViewMouse::dragOnModelMovesItOnThePlate()
     QVERIFY(m_model->selected);
     QCOMPARE(m_ws->camera().yawDeg, yawBefore); // the camera stays
     // One translate record, and one undo takes the whole drag back.
-    QCOMPARE(m_ws->doList.size(), recordsBefore + 1);
-    QCOMPARE(int(m_ws->doList.back().type), int(DoItem::DO_T_TRANSLATE));
+    QCOMPARE(m_ws->undoList.records().size(), recordsBefore + 1);
+    QCOMPARE(int(m_ws->undoList.records().back().type), int(DoItem::DO_T_TRANSLATE));
     m_ws->undo();
     m_model->updateGeometry(false);
     QVERIFY((m_model->bboxMin - lo).length() < 1e-4f);

@@ -2,6 +2,7 @@
 // enabled, the progress bar's states, the frameless window's geometry, and "Rotate all to
 // lowest" turning the models from the event loop.
 #include "SceneMeshes.h"
+#include "ScratchConfig.h"
 
 #include "app/WindowGeometry.h"
 #include "model/DoItem.h"
@@ -97,7 +98,8 @@ void TstWindowRules::rotateZOnlyUprightWithSupports()
 
 void TstWindowRules::progressStates()
 {
-    QuorModel ws;
+    ScratchConfig scratch;
+    QuorModel ws(scratch.config);
     PanelState *panel = ws.panel();
     QSignalSpy completed(panel, &PanelState::sliceCompleted);
     // The file dialog shows it at 0 before the job starts.
@@ -181,7 +183,8 @@ void TstWindowRules::restoredSizes()
 
 void TstWindowRules::rotateAllDoesNotBlock()
 {
-    QuorModel ws;
+    ScratchConfig scratch;
+    QuorModel ws(scratch.config);
     ws.ensurePlatformBottom();
     // Three tilted slabs: each lowers by turning.
     std::vector<Model *> slabs;

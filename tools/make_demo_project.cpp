@@ -26,7 +26,8 @@ int main(int argc, char *argv[])
     QuorApp service;
     QuorConfig config;
     config.setSaveOnExit(false);
-    QuorModel workspace;
+    QuorModel workspace(config);
+    service.setWorkspace(&workspace);
     workspace.ensurePlatformBottom();
     const QUrl sample =
         QUrl::fromLocalFile(QDir().absoluteFilePath(QString::fromLocal8Bit(argv[1])));
@@ -55,8 +56,8 @@ int main(int argc, char *argv[])
     workspace.addSupportBase(1.0f);
     workspace.deselectAll(true);
 
-    QuorApp::instance()->setPrjFile(
+    service.setPrjFile(
         QUrl::fromLocalFile(QDir().absoluteFilePath(QString::fromLocal8Bit(argv[2]))).toString());
-    QuorApp::instance()->savePrj();
+    service.savePrj();
     return QFile::exists(QString::fromLocal8Bit(argv[2])) ? 0 : 1;
 }

@@ -3,7 +3,6 @@
 #include "view/MouseGesture.h"
 #include "view/ScenePicker.h"
 #include "view/SceneRenderer.h"
-#include "workspace/QuorApp.h"
 #include "workspace/QuorModel.h"
 
 #include <QDebug>
@@ -14,8 +13,6 @@
 #include <QRunnable>
 #include <QSGRendererInterface>
 #include <QThread>
-
-QuorScene *QuorScene::s_instance = nullptr;
 
 namespace {
 
@@ -32,17 +29,21 @@ qint64 nowMs()
 class ReleaseRenderer : public QRunnable
 {
 public:
-    explicit ReleaseRenderer(SceneRenderer *renderer) : m_renderer(renderer) {}
+    ReleaseRenderer(SceneRenderer *renderer, QuorModel *workspace)
+        : m_renderer(renderer), m_workspace(workspace)
+    {
+    }
     void run() override
     {
-        if (QuorModel *workspace = QuorModel::instance())
-            workspace->setRenderer(nullptr);
+        if (m_workspace)
+            m_workspace->setRenderer(nullptr);
         m_renderer->releaseGl();
         delete m_renderer;
     }
 
 private:
     SceneRenderer *m_renderer;
+    QuorModel *m_workspace;
 };
 
 } // namespace
@@ -50,18 +51,20 @@ private:
 QuorScene::QuorScene(QQuickItem *parent) : QQuickItem(parent)
 {
     qDebug() << QThread::currentThreadId() << "QuorScene construct";
-    s_instance = this;
     connect(this, &QQuickItem::windowChanged, this, &QuorScene::handleWindowChanged);
     setFlag(ItemAcceptsDrops, true);
-    if (QuorModel *workspace = QuorModel::instance())
-        workspace->setPicker(std::make_unique<ScenePicker>(*workspace));
 }
 
 QuorScene::~QuorScene()
 {
     qDebug() << QThread::currentThreadId() << "QuorScene::~QuorScene()";
-    if (s_instance == this)
-        s_instance = nullptr;
+}
+
+void QuorScene::setWorkspace(QuorModel *workspace)
+{
+    m_workspace = workspace;
+    if (workspace)
+        workspace->setPicker(std::make_unique<ScenePicker>(*workspace));
 }
 
 void QuorScene::handleWindowChanged(QQuickWindow *win)
@@ -78,7 +81,7 @@ void QuorScene::handleWindowChanged(QQuickWindow *win)
 
 void QuorScene::sync()
 {
-    QuorModel *workspace = QuorModel::instance();
+    QuorModel *workspace = m_workspace;
     QQuickWindow *win = window();
     if (!workspace || !win)
         return;
@@ -113,8 +116,8 @@ void QuorScene::cleanup()
     qDebug() << QThread::currentThreadId() << "QuorScene::cleanup()";
     // The context is still current: the GL objects go with it, on this thread.
     if (m_renderer) {
-        if (QuorModel *workspace = QuorModel::instance())
-            workspace->setRenderer(nullptr);
+        if (m_workspace)
+            m_workspace->setRenderer(nullptr);
         m_renderer->releaseGl();
         m_renderer.reset();
     }
@@ -123,7 +126,7 @@ void QuorScene::cleanup()
 void QuorScene::releaseResources()
 {
     if (m_renderer && window())
-        window()->scheduleRenderJob(new ReleaseRenderer(m_renderer.release()),
+        window()->scheduleRenderJob(new ReleaseRenderer(m_renderer.release(), m_workspace),
                                     QQuickWindow::BeforeSynchronizingStage);
 }
 
@@ -138,21 +141,21 @@ void QuorScene::updateView()
 void QuorScene::mousePressed(int button, int x, int y)
 {
     m_gesture.press(QPoint(x, y), nowMs());
-    if (QuorModel *workspace = QuorModel::instance())
+    if (QuorModel *workspace = m_workspace)
         workspace->onMousePressed(uint(MouseGesture::buttonNumber(button)), uint(x), uint(y));
 }
 
 void QuorScene::mouseMoved(int buttons, int x, int y)
 {
     const MouseGesture::Step step = m_gesture.move(QPoint(x, y));
-    if (QuorModel *workspace = QuorModel::instance())
+    if (QuorModel *workspace = m_workspace)
         workspace->onMousePressedMove(uint(MouseGesture::moveButton(buttons)), step.from, step.pre,
                                       step.to);
 }
 
 void QuorScene::mouseReleased(int button, int x, int y, int modifiers)
 {
-    QuorModel *workspace = QuorModel::instance();
+    QuorModel *workspace = m_workspace;
     const uint number = uint(MouseGesture::buttonNumber(button));
     if (workspace)
         workspace->onMouseReleased(number, uint(x), uint(y));
@@ -164,13 +167,13 @@ void QuorScene::mouseReleased(int button, int x, int y, int modifiers)
 
 void QuorScene::wheel(int angleDeltaX, int angleDeltaY)
 {
-    if (QuorModel *workspace = QuorModel::instance())
+    if (QuorModel *workspace = m_workspace)
         workspace->onWheel(QPoint(angleDeltaX, angleDeltaY));
 }
 
 QString QuorScene::keyPressed(int key, int modifiers)
 {
-    QuorModel *workspace = QuorModel::instance();
+    QuorModel *workspace = m_workspace;
     if (!workspace)
         return QString();
     const Qt::KeyboardModifiers mods =
@@ -225,8 +228,7 @@ void QuorScene::dropEvent(QDropEvent *event)
     const QList<QUrl> urls = event->mimeData()->urls();
     for (const QUrl &url : urls)
         qDebug() << "Dropped file:" << url;
-    if (QuorApp *app = QuorApp::instance())
-        app->openFiles(urls);
+    emit filesDropped(urls);
     unsetCursor();
     event->acceptProposedAction();
 }

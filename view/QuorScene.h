@@ -19,7 +19,10 @@ public:
     explicit QuorScene(QQuickItem *parent = nullptr);
     ~QuorScene() override;
 
-    static QuorScene *instance() { return s_instance; }
+    // The workspace it shows and forwards the mouse to; start-up hands it over before the
+    // window is shown.
+    void setWorkspace(QuorModel *workspace);
+    QuorModel *workspace() const { return m_workspace; }
 
     // The mouse area over the view hands its events here (positions in item pixels).
     Q_INVOKABLE void mousePressed(int button, int x, int y);
@@ -29,6 +32,10 @@ public:
     // The keys of the view. Returns "confirmDelete" when the UI must ask before deleting,
     // an empty string otherwise.
     Q_INVOKABLE QString keyPressed(int key, int modifiers);
+
+signals:
+    // Files dropped on the view, to be opened.
+    void filesDropped(const QList<QUrl> &files);
 
 public slots:
     void sync();
@@ -45,7 +52,7 @@ private slots:
     void handleWindowChanged(QQuickWindow *win);
 
 private:
-    static QuorScene *s_instance;
+    QuorModel *m_workspace = nullptr;
     // Render thread only.
     std::unique_ptr<SceneRenderer> m_renderer;
     MouseGesture m_gesture;

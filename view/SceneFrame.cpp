@@ -1,7 +1,6 @@
 #include "view/SceneFrame.h"
 
 #include "model/Model.h"
-#include "workspace/QuorApp.h"
 #include "workspace/QuorModel.h"
 
 SceneFrame takeSceneFrame(QuorModel &workspace, const CameraMath::Volume &volume)
@@ -37,15 +36,4 @@ SceneFrame takeSceneFrame(QuorModel &workspace, const CameraMath::Volume &volume
         frame.items.push_back(std::move(item));
     }
     return frame;
-}
-
-CameraMath::Volume machineVolume()
-{
-    CameraMath::Volume v;
-    if (const QuorApp *app = QuorApp::instance()) {
-        v.xMm = app->machine().volumeXMm;
-        v.yMm = app->machine().volumeYMm;
-        v.zMm = app->machine().volumeZMm;
-    }
-    return v;
 }

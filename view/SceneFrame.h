@@ -47,6 +47,3 @@ struct SceneFrame
 // preview cut of an object that has none at the shown layer. GUI data: call it only while the
 // GUI thread waits (sync) or on it.
 SceneFrame takeSceneFrame(QuorModel &workspace, const CameraMath::Volume &volume);
-
-// The current printer's build volume (the defaults without a program object, as in tests).
-CameraMath::Volume machineVolume();

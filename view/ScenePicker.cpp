@@ -3,7 +3,6 @@
 #include "model/Model.h"
 #include "view/MeshPickIndex.h"
 #include "view/SceneFrame.h"
-#include "workspace/QuorApp.h"
 #include "workspace/QuorModel.h"
 
 #include <QDebug>
@@ -126,7 +125,7 @@ std::vector<PickHit> ScenePicker::pickObjects(int x, int y, const QSet<int> &typ
     PickMath::Ray ray;
     if (!rayAt(x, y, &ray))
         return {};
-    const CameraMath::Volume v = machineVolume();
+    const CameraMath::Volume v = CameraMath::Volume();
     std::vector<PickHit> hits =
         pickFast(m_workspace.models, ray, types, CameraMath::modelScaleMatrix(v),
                  CameraMath::sceneScaleMm(v));
@@ -142,7 +141,7 @@ bool ScenePicker::dragDeltaMm(const QPoint &from, const QPoint &to, QVector3D *d
     const CameraState &camera = m_workspace.camera();
     const QMatrix4x4 projection = CameraMath::projectionMatrix(viewport, camera.panX, camera.panY);
     const QMatrix4x4 view = CameraMath::viewMatrix(camera);
-    const QMatrix4x4 modelScale = CameraMath::modelScaleMatrix(machineVolume());
+    const QMatrix4x4 modelScale = CameraMath::modelScaleMatrix(CameraMath::Volume());
     const float depth = PickMath::originDepthNdc(projection, view, modelScale);
     const QVector3D a = PickMath::unprojectMm(from, viewport, depth, projection, view, modelScale);
     const QVector3D b = PickMath::unprojectMm(to, viewport, depth, projection, view, modelScale);

@@ -1,7 +1,6 @@
 #include "view/SceneRenderer.h"
 
 #include "model/Model.h"
-#include "workspace/QuorApp.h"
 #include "workspace/QuorModel.h"
 
 #include <QDebug>
@@ -44,7 +43,7 @@ void SceneRenderer::setDrawHook(DrawHook hook)
 void SceneRenderer::synchronize(QuorModel &workspace, QQuickWindow *window)
 {
     m_window = window;
-    m_frame = takeSceneFrame(workspace, machineVolume());
+    m_frame = takeSceneFrame(workspace, CameraMath::Volume());
     m_released.insert(m_released.end(), m_frame.released.begin(), m_frame.released.end());
     for (const DrawItem &item : m_frame.items) {
         GpuMesh &gpu = m_gpu[item.drawId];

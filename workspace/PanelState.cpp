@@ -1,7 +1,5 @@
 #include "workspace/PanelState.h"
 
-#include "workspace/QuorApp.h"
-
 PanelState::PanelState(QuorModel &workspace) : QObject(&workspace), m_workspace(workspace)
 {
     connect(&workspace, &QuorModel::modelStatusChanged, this, &PanelState::onStatusChanged);
@@ -59,11 +57,8 @@ void PanelState::updateProgress(float ratio, bool canceld, const QString &event)
         m_progressVisible = false;
         m_progressValue = 0.0;
         emit progressChanged();
-        if (event == QLatin1String("slice")) {
-            if (QuorApp *app = QuorApp::instance())
-                app->openRadomQueryLink();
+        if (event == QLatin1String("slice"))
             emit sliceCompleted(m_workspace.sliceNumber(), m_workspace.getSliceCostTime());
-        }
         return;
     }
     emit progressChanged();

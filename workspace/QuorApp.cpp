@@ -12,8 +12,6 @@
 
 #include <exception>
 
-QuorApp *QuorApp::s_instance = nullptr;
-
 QuorApp::QuorApp(QObject *parent) : QObject(parent)
 {
     m_machine.maker = QStringLiteral("QUOR3D");
@@ -24,19 +22,16 @@ QuorApp::QuorApp(QObject *parent) : QObject(parent)
     m_machine.panelWidthPx = 1440;
     m_machine.panelHeightPx = 2560;
     m_directCableAddress = QString::fromLatin1(kDirectCablePrinterAddress);
-    s_instance = this;
 }
 
 QuorApp::~QuorApp()
 {
     qDebug() << "QuorApp::~QuorApp()";
-    if (s_instance == this)
-        s_instance = nullptr;
 }
 
 bool QuorApp::isProjectFile(const QUrl &url)
 {
-    return url.fileName().toLower().endsWith(QuorConfig::instance()->jobType());
+    return url.fileName().toLower().endsWith(QuorConfig::projectExtension());
 }
 
 QUrl QuorApp::quor3DLink(const QString &t)
@@ -58,9 +53,8 @@ bool QuorApp::openModelOrProject(const QUrl &file)
         loadPrj(file);
         return true;
     }
-    QuorModel *workspace = QuorModel::instance();
     // The workspace's data-changed signal repaints the view once the model is in.
-    return workspace && workspace->loadModel(file);
+    return m_workspace && m_workspace->loadModel(file);
 }
 
 void QuorApp::open(QUrl file)
@@ -78,14 +72,14 @@ void QuorApp::open(QUrl file)
                     << "...";
     }
     if (!handled) {
-        if (QuorModel *workspace = QuorModel::instance())
-            emit workspace->showAlert(tr("Load model failed!"));
+        if (m_workspace)
+            emit m_workspace->showAlert(tr("Load model failed!"));
     }
 }
 
 void QuorApp::openFiles(const QList<QUrl> &files)
 {
-    QuorModel *workspace = QuorModel::instance();
+    QuorModel *workspace = m_workspace;
     if (!workspace)
         return;
     const int before = workspace->modelSize();

@@ -5,6 +5,7 @@
 #include <QUrl>
 
 class PrinterStatusCheck;
+class QuorModel;
 
 // The application service: opens model and project files, holds the project and job file
 // names, and offers version strings and web links to the UI.
@@ -32,7 +33,9 @@ public:
     explicit QuorApp(QObject *parent = nullptr);
     ~QuorApp() override;
 
-    static QuorApp *instance() { return s_instance; }
+    // The workspace that opened files go to and that projects are saved from; without one,
+    // nothing opens.
+    void setWorkspace(QuorModel *workspace) { m_workspace = workspace; }
 
     Q_INVOKABLE void open(QUrl file);
     // Opens several files as a drop or the file dialog does: each in order, then the plate is
@@ -91,8 +94,7 @@ private:
     void loadPrj(const QUrl &file);
     bool writePrj();
 
-    static QuorApp *s_instance;
-
+    QuorModel *m_workspace = nullptr;
     QUrl m_prjFile;
     QUrl m_cwsFile;
     Machine m_machine;

@@ -13,7 +13,7 @@
 bool QuorApp::writePrj()
 {
     const QString path = m_prjFile.toLocalFile();
-    QuorModel *workspace = QuorModel::instance();
+    QuorModel *workspace = m_workspace;
     // Written beside the old file and renamed over it only when complete.
     ProjectSaveFile file(path);
     if (path.isEmpty() || !workspace || !file.open(QIODevice::WriteOnly)) {
@@ -45,8 +45,8 @@ void QuorApp::savePrj()
                     << "...";
     }
     if (!saved) {
-        if (QuorModel *workspace = QuorModel::instance())
-            emit workspace->showAlert(tr("Save project failed!"));
+        if (m_workspace)
+            emit m_workspace->showAlert(tr("Save project failed!"));
     }
 }
 
@@ -54,7 +54,7 @@ void QuorApp::loadPrj(const QUrl &file)
 {
     qDebug() << "QuorApp::loadPrj()" << file;
     m_prjFile.clear();
-    QuorModel *workspace = QuorModel::instance();
+    QuorModel *workspace = m_workspace;
     if (!workspace)
         return;
     const QString name = QFileInfo(file.toLocalFile()).fileName();

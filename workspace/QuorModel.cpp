@@ -9,14 +9,10 @@
 
 #include <algorithm>
 
-QuorModel *QuorModel::s_instance = nullptr;
-QMutex QuorModel::s_releaseMutex;
-
-QuorModel::QuorModel(QObject *parent) : QObject(parent)
+QuorModel::QuorModel(QuorConfig &config, QObject *parent) : QObject(parent), m_config(config)
 {
     qRegisterMetaType<QuorModel::ModelStatus>("QuorModel::ModelStatus");
     qRegisterMetaType<Model *>("Model*");
-    s_instance = this;
     m_panel = new PanelState(*this);
     // The camera as the view's first frame leaves it, set here so that the GUI thread is the
     // only writer of the camera.
@@ -28,10 +24,9 @@ QuorModel::~QuorModel()
     qDebug() << QThread::currentThreadId() << "QuorModel::~QuorModel()";
     stopSlicer();
     stopSupportGenerator();
-    s_instance = nullptr;
     m_picker.reset();
     qDebug() << QThread::currentThreadId() << "QuorModel::~QuorModel() end";
-    doList.clear();
+    undoList.clear();
     const std::vector<Model *> all = std::move(models);
     models.clear();
     for (Model *object : all)
@@ -141,7 +136,7 @@ void QuorModel::addModel(Model *object)
     if (currentLayer >= 0)
         object->layerCutCache.resize(m_sliceNumber);
     models.push_back(object);
-    doList.emplace_back(object, DoItem::DO_NEW);
+    undoList.recordNew(object);
 }
 
 void QuorModel::removeModel(Model *object)
@@ -152,15 +147,20 @@ void QuorModel::removeModel(Model *object)
         return;
     models.erase(it);
     // No record may name an object that is gone.
-    removeRecordsOf(object);
+    undoList.removeRecordsOf(object);
     forgetMouseStateOf(object);
     m_toTurn.erase(std::remove(m_toTurn.begin(), m_toTurn.end(), object), m_toTurn.end());
+    // The view frees its GPU copy with its next frame, on the render thread.
+    if (object->inView) {
+        QMutexLocker lock(&m_releaseMutex);
+        m_releasedBuffers.push_back(object->drawId);
+    }
     delete object;
 }
 
 void QuorModel::discardModel(Model *model)
 {
-    removeRecordsOf(model);
+    undoList.removeRecordsOf(model);
     delete model;
 }
 
@@ -185,7 +185,8 @@ bool QuorModel::deleteModel(Model *object)
         qDebug() << "forbid del normal model when show 3d slice";
         return false;
     }
-    object->removeAllSupports();
+    for (Model *child : object->takeAllSupports())
+        removeModel(child);
     removeModel(object);
     emit quorModelDataChanged();
     if (modelSize() == 0)
@@ -204,7 +205,7 @@ void QuorModel::deleteSelectedModel()
     deleteModel(sel);
     // Dropped even when the delete is refused.
     if (sel)
-        removeRecordsOf(sel);
+        undoList.removeRecordsOf(sel);
 }
 
 void QuorModel::removeAllSupportsOfSelectedModel()
@@ -214,7 +215,8 @@ void QuorModel::removeAllSupportsOfSelectedModel()
     Model *sel = getSelectedModel();
     if (!sel)
         return;
-    sel->removeAllSupports();
+    for (Model *child : sel->takeAllSupports())
+        removeModel(child);
     selectModel(sel);
 }
 
@@ -231,12 +233,12 @@ void QuorModel::copyModel(int n)
         qWarning() << "only normal model can be copyed";
         return;
     }
-    for (Model *object : source->duplicateWithSupports()) {
-        if (currentLayer >= 0)
-            object->layerCutCache.resize(m_sliceNumber);
-        models.push_back(object);
-        doList.emplace_back(object, DoItem::DO_NEW);
-    }
+    const Model::Duplicates copies = source->duplicateWithSupports(&undoList);
+    // The braces join first, as each copied pillar makes its own.
+    for (Model *linker : copies.linkers)
+        addModel(linker);
+    for (Model *object : copies.objects)
+        addModel(object);
 }
 
 // ---- queries ----
@@ -289,7 +291,7 @@ bool QuorModel::loadModel(const QUrl &url)
 
     Model *model = new Model(Model::TYPE_NORMAL);
     try {
-        if (!model->load(url, useSmoothNormals, false)) {
+        if (!model->load(url, useSmoothNormals, false, &undoList)) {
             qDebug() << "load failed";
             discardModel(model);
             return false;
@@ -300,7 +302,7 @@ bool QuorModel::loadModel(const QUrl &url)
             discardModel(model);
             model = nullptr;
             model = new Model(Model::TYPE_NORMAL);
-            if (!model->load(url, useSmoothNormals, true)) {
+            if (!model->load(url, useSmoothNormals, true, &undoList)) {
                 qDebug() << "load failed";
                 discardModel(model);
                 return false;
@@ -368,29 +370,8 @@ void QuorModel::flip(int flag)
     Model *sel = getSelectedModel();
     if (!sel)
         return;
-    sel->flip(flag);
+    sel->flip(flag, &undoList);
     emit quorModelDataChanged();
-}
-
-void QuorModel::dropNoOpRecords()
-{
-    while (!doList.empty() && doList.back().dropIfNoOp())
-        doList.pop_back();
-}
-
-void QuorModel::removeRecordsOf(const Model *model)
-{
-    doList.erase(std::remove_if(doList.begin(), doList.end(),
-                                [model](const DoItem &r) { return r.model == model; }),
-                 doList.end());
-}
-
-void QuorModel::addDo(Model *model, int type)
-{
-    dropNoOpRecords();
-    model->pushTransform(type);
-    doList.emplace_back(model, DoItem::DoType(type));
-    hasNewDo = true;
 }
 
 void QuorModel::startNewTransform(int t)
@@ -405,10 +386,7 @@ void QuorModel::startNewTransform(int t)
         qWarning() << "startNewTransform: not a transform type" << t;
         return;
     }
-    dropNoOpRecords();
-    sel->pushTransform(t);
-    doList.emplace_back(sel, DoItem::DoType(t));
-    hasNewDo = true;
+    undoList.addDo(sel, t);
 }
 
 void QuorModel::undo()
@@ -416,45 +394,39 @@ void QuorModel::undo()
     qDebug() << "undo";
     if (refuseWhileBusy("undo"))
         return;
-    if (doList.empty()) {
+    if (undoList.isEmpty()) {
         qDebug() << "do list empty";
         return;
     }
-    dropNoOpRecords();
-    if (!doList.empty()) {
-        const DoItem newest = doList.back();
+    undoList.dropNoOpRecords();
+    if (!undoList.isEmpty()) {
+        DoItem newest = undoList.records().back();
         bool done = false;
         if (newest.type == DoItem::DO_NEW) {
             if (newest.model && newest.model->type == Model::TYPE_NORMAL) {
                 qDebug() << "undo skip new model";
             } else if (deleteModel(newest.model)) {
                 // Every record of the deleted object goes, not only this one.
-                removeRecordsOf(newest.model);
+                undoList.removeRecordsOf(newest.model);
                 done = true;
             }
         } else if (DoItem::isTransformType(newest.type)) {
-            if (doList.back().undoTransform()) {
-                doList.pop_back();
+            if (newest.undoTransform()) {
+                undoList.removeNewest();
                 done = true;
             }
         }
         if (done)
             emit quorModelDataChanged();
     }
-    hasNewDo = !doList.empty();
+    undoList.setHasNewDo(!undoList.isEmpty());
 }
 
 // ---- GPU buffer release ----
 
-void QuorModel::releaseBuffer(quint64 drawId)
-{
-    QMutexLocker lock(&s_releaseMutex);
-    m_releasedBuffers.push_back(drawId);
-}
-
 std::vector<quint64> QuorModel::takeReleasedBuffers()
 {
-    QMutexLocker lock(&s_releaseMutex);
+    QMutexLocker lock(&m_releaseMutex);
     std::vector<quint64> ids;
     ids.swap(m_releasedBuffers);
     return ids;

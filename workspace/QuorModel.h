@@ -4,6 +4,7 @@
 #include "model/DoItem.h"
 #include "model/Model.h"
 #include "model/PickHit.h"
+#include "model/UndoList.h"
 #include "workspace/CameraState.h"
 
 #include <QElapsedTimer>
@@ -21,6 +22,7 @@
 
 class QDataStream;
 class PanelState;
+class QuorConfig;
 class QTimer;
 class ViewPicker;
 class ViewRenderer;
@@ -32,7 +34,8 @@ class SupportGenerator;
 
 // The workspace: every mesh object of the scene, the selection, the status machine the UI
 // follows and the undo list; also the state of the 3D view's camera and the rules of its mouse.
-// One instance, created by the main UI document. The view (view/) draws it and answers picks.
+// Created in C++ start-up and handed to the documents and to whoever needs it. The view (view/)
+// draws it and answers picks.
 class QuorModel : public QObject
 {
     Q_OBJECT
@@ -50,10 +53,10 @@ public:
     };
     Q_ENUM(ModelStatus)
 
-    explicit QuorModel(QObject *parent = nullptr);
+    explicit QuorModel(QuorConfig &config, QObject *parent = nullptr);
     ~QuorModel() override;
 
-    static QuorModel *instance() { return s_instance; }
+    QuorConfig &config() const { return m_config; }
     // What the window's controls follow.
     PanelState *panel() const { return m_panel; }
 
@@ -77,7 +80,7 @@ public:
     Q_INVOKABLE void removeAllSupportsOfSelectedModel();
     Q_INVOKABLE void undo();
     Q_INVOKABLE void startNewTransform(int t);
-    Q_INVOKABLE bool hasAnyNewDo() const { return hasNewDo; }
+    Q_INVOKABLE bool hasAnyNewDo() const { return undoList.hasNewDo(); }
 
     // Support family edits (workspace/QuorModelSupports.cpp).
     Q_INVOKABLE void addSupportBase(float thickness);
@@ -130,13 +133,7 @@ public:
     bool saveObjects(QDataStream &out) const;
     bool loadObjects(QDataStream &in, int major, int minor);
 
-    // Undo machinery.
-    void addDo(Model *model, int type);
-    void dropNoOpRecords();
-    void removeRecordsOf(const Model *model);
-
     // GPU copies of destroyed objects (by draw id), freed later on the render thread.
-    void releaseBuffer(quint64 drawId);
     std::vector<quint64> takeReleasedBuffers();
 
     // ---- 3D view: camera (workspace/QuorModelView.cpp) ----
@@ -178,13 +175,13 @@ public:
     bool useSmoothNormals = false;
     int m_sliceNumber = 0;
     bool manualAddingSupport = false;
-    std::vector<DoItem> doList;
-    bool hasNewDo = false;
+    UndoList undoList;
 
 public slots:
     // Render thread, before Qt Quick draws: the whole 3D picture.
     void paint();
-    void startSlice();
+    // Slices the scene into the archive at this path.
+    void startSlice(const QString &archivePath);
     void sliceFinished();
     void updateSliceProgress(int layers, QString event);
     void updateSliceProgress(int layers);
@@ -228,8 +225,7 @@ private:
     void stopSlicer();
     void stopSupportGenerator();
 
-    static QuorModel *s_instance;
-
+    QuorConfig &m_config;
     CWS::Slicer *m_slicer = nullptr;
     CWS::SupportGenerator *m_supportGenerator = nullptr;
     // The models of the running support job, by their position in its snapshot.
@@ -256,5 +252,5 @@ private:
     std::vector<PickHit> m_collectedPoints;
 
     std::vector<quint64> m_releasedBuffers;
-    static QMutex s_releaseMutex;
+    QMutex m_releaseMutex;
 };

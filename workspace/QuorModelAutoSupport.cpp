@@ -2,8 +2,9 @@
 // finds into a pillar on the GUI thread.
 #include "config/QuorConfig.h"
 #include "cws/JobSnapshot.h"
-#include "cws/Support.h"
 #include "cws/SupportGenerator.h"
+#include "model/Support.h"
+#include "model/SupportLinker.h"
 #include "workspace/QuorModel.h"
 
 #include <QDebug>
@@ -34,7 +35,7 @@ void QuorModel::addSupportAuto(float thickness)
                                  [](const Model *m) { return m->type != Model::TYPE_NORMAL; }),
                   targets.end());
     m_supportTargets = targets;
-    const float spacingMm = QuorConfig::instance()->supportConfig()->supportSpacing();
+    const float spacingMm = m_config.supportConfig()->supportSpacing();
     auto *generator = new CWS::SupportGenerator(jobSnapshot(targets, QString()), spacingMm,
                                                 m_sliceNumber, m_cancel);
     m_supportGenerator = generator;
@@ -70,12 +71,13 @@ void QuorModel::addAutoSupportPoint(Model *model, const QVector3D &topMm)
         qWarning() << "auto support for a model that is gone";
         return;
     }
-    auto *support = new CWS::Support();
+    auto *support = new CWS::Support(m_config.supportConfig());
     if (!support->build(model, topMm, QVector3D(0.0f, 0.0f, 1.0f))) {
         delete support;
         return;
     }
-    support->linkToNearest();
+    if (SupportLinker *linker = support->linkToNearest())
+        addModel(linker);
     // addModel sizes the layer cut cache when a preview is active and records DO_NEW.
     addModel(support);
     emit quorModelDataChanged();

@@ -2,12 +2,11 @@
 // and layout.
 #include "config/QuorConfig.h"
 #include "cws/JobSnapshot.h"
-#include "cws/PlatformBottom.h"
 #include "cws/Slicer.h"
 #include "model/DoItem.h"
 #include "model/LayerMath.h"
+#include "model/PlatformBottom.h"
 #include "model/SkylineLayout.h"
-#include "workspace/QuorApp.h"
 #include "workspace/QuorModel.h"
 
 #include <QDebug>
@@ -47,16 +46,17 @@ void QuorModel::ensurePlatformBottom()
     for (const Model *object : models)
         if (object->type == Model::TYPE_PLATFORM_BOTTOM)
             return;
-    Model *plate = new PlatformBottom();
+    const PrinterModelConfig printer = m_config.currentPrinterModel();
+    Model *plate = new PlatformBottom(printer.vx, printer.vy);
     models.insert(models.begin(), plate);
-    doList.emplace_back(plate, DoItem::DO_NEW);
+    undoList.recordNew(plate);
 }
 
 // ---- layer count ----
 
 int QuorModel::calcNumSlices(Model *model)
 {
-    const float t = QuorConfig::instance()->buildConfig()->layerThicknessMm;
+    const float t = m_config.jobSettings().layerThicknessMm;
     layerThickness = t;
     if (!model)
         return 0;
@@ -66,7 +66,7 @@ int QuorModel::calcNumSlices(Model *model)
 
 int QuorModel::calcNumSlices()
 {
-    const float t = QuorConfig::instance()->buildConfig()->layerThicknessMm;
+    const float t = m_config.jobSettings().layerThicknessMm;
     layerThickness = t;
     float top = 0.0f;
     bool any = false;
@@ -80,7 +80,7 @@ int QuorModel::calcNumSlices()
 
 // ---- slicing job ----
 
-void QuorModel::startSlice()
+void QuorModel::startSlice(const QString &archivePath)
 {
     qDebug() << QThread::currentThreadId() << "QuorModel::startSlice ";
     // One background job at a time: the generator reads the meshes the slicer would move.
@@ -99,7 +99,7 @@ void QuorModel::startSlice()
     setModelStatus(modelSize() == 0 ? MODEL_INIT : MODEL_SLICING);
     for (Model *object : std::vector<Model *>(models)) {
         if (object->type == Model::TYPE_NORMAL && object->supports.empty())
-            object->moveToBottom(true, true);
+            object->moveToBottom(true, true, &undoList);
     }
     deselectAll(true);
     m_cancel = CWS::CancelToken();
@@ -107,9 +107,7 @@ void QuorModel::startSlice()
     m_lastSliceError.clear();
     m_sliceNumber = calcNumSlices();
 
-    const QuorApp *app = QuorApp::instance();
-    const QString archive = app ? app->cwsFile().toLocalFile() : QString();
-    m_slicer = new CWS::Slicer(jobSnapshot(models, archive), m_cancel, m_sliceNumber);
+    m_slicer = new CWS::Slicer(jobSnapshot(models, archivePath), m_cancel, m_sliceNumber);
     connect(m_slicer, &CWS::Slicer::layerWritten, this, &QuorModel::relaySliceProgress);
     connect(m_slicer, &QThread::finished, this, &QuorModel::sliceFinished);
     jobTimer.start();
@@ -119,7 +117,7 @@ void QuorModel::startSlice()
 CWS::JobSnapshot QuorModel::jobSnapshot(const std::vector<Model *> &objects,
                                         const QString &archivePath) const
 {
-    const QuorConfig *config = QuorConfig::instance();
+    const QuorConfig *config = &m_config;
     std::vector<ObjectSnapshot> entries;
     for (Model *object : objects) {
         if (object->type == Model::TYPE_PLATFORM_BOTTOM)
@@ -233,7 +231,7 @@ void QuorModel::setCurrentLayer(int layer)
     if (status != MODEL_SHOW_SLICE || layer < 0 || layer >= m_sliceNumber)
         return;
     qDebug() << QThread::currentThreadId() << "show layer" << layer;
-    const SliceBuildConfig *settings = QuorConfig::instance()->buildConfig();
+    const SliceBuildConfig *settings = &m_config.jobSettings();
     currentLayer = layer;
     currentLayerZ = (float(layer) + 0.5f) * settings->layerThicknessMm;
     try {
@@ -302,7 +300,7 @@ void QuorModel::turnNextToLowest()
     m_toTurn.erase(m_toTurn.begin());
     // Supports added since the command was given keep this model as it is.
     if (object->supports.empty() && !object->supportBase) {
-        object->pushTransformWithUndo(DoItem::DO_T_ROTATE);
+        object->pushTransformWithUndo(&undoList, DoItem::DO_T_ROTATE);
         float ax, ay;
         object->autoRotate(&ax, &ay);
         emit quorModelDataChanged();
@@ -321,7 +319,7 @@ float QuorModel::moveToBottom()
         qCritical() << "no model selected";
         return 0.0f;
     }
-    const float z = sel->moveToBottom(false, false);
+    const float z = sel->moveToBottom(false, false, &undoList);
     emit quorModelDataChanged();
     return z;
 }
@@ -338,7 +336,7 @@ void QuorModel::autoLayoutModel(int sel)
     if (refuseWhileBusy("autoLayoutModel"))
         return;
     qDebug() << "autoLayoutModel" << sel;
-    const PlateGrid grid(QuorConfig::instance()->currentPrinterModel());
+    const PlateGrid grid(m_config.currentPrinterModel());
     qDebug() << "max pixel" << grid.widthPx << grid.depthPx;
 
     std::vector<Model *> toPlace;
@@ -377,7 +375,7 @@ void QuorModel::autoLayoutModel(int sel)
         Model *m = toPlace[i];
         const SkylineLayout::Placement &p = layout.placements[int(i)];
         if (p.rotated) {
-            m->pushTransformWithUndo(DoItem::DO_T_ROTATE);
+            m->pushTransformWithUndo(&undoList, DoItem::DO_T_ROTATE);
             m->updateGeometry(false);
             m->setRotate(0.0f, 0.0f, 90.0f, m->center);
             m->updateGeometry(false);
@@ -385,7 +383,7 @@ void QuorModel::autoLayoutModel(int sel)
         const float dx = float(p.xPx + offX - grid.column(m->bboxMin.x())) / grid.xppmm;
         const float dy = float(offY + p.yPx - grid.row(m->bboxMin.y())) / grid.yppmm;
         qDebug() << "move" << m << dx << dy;
-        m->pushTransformWithUndo(DoItem::DO_T_TRANSLATE);
+        m->pushTransformWithUndo(&undoList, DoItem::DO_T_TRANSLATE);
         m->translateBy(dx, dy, 0.0f);
         m->updateGeometry(false);
     }

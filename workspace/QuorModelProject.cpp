@@ -1,10 +1,11 @@
 // The objects block of a project file: every normal model, then the support family, then
 // the pairs that hang each support on its owner.
 #include "config/QuorConfig.h"
-#include "cws/MultiPointSupport.h"
-#include "cws/Support.h"
-#include "cws/SupportBase.h"
+#include "model/MultiPointSupport.h"
 #include "model/RecordIo.h"
+#include "model/Support.h"
+#include "model/SupportBase.h"
+#include "model/SupportLinker.h"
 #include "workspace/QuorModel.h"
 
 #include <QDataStream>
@@ -25,20 +26,17 @@ bool isStoredSupportType(int type)
 }
 
 // An empty object of a stored type, or null for any other code.
-Model *createStoredObject(int type)
+Model *createStoredObject(int type, const CWS::SupportConfig *supportConfig)
 {
-    if (type == Model::TYPE_NORMAL)
-        return new Model(Model::TYPE_NORMAL);
-    // The support family reads its parameters from the configuration.
-    if (!QuorConfig::instance())
-        return nullptr;
     switch (type) {
+    case Model::TYPE_NORMAL:
+        return new Model(Model::TYPE_NORMAL);
     case Model::TYPE_SUPPORT:
-        return new CWS::Support();
+        return new CWS::Support(supportConfig);
     case Model::TYPE_SUPPORT_BASE:
         return new SupportBase();
     case Model::TYPE_MULTI_POINT_SUPPORT:
-        return new MultiPointSupport();
+        return new MultiPointSupport(supportConfig);
     default:
         return nullptr;
     }
@@ -134,7 +132,9 @@ bool QuorModel::readObjects(QDataStream &in, int major, int minor)
         }
         in >> type;
         qDebug() << "type" << type;
-        Model *object = in.status() == QDataStream::Ok ? createStoredObject(type) : nullptr;
+        Model *object = in.status() == QDataStream::Ok
+                            ? createStoredObject(type, m_config.supportConfig())
+                            : nullptr;
         if (!object) {
             qWarning() << QStringLiteral("unknown type: ") + QString::number(type);
             return failProjectLoad();
@@ -184,7 +184,8 @@ bool QuorModel::readObjects(QDataStream &in, int major, int minor)
         owner->attachChild(support);
         // Linkers are not stored; version 1.0 files never had them.
         if (!repeated && minor != 0 && support->type == Model::TYPE_SUPPORT)
-            static_cast<CWS::Support *>(support)->linkToNearest();
+            if (SupportLinker *linker = static_cast<CWS::Support *>(support)->linkToNearest())
+                addModel(linker);
     }
     qDebug() << "make support relationship size" << relationCount;
     setModelStatus(modelSize() == 0 ? MODEL_INIT : MODEL_LOADED);

@@ -1,8 +1,10 @@
 // The workspace's support edits: bases, manual pillars and multi-point supports.
 #include "workspace/QuorModel.h"
 
-#include "cws/MultiPointSupport.h"
-#include "cws/Support.h"
+#include "config/QuorConfig.h"
+#include "model/MultiPointSupport.h"
+#include "model/Support.h"
+#include "model/SupportLinker.h"
 
 #include <QDebug>
 
@@ -23,8 +25,12 @@ void QuorModel::addSupportBase(float thickness)
     targets.erase(std::remove_if(targets.begin(), targets.end(),
                                  [](const Model *m) { return m->type != Model::TYPE_NORMAL; }),
                   targets.end());
-    for (Model *target : targets)
-        addModel(target->makeSupportBase(thickness));
+    for (Model *target : targets) {
+        // The old slab leaves the scene before the new one is made.
+        if (target->supportBase)
+            removeModel(target->supportBase);
+        addModel(target->makeSupportBase(thickness, &undoList));
+    }
     setModelStatus(status, true);
 }
 
@@ -45,12 +51,13 @@ bool QuorModel::addSupportFromHit(const PickHit &hit)
         qWarning() << "support is too low, not create";
         return false;
     }
-    auto *pillar = new CWS::Support();
+    auto *pillar = new CWS::Support(m_config.supportConfig());
     if (!pillar->build(hit.object, hit.point, hit.normal)) {
         delete pillar;
         return false;
     }
-    pillar->linkToNearest();
+    if (SupportLinker *linker = pillar->linkToNearest())
+        addModel(linker);
     addModel(pillar);
     setModelStatus(status, true);
     emit quorModelDataChanged();
@@ -63,7 +70,7 @@ bool QuorModel::addMultiPointSupport(const std::vector<PickHit> &hits)
         return false;
     qDebug() << "create multi point support" << hits.size();
     Model *owner = hits.empty() ? nullptr : hits.front().object;
-    auto *multi = new MultiPointSupport(owner);
+    auto *multi = new MultiPointSupport(m_config.supportConfig(), owner);
     if (!multi->build(hits)) {
         delete multi;
         qWarning() << "create multi points support failed";

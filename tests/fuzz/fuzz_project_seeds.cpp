@@ -1,9 +1,9 @@
 // Saves a few small projects through QuorApp::savePrj into the folder given: the fuzzer's
 // seed corpus, in the program's own format.
 #include "FuzzEnvironment.h"
-#include "cws/MultiPointSupport.h"
-#include "cws/Support.h"
 #include "model/Model.h"
+#include "model/MultiPointSupport.h"
+#include "model/Support.h"
 #include "workspace/QuorModel.h"
 
 #include <QUrl>

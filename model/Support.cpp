@@ -1,10 +1,8 @@
-#include "cws/Support.h"
+#include "model/Support.h"
 
-#include "config/QuorConfig.h"
-#include "cws/SupportConfig.h"
-#include "cws/SupportLinker.h"
-#include "cws/SupportMesh.h"
-#include "workspace/QuorModel.h"
+#include "config/SupportConfig.h"
+#include "model/SupportLinker.h"
+#include "model/SupportMesh.h"
 
 #include <QDebug>
 
@@ -31,10 +29,11 @@ QString Support::nextName()
     return QStringLiteral("Support_") + QString::number(s_nameCounter.fetch_add(1));
 }
 
-Support::Support(Model *owner) : Support(TYPE_SUPPORT, owner) {}
+Support::Support(const SupportConfig *config, Model *owner) : Support(TYPE_SUPPORT, config, owner)
+{
+}
 
-Support::Support(int type, Model *owner)
-    : Model(type), config(QuorConfig::instance()->supportConfig())
+Support::Support(int type, const SupportConfig *config, Model *owner) : Model(type), config(config)
 {
     name = nextName();
     if (owner)
@@ -207,11 +206,6 @@ SupportLinker *Support::linkToNearest()
         qDebug() << "no nearby support";
         return nullptr;
     }
-    QuorModel *workspace = QuorModel::instance();
-    if (!workspace) {
-        qWarning() << "no workspace to hold a linker";
-        return nullptr;
-    }
     auto *linker = new SupportLinker();
     const int struts = linker->build(this, nearest);
     qDebug() << "new linker" << struts;
@@ -222,7 +216,6 @@ SupportLinker *Support::linkToNearest()
     linker->parent = owner;
     owner->linkers.push_back(linker);
     linker->finishMesh();
-    workspace->addModel(linker);
     return linker;
 }
 

@@ -1,4 +1,4 @@
-#include "cws/SupportConfig.h"
+#include "config/SupportConfig.h"
 
 namespace CWS {
 

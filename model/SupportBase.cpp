@@ -1,4 +1,4 @@
-#include "cws/SupportBase.h"
+#include "model/SupportBase.h"
 
 #include <QDebug>
 

@@ -1,4 +1,4 @@
-#include "cws/SupportMesh.h"
+#include "model/SupportMesh.h"
 
 #include <QQuaternion>
 

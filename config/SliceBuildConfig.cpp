@@ -1,4 +1,4 @@
-#include "cws/SliceBuildConfig.h"
+#include "config/SliceBuildConfig.h"
 
 #include <QFileInfo>
 

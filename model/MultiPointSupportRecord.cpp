@@ -1,6 +1,6 @@
 // The multi-point support record: the support record, the contact points with their face
 // normals, and whether the trunk stands on a foot. The hit objects are not stored.
-#include "cws/MultiPointSupport.h"
+#include "model/MultiPointSupport.h"
 #include "model/RecordIo.h"
 
 #include <QDataStream>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "cws/Support.h"
 #include "model/PickHit.h"
+#include "model/Support.h"
 
 #include <vector>
 
@@ -10,11 +10,11 @@
 class MultiPointSupport : public CWS::Support
 {
 public:
-    explicit MultiPointSupport(Model *owner = nullptr);
+    explicit MultiPointSupport(const CWS::SupportConfig *config, Model *owner = nullptr);
     MultiPointSupport(const MultiPointSupport &other);
     ~MultiPointSupport() override;
 
-    // The support record, then the points and the foot flag (cws/MultiPointSupportRecord.cpp).
+    // The support record, then the points and the foot flag (model/MultiPointSupportRecord.cpp).
     void writeRecord(QDataStream &out) const override;
     bool readRecord(QDataStream &in, int major, int minor) override;
     // Moves the trunk's foot down, and only when there is one.

@@ -7,7 +7,6 @@
 class PlatformBottom : public Model
 {
 public:
-    PlatformBottom();
     // The plate of the given size in mm, centred on the origin.
     PlatformBottom(float widthMm, float depthMm);
 };

@@ -1,7 +1,7 @@
-#include "cws/MultiPointSupport.h"
+#include "model/MultiPointSupport.h"
 
-#include "cws/SupportConfig.h"
-#include "cws/SupportMesh.h"
+#include "config/SupportConfig.h"
+#include "model/SupportMesh.h"
 
 #include <QDebug>
 
@@ -13,7 +13,10 @@ const float kTan50 = float(std::tan(50.0 * M_PI / 180.0));
 
 } // namespace
 
-MultiPointSupport::MultiPointSupport(Model *owner) : Support(TYPE_MULTI_POINT_SUPPORT, owner) {}
+MultiPointSupport::MultiPointSupport(const CWS::SupportConfig *config, Model *owner)
+    : Support(TYPE_MULTI_POINT_SUPPORT, config, owner)
+{
+}
 
 MultiPointSupport::MultiPointSupport(const MultiPointSupport &other)
     : Support(other), points(other.points), hasFoot(other.hasFoot), segmentCount(other.segmentCount)

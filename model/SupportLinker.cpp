@@ -1,8 +1,8 @@
-#include "cws/SupportLinker.h"
+#include "model/SupportLinker.h"
 
-#include "cws/Support.h"
-#include "cws/SupportConfig.h"
-#include "cws/SupportMesh.h"
+#include "config/SupportConfig.h"
+#include "model/Support.h"
+#include "model/SupportMesh.h"
 
 #include <QDebug>
 

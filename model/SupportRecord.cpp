@@ -1,7 +1,7 @@
 // The support record of a project file: the model record, then the pillar's lengths, its
 // markers and its part list. Version 1.0 put lengths and markers first and had no parts.
-#include "cws/Support.h"
 #include "model/RecordIo.h"
+#include "model/Support.h"
 
 #include <QDataStream>
 #include <QDebug>

@@ -18,13 +18,14 @@ class SupportConfig;
 class Support : public Model
 {
 public:
-    explicit Support(Model *owner = nullptr);
+    // The parameters are shared and read whenever the pillar or its linkers are built.
+    explicit Support(const SupportConfig *config, Model *owner = nullptr);
     // Copies the mesh, the part list and the markers; the copy gets a fresh name.
     Support(const Support &other);
     ~Support() override;
 
     QMatrix4x4 normalMatrix() const override;
-    // The model record, then the lengths, the markers and the part list (cws/SupportRecord.cpp).
+    // The model record, then the lengths, the markers and the part list (model/SupportRecord.cpp).
     void writeRecord(QDataStream &out) const override;
     bool readRecord(QDataStream &in, int major, int minor) override;
     // Head, body and foot are cut separately, one segment list each.
@@ -34,7 +35,8 @@ public:
 
     // top: contact point in scene mm; normal: outward surface normal there.
     bool build(Model *owner, const QVector3D &top, const QVector3D &normal);
-    // Braces this pillar to its owner's nearest other pillar; the linker, or null.
+    // Braces this pillar to its owner's nearest other pillar: the new linker, already hung on
+    // the owner, which the caller adds to the scene; null when no pillar is near.
     SupportLinker *linkToNearest();
 
     // Scene-space positions of the body's axis ends (what linkers and the search read).
@@ -47,7 +49,7 @@ public:
     // Takes the next "Support_" name of the process.
     static QString nextName();
 
-    SupportConfig *config = nullptr;
+    const SupportConfig *config = nullptr;
     // Index-list positions where the parts begin: head, body, foot after a build.
     std::vector<int> partStarts;
     float headHeightUsed = 0.0f;
@@ -63,7 +65,7 @@ public:
     int bodyVertexEnd = 0;
 
 protected:
-    Support(int type, Model *owner);
+    Support(int type, const SupportConfig *config, Model *owner);
     // Every vertex from bodyBottomRingStart on, moved down by dz.
     void moveBottom(float dzMm);
     // Starts a new part at the current end of the index list.

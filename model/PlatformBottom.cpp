@@ -1,24 +1,4 @@
-#include "cws/PlatformBottom.h"
-
-#include "workspace/QuorApp.h"
-
-namespace {
-
-float plateWidth()
-{
-    const QuorApp *app = QuorApp::instance();
-    return app ? app->machine().volumeXMm : 65.02f;
-}
-
-float plateDepth()
-{
-    const QuorApp *app = QuorApp::instance();
-    return app ? app->machine().volumeYMm : 116.0f;
-}
-
-} // namespace
-
-PlatformBottom::PlatformBottom() : PlatformBottom(plateWidth(), plateDepth()) {}
+#include "model/PlatformBottom.h"
 
 PlatformBottom::PlatformBottom(float widthMm, float depthMm) : Model(TYPE_PLATFORM_BOTTOM)
 {
