@@ -1,8 +1,12 @@
 #include "app/CliJob.h"
 
 #include "config/QuorConfig.h"
+#include "workspace/JobController.h"
 #include "workspace/QuorApp.h"
-#include "workspace/QuorModel.h"
+#include "workspace/SceneObjects.h"
+#include "workspace/SupportController.h"
+#include "workspace/TransformController.h"
+#include "workspace/Workspace.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -21,7 +25,7 @@ enum ExitStatus
 
 } // namespace
 
-CliJob::CliJob(const CliOptions &options, QuorApp &app, QuorModel &workspace, FILE *out, FILE *err,
+CliJob::CliJob(const CliOptions &options, QuorApp &app, Workspace &workspace, FILE *out, FILE *err,
                bool progressBar)
     : m_options(options), m_app(app), m_workspace(workspace), m_out(out), m_err(err),
       m_progressBar(progressBar)
@@ -31,7 +35,7 @@ CliJob::CliJob(const CliOptions &options, QuorApp &app, QuorModel &workspace, FI
 void CliJob::cancel()
 {
     m_cancelRequested = true;
-    m_workspace.cancelSlice();
+    m_workspace.jobs()->cancelSlice();
 }
 
 void CliJob::showProgress(float ratio)
@@ -52,13 +56,13 @@ void CliJob::showProgress(float ratio)
 void CliJob::runBackgroundJob(const QString &event, const std::function<void()> &start,
                               const std::function<bool()> &running)
 {
-    QuorModel *workspace = &m_workspace;
+    JobController *jobs = m_workspace.jobs();
     QEventLoop loop;
     bool ended = false;
     // Both jobs report through the same signal; a ratio of 1 or more is their end.
     const QMetaObject::Connection progress =
-        connect(workspace, QOverload<float, bool, QString>::of(&QuorModel::sliceCompletedProgress),
-                this, [&](float ratio, bool, const QString &from) {
+        connect(jobs, &JobController::sliceCompletedProgress, this,
+                [&](float ratio, bool, const QString &from) {
                     if (from != event)
                         return;
                     if (ratio >= 1.0f) {
@@ -71,7 +75,7 @@ void CliJob::runBackgroundJob(const QString &event, const std::function<void()> 
     showProgress(0.0f);
     start();
     if (m_cancelRequested)
-        workspace->cancelSlice();
+        jobs->cancelSlice();
     if (!ended && running())
         loop.exec();
     disconnect(progress);
@@ -82,19 +86,20 @@ void CliJob::runBackgroundJob(const QString &event, const std::function<void()> 
 
 bool CliJob::addAutoSupports()
 {
-    QuorModel *workspace = &m_workspace;
+    SceneObjects *scene = m_workspace.scene();
+    JobController *jobs = m_workspace.jobs();
     int supportsBefore = 0;
-    for (const Model *object : workspace->models)
+    for (const Model *object : scene->objects())
         supportsBefore += object->type == Model::TYPE_SUPPORT;
     // The generator works on the selected model only when there is one.
-    workspace->deselectAll(false);
+    scene->deselectAll(false);
     runBackgroundJob(
-        QStringLiteral("autoSupport"), [workspace] { workspace->addSupportAuto(0.0f); },
-        [workspace] { return workspace->isGeneratingSupports(); });
+        QStringLiteral("autoSupport"), [jobs] { jobs->addSupportAuto(0.0f); },
+        [jobs] { return jobs->isGeneratingSupports(); });
     if (m_cancelRequested)
         return false;
     int supportsAfter = 0;
-    for (const Model *object : workspace->models)
+    for (const Model *object : scene->objects())
         supportsAfter += object->type == Model::TYPE_SUPPORT;
     std::fprintf(m_out, "Added %d automatic supports\n", supportsAfter - supportsBefore);
     return true;
@@ -103,8 +108,9 @@ bool CliJob::addAutoSupports()
 int CliJob::run()
 {
     QuorApp *app = &m_app;
-    QuorModel *workspace = &m_workspace;
-    connect(workspace, &QuorModel::showAlert, this,
+    SceneObjects *workspace = m_workspace.scene();
+    JobController *jobs = m_workspace.jobs();
+    connect(workspace, &SceneObjects::showAlert, this,
             [this](const QString &msg) { m_lastAlert = msg; });
 
     // Opened in order, laid out when there is more than one, as the file dialog does.
@@ -133,7 +139,7 @@ int CliJob::run()
         return kFailed;
     }
     if (before > 0 || m_options.inputs.size() > 1)
-        workspace->autoLayoutModel();
+        m_workspace.transform()->autoLayoutModel();
     if (m_options.autoSupports && !addAutoSupports()) {
         std::fprintf(m_err, "quorslice-cli: cancelled while adding supports\n");
         return kCancelled;
@@ -141,7 +147,7 @@ int CliJob::run()
     if (m_options.baseMm) {
         // With nothing selected every model gets its own base.
         workspace->deselectAll(false);
-        workspace->addSupportBase(*m_options.baseMm);
+        m_workspace.supports()->addSupportBase(*m_options.baseMm);
     }
     if (m_cancelRequested) {
         std::fprintf(m_err, "quorslice-cli: cancelled\n");
@@ -154,21 +160,21 @@ int CliJob::run()
     runBackgroundJob(
         QStringLiteral("slice"),
         [app, archive] { app->setCwsFile(QUrl::fromLocalFile(archive)); }, // as the GUI does
-        [workspace] { return workspace->isSlicing(); });
+        [jobs] { return jobs->isSlicing(); });
 
-    if (workspace->lastSliceCompleted()) {
+    if (jobs->lastSliceCompleted()) {
         showProgress(1.0f);
-        std::fprintf(m_out, "Sliced %d layers in %.1f s into %s\n", workspace->sliceNumber(),
+        std::fprintf(m_out, "Sliced %d layers in %.1f s into %s\n", jobs->sliceNumber(),
                      double(timer.elapsed()) / 1000.0,
                      qPrintable(QDir::toNativeSeparators(archive)));
         return kDone;
     }
-    if (m_cancelRequested || workspace->getCancelSlice()) {
+    if (m_cancelRequested || jobs->getCancelSlice()) {
         std::fprintf(m_err, "quorslice-cli: cancelled; %s is incomplete\n", qPrintable(archive));
         return kCancelled;
     }
     std::fprintf(m_err, "quorslice-cli: %s\n",
-                 qPrintable(workspace->lastSliceError().isEmpty() ? QStringLiteral("slicing failed")
-                                                                  : workspace->lastSliceError()));
+                 qPrintable(jobs->lastSliceError().isEmpty() ? QStringLiteral("slicing failed")
+                                                             : jobs->lastSliceError()));
     return kFailed;
 }

@@ -8,7 +8,7 @@
 #include <functional>
 
 class QuorApp;
-class QuorModel;
+class Workspace;
 
 // One command-line job: opens the files as the file dialog does, slices them through the
 // workspace's own slicing path and reports the result.
@@ -16,7 +16,7 @@ class CliJob : public QObject
 {
     Q_OBJECT
 public:
-    CliJob(const CliOptions &options, QuorApp &app, QuorModel &workspace, FILE *out, FILE *err,
+    CliJob(const CliOptions &options, QuorApp &app, Workspace &workspace, FILE *out, FILE *err,
            bool progressBar);
 
     // Runs the job to its end; the process exit status.
@@ -35,7 +35,7 @@ private:
 
     CliOptions m_options;
     QuorApp &m_app;
-    QuorModel &m_workspace;
+    Workspace &m_workspace;
     FILE *m_out;
     FILE *m_err;
     bool m_progressBar;

@@ -6,9 +6,16 @@
 #include "config/QuorConfig.h"
 #include "model/DoItem.h"
 #include "view/QuorScene.h"
+#include "view/SceneCamera.h"
+#include "workspace/JobController.h"
+#include "workspace/LayerPreview.h"
 #include "workspace/PanelState.h"
 #include "workspace/QuorApp.h"
-#include "workspace/QuorModel.h"
+#include "workspace/SceneObjects.h"
+#include "workspace/SupportController.h"
+#include "workspace/TransformController.h"
+#include "workspace/UndoController.h"
+#include "workspace/Workspace.h"
 
 #include <QDebug>
 #include <QFileInfo>
@@ -23,16 +30,22 @@ namespace UiStartup {
 void registerTypes()
 {
     qmlRegisterType<DoItem>("Quor3D", 1, 0, "DoItem");
-    qmlRegisterUncreatableType<QuorModel>("Quor3D", 1, 0, "QuorModel",
-                                          QStringLiteral("made by the program's start-up"));
     qmlRegisterType<QuorScene>("Quor3D", 1, 0, "Quor3DScene");
     // The frameless window's title bar and borders.
     qmlRegisterType<WindowFrame>("Quor3D", 1, 0, "WindowFrame");
-    qmlRegisterUncreatableType<PanelState>("Quor3D", 1, 0, "PanelState",
-                                           QStringLiteral("the workspace's own"));
+    // The workspace's parts and the view's camera, for typed properties of the documents.
+    const QString made = QStringLiteral("made by the program's start-up");
+    qmlRegisterUncreatableType<SceneObjects>("Quor3D", 1, 0, "SceneObjects", made);
+    qmlRegisterUncreatableType<TransformController>("Quor3D", 1, 0, "TransformController", made);
+    qmlRegisterUncreatableType<SupportController>("Quor3D", 1, 0, "SupportController", made);
+    qmlRegisterUncreatableType<JobController>("Quor3D", 1, 0, "JobController", made);
+    qmlRegisterUncreatableType<LayerPreview>("Quor3D", 1, 0, "LayerPreview", made);
+    qmlRegisterUncreatableType<UndoController>("Quor3D", 1, 0, "UndoController", made);
+    qmlRegisterUncreatableType<PanelState>("Quor3D", 1, 0, "PanelState", made);
+    qmlRegisterUncreatableType<SceneCamera>("Quor3D", 1, 0, "SceneCamera", made);
 }
 
-void publish(QQmlApplicationEngine &engine, QuorApp &app, QuorConfig &config, QuorModel &workspace,
+void publish(QQmlApplicationEngine &engine, QuorApp &app, QuorConfig &config, Workspace &workspace,
              double dpiRatio)
 {
     app.setWorkspace(&workspace);
@@ -41,7 +54,16 @@ void publish(QQmlApplicationEngine &engine, QuorApp &app, QuorConfig &config, Qu
     context->setContextProperty(QStringLiteral("quor3dApp"), &app);
     context->setContextProperty(QStringLiteral("quor3dConfig"), &config);
     context->setContextProperty(QStringLiteral("supportConfig"), config.supportConfig());
-    context->setContextProperty(QStringLiteral("quor3dModel"), &workspace);
+    const std::pair<const char *, QObject *> parts[] = {
+        {"sceneObjects", workspace.scene()},    {"selectionTransform", workspace.transform()},
+        {"supportTools", workspace.supports()}, {"backgroundJobs", workspace.jobs()},
+        {"layerPreview", workspace.layers()},   {"undoHistory", workspace.undo()},
+        {"panelState", workspace.panel()}};
+    for (const auto &part : parts) {
+        // The workspace owns its parts; the engine must never free one.
+        QQmlEngine::setObjectOwnership(part.second, QQmlEngine::CppOwnership);
+        context->setContextProperty(QString::fromLatin1(part.first), part.second);
+    }
 }
 
 QuorScene *findScene(QQmlApplicationEngine &engine)
@@ -53,7 +75,7 @@ QuorScene *findScene(QQmlApplicationEngine &engine)
     return qobject_cast<QuorScene *>(found);
 }
 
-int loadMainDocument(QQmlApplicationEngine &engine, QuorApp &app, QuorModel &workspace,
+int loadMainDocument(QQmlApplicationEngine &engine, QuorApp &app, Workspace &workspace,
                      const QStringList &arguments, const QUrl &document)
 {
     engine.load(document);
@@ -75,11 +97,10 @@ int loadMainDocument(QQmlApplicationEngine &engine, QuorApp &app, QuorModel &wor
             window->resize(size);
         window->setVisible(true);
     }
-    // Every change of the workspace repaints the view; choosing a job file slices; files
-    // dropped on the view open.
-    QObject::connect(&workspace, &QuorModel::quorModelDataChanged, scene, &QuorScene::updateView);
-    QObject::connect(&app, &QuorApp::readyToSlice, &workspace,
-                     [&app, &workspace] { workspace.startSlice(app.cwsFile().toLocalFile()); });
+    // Choosing a job file slices; files dropped on the view open.
+    JobController *jobs = workspace.jobs();
+    QObject::connect(&app, &QuorApp::readyToSlice, jobs,
+                     [&app, jobs] { jobs->startSlice(app.cwsFile().toLocalFile()); });
     QObject::connect(scene, &QuorScene::filesDropped, &app, &QuorApp::openFiles);
 
     const QList<QUrl> files = commandLineFiles(arguments);

@@ -3,8 +3,10 @@
 #include "app/CliOptions.h"
 #include "app/Logger.h"
 #include "config/QuorConfig.h"
+#include "workspace/JobController.h"
 #include "workspace/QuorApp.h"
-#include "workspace/QuorModel.h"
+#include "workspace/SceneObjects.h"
+#include "workspace/Workspace.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -39,11 +41,11 @@ int runCli(int argc, char *argv[])
 
     QuorApp service;
     QuorConfig config;
-    QuorModel workspace(config);
-    workspace.ensurePlatformBottom();
+    Workspace workspace(config);
+    workspace.scene()->ensurePlatformBottom();
     service.setWorkspace(&workspace);
-    QObject::connect(&service, &QuorApp::readyToSlice, &workspace,
-                     [&] { workspace.startSlice(service.cwsFile().toLocalFile()); });
+    QObject::connect(&service, &QuorApp::readyToSlice, workspace.jobs(),
+                     [&] { workspace.jobs()->startSlice(service.cwsFile().toLocalFile()); });
 
     const CliParseResult parsed = parseCliArguments(app.arguments().mid(1), config);
     if (parsed.status == CliParseResult::ShowHelp) {

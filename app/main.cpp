@@ -3,7 +3,7 @@
 #include "app/UiStartup.h"
 #include "config/QuorConfig.h"
 #include "workspace/QuorApp.h"
-#include "workspace/QuorModel.h"
+#include "workspace/Workspace.h"
 
 #include <QGuiApplication>
 #include <QLibraryInfo>
@@ -53,7 +53,7 @@ int main(int argc, char *argv[])
 
     QuorApp quorApp;
     QuorConfig config;
-    QuorModel workspace(config);
+    Workspace workspace(config);
     qDebug() << QThread::currentThreadId() << "main" << QThread::idealThreadCount();
 
     UiStartup::registerTypes();

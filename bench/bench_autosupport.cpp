@@ -5,8 +5,10 @@
 #include "TestMeshes.h"
 #include "config/QuorConfig.h"
 #include "model/Model.h"
+#include "workspace/JobController.h"
 #include "workspace/QuorApp.h"
-#include "workspace/QuorModel.h"
+#include "workspace/SceneObjects.h"
+#include "workspace/Workspace.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -56,11 +58,10 @@ TestMesh benchMesh(const QString &name)
 }
 
 // Runs one job and returns its wall time once its closing progress for event arrived.
-template <typename Start> double timeJob(QuorModel &workspace, const QString &event, Start start)
+template <typename Start> double timeJob(Workspace &workspace, const QString &event, Start start)
 {
     QEventLoop loop;
-    QObject::connect(&workspace,
-                     QOverload<float, bool, QString>::of(&QuorModel::sliceCompletedProgress), &loop,
+    QObject::connect(workspace.jobs(), &JobController::sliceCompletedProgress, &loop,
                      [&](float ratio, bool, const QString &e) {
                          if (ratio >= 1.0f && e == event)
                              loop.quit();
@@ -76,16 +77,17 @@ void benchOne(const QString &name, const QTemporaryDir &dir)
 {
     auto app = std::make_unique<QuorApp>();
     auto config = std::make_unique<QuorConfig>();
-    auto workspace = std::make_unique<QuorModel>(*config);
+    auto workspace = std::make_unique<Workspace>(*config);
     const TestMesh mesh = benchMesh(name);
     Model *model = indexedModel(mesh);
-    workspace->addModel(model);
-    workspace->setModelStatus(QuorModel::MODEL_LOADED);
+    workspace->scene()->addModel(model);
+    workspace->scene()->setModelStatus(SceneObjects::MODEL_LOADED);
     const int triangles = mesh.indices.size() / 3;
 
     auto sliceJob = [&] {
-        return timeJob(*workspace, QStringLiteral("slice"),
-                       [&] { workspace->startSlice(dir.filePath(name + QStringLiteral(".cws"))); });
+        return timeJob(*workspace, QStringLiteral("slice"), [&] {
+            workspace->jobs()->startSlice(dir.filePath(name + QStringLiteral(".cws")));
+        });
     };
     // The default job anti-aliases at factor 2; the plain 1-bit job is the harder baseline.
     const double sliceMs = sliceJob();
@@ -93,11 +95,11 @@ void benchOne(const QString &name, const QTemporaryDir &dir)
     config->useAntialise(false);
     const double plainSliceMs = sliceJob();
     config->useAntialise(antiAlias);
-    const int layers = workspace->sliceNumber();
+    const int layers = workspace->jobs()->sliceNumber();
     const double genMs = timeJob(*workspace, QStringLiteral("autoSupport"),
-                                 [&] { workspace->addSupportAuto(0.0f); });
+                                 [&] { workspace->jobs()->addSupportAuto(0.0f); });
     int pillars = 0, linkers = 0;
-    for (const Model *object : workspace->models) {
+    for (const Model *object : workspace->scene()->objects()) {
         pillars += object->type == Model::TYPE_SUPPORT;
         linkers += object->type == Model::TYPE_SUPPORT_LINKER;
     }

@@ -4,7 +4,8 @@
 #include "config/QuorConfig.h"
 #include "model/MeshImport.h"
 #include "model/Model.h"
-#include "workspace/QuorModel.h"
+#include "workspace/SceneObjects.h"
+#include "workspace/Workspace.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -78,14 +79,14 @@ AssimpTimes assimpRead(const QString &path)
     return t;
 }
 
-double loadModelMs(QuorModel &ws, const QUrl &url)
+double loadModelMs(Workspace &ws, const QUrl &url)
 {
     QElapsedTimer timer;
     timer.start();
-    if (!ws.loadModel(url))
+    if (!ws.scene()->loadModel(url))
         qFatal("loadModel failed");
     const double ms = double(timer.nsecsElapsed()) / 1e6;
-    ws.deleteModel(ws.models.back());
+    ws.scene()->deleteModel(ws.scene()->objects().back());
     return ms;
 }
 
@@ -124,7 +125,7 @@ int main(int argc, char *argv[])
 
     QuorConfig config;
     config.setSaveOnExit(false); // the person's settings stay as they were
-    QuorModel ws(config);
+    Workspace ws(config);
     assimpRead(path); // warm the page cache
     const double firstLoadMs = loadModelMs(ws, url);
     const long loadPeak = peakRssMiB();
@@ -142,9 +143,9 @@ int main(int argc, char *argv[])
     // What the loader adds after Assimp returns: copy with checks, placement, geometry.
     const double oursMs = totalMs - assimpMs - releaseMs;
 
-    if (!ws.loadModel(url))
+    if (!ws.scene()->loadModel(url))
         qFatal("loadModel failed");
-    Model *model = ws.models.back();
+    Model *model = ws.scene()->objects().back();
     const int geometryRounds = 20;
     std::vector<double> geometry;
     geometry.reserve(geometryRounds);

@@ -13,6 +13,7 @@
 #include "app/UiStartup.h"
 #include "config/QuorConfig.h"
 #include "workspace/QuorApp.h"
+#include "workspace/Workspace.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -150,6 +151,7 @@ int child(const QString &which)
 
     QuorApp app;
     QuorConfig config;
+    Workspace workspace(config);
     TestHttpServer first, second;
     first.setAnswer("/", 200, "<html><body style='background:#fee'><h1>One</h1></body></html>");
     second.setAnswer("/", 200, "<html><body style='background:#eef'><h1>Two</h1></body></html>");
@@ -158,12 +160,12 @@ int child(const QString &which)
 
     UiStartup::registerTypes();
     QQmlApplicationEngine engine;
-    UiStartup::publish(engine, app, config, 1.0);
+    UiStartup::publish(engine, app, config, workspace, 1.0);
     if (which == QLatin1String("web"))
         QtWebEngine::initialize(); // where main calls it
     QElapsedTimer clock;
     clock.start();
-    if (UiStartup::loadMainDocument(engine, app, {QStringLiteral("bench")}) != 0)
+    if (UiStartup::loadMainDocument(engine, app, workspace, {QStringLiteral("bench")}) != 0)
         qFatal("no window");
     auto *window = qobject_cast<QQuickWindow *>(engine.rootObjects().first());
     int frames = 0;

@@ -5,7 +5,8 @@
 #include "model/Model.h"
 #include "workspace/ProjectFile.h"
 #include "workspace/QuorApp.h"
-#include "workspace/QuorModel.h"
+#include "workspace/SceneObjects.h"
+#include "workspace/Workspace.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -100,9 +101,9 @@ int main(int argc, char **argv)
         out.close();
     };
     {
-        QuorModel workspace(config);
+        Workspace workspace(config);
         service.setWorkspace(&workspace);
-        workspace.addModel(makeSphere());
+        workspace.scene()->addModel(makeSphere());
         service.setPrjFile(QUrl::fromLocalFile(project).toString());
         for (int run = 0; run < kRuns; ++run) {
             // From the second run on, this replaces the project saved by the one before.
@@ -129,13 +130,14 @@ int main(int argc, char **argv)
         }
     }
     for (int run = 0; run < kRuns; ++run) {
-        QuorModel workspace(config);
+        Workspace workspace(config);
         service.setWorkspace(&workspace);
         QElapsedTimer t;
         t.start();
         service.open(QUrl::fromLocalFile(project));
         open = std::min(open, seconds(t));
-        if (workspace.models.size() != 1 || workspace.models[0]->mesh->indices.size() != 3000000) {
+        if (workspace.scene()->objects().size() != 1 ||
+            workspace.scene()->objects()[0]->mesh->indices.size() != 3000000) {
             std::fprintf(stderr, "the project did not come back whole\n");
             return 1;
         }

@@ -12,8 +12,10 @@
 #include "TestMeshes.h"
 #include "config/QuorConfig.h"
 #include "model/Model.h"
+#include "workspace/JobController.h"
 #include "workspace/QuorApp.h"
-#include "workspace/QuorModel.h"
+#include "workspace/SceneObjects.h"
+#include "workspace/Workspace.h"
 
 #include <QBuffer>
 #include <QElapsedTimer>
@@ -120,11 +122,10 @@ struct JobResult
     bool ok = false;
 };
 
-JobResult runJob(QuorModel &workspace, QuorApp &app, const QString &archive)
+JobResult runJob(Workspace &workspace, QuorApp &app, const QString &archive)
 {
     QEventLoop loop;
-    QObject::connect(&workspace,
-                     QOverload<float, bool, QString>::of(&QuorModel::sliceCompletedProgress), &loop,
+    QObject::connect(workspace.jobs(), &JobController::sliceCompletedProgress, &loop,
                      [&](float ratio, bool, const QString &) {
                          if (ratio >= 1.0f)
                              loop.quit();
@@ -134,14 +135,14 @@ JobResult runJob(QuorModel &workspace, QuorApp &app, const QString &archive)
     const double cpuStart = cpuMs();
     timer.start();
     app.setCwsFile(QUrl::fromLocalFile(archive));
-    workspace.startSlice(archive);
+    workspace.jobs()->startSlice(archive);
     loop.exec();
     JobResult r;
     r.wallMs = double(timer.nsecsElapsed()) / 1e6;
     r.cpuMs = cpuMs() - cpuStart;
-    r.layers = workspace.sliceNumber();
+    r.layers = workspace.jobs()->sliceNumber();
     r.peakKb = peakRssKb();
-    r.ok = workspace.lastSliceCompleted();
+    r.ok = workspace.jobs()->lastSliceCompleted();
     return r;
 }
 
@@ -276,9 +277,9 @@ int main(int argc, char *argv[])
         const TestMesh mesh = makeMesh(name, gyroidHeightMm);
         for (const QString &setting : settings) {
             const bool antiAlias = setting != QLatin1String("off");
-            QuorModel workspace(config);
-            workspace.ensurePlatformBottom();
-            workspace.addModel(modelFrom(mesh));
+            Workspace workspace(config);
+            workspace.scene()->ensurePlatformBottom();
+            workspace.scene()->addModel(modelFrom(mesh));
             config.useAntialise(antiAlias);
             config.antiAliseValue(antiAlias ? setting.toFloat() : 2.0f);
             const QString archive = scratch.filePath(name + ".cws");

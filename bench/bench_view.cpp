@@ -10,11 +10,15 @@
 
 #include "app/UiStartup.h"
 #include "config/QuorConfig.h"
+#include "view/QuorScene.h"
+#include "view/SceneCamera.h"
 #include "view/SceneFrame.h"
+#include "view/SceneMouse.h"
 #include "view/ScenePicker.h"
 #include "view/SceneRenderer.h"
 #include "workspace/QuorApp.h"
-#include "workspace/QuorModel.h"
+#include "workspace/SceneObjects.h"
+#include "workspace/Workspace.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -86,13 +90,13 @@ int benchPick()
     Home home;
     QuorApp app;
     QuorConfig config;
-    QuorModel ws(config);
-    auto *picker = new ScenePicker(ws);
-    ws.setPicker(std::unique_ptr<ViewPicker>(picker));
-    ws.setViewportSize(QSize(1280, 800));
-    ws.ensurePlatformBottom();
+    Workspace ws(config);
+    SceneCamera camera;
+    camera.setViewSize(QSize(1280, 800));
+    auto picker = std::make_unique<ScenePicker>(*ws.scene(), camera);
+    ws.scene()->ensurePlatformBottom();
     QTemporaryDir dir;
-    if (!ws.loadModel(QUrl::fromLocalFile(writeModel(dir))))
+    if (!ws.scene()->loadModel(QUrl::fromLocalFile(writeModel(dir))))
         qFatal("the benchmark model did not load");
     QElapsedTimer timer;
     timer.start();
@@ -109,7 +113,7 @@ int benchPick()
     for (int k = 0; k < 40; ++k) {
         PickMath::Ray ray;
         picker->rayAt(560 + (k * 37) % 160, 560 + (k * 53) % 120, &ray);
-        if (!ScenePicker::pickPlain(ws.models, ray, {0}, scale, s).empty())
+        if (!ScenePicker::pickPlain(ws.scene()->objects(), ray, {0}, scale, s).empty())
             hitting.push_back(ray);
         if (hitting.size() == 12)
             break;
@@ -117,7 +121,7 @@ int benchPick()
     for (int k = 0; k < 40; ++k) {
         PickMath::Ray ray;
         picker->rayAt(10 + k * 3, 10 + k * 2, &ray);
-        if (ScenePicker::pickPlain(ws.models, ray, types, scale, s).empty())
+        if (ScenePicker::pickPlain(ws.scene()->objects(), ray, types, scale, s).empty())
             missing.push_back(ray);
     }
     if (hitting.empty() || missing.empty())
@@ -133,16 +137,19 @@ int benchPick()
     for (const PickMath::Ray &ray : hitting) {
         std::vector<PickHit> a, b;
         plainHit.push_back(
-            time([&] { a = ScenePicker::pickPlain(ws.models, ray, types, scale, s); }));
-        fastHit.push_back(time([&] { b = picker->pickFast(ws.models, ray, types, scale, s); }));
+            time([&] { a = ScenePicker::pickPlain(ws.scene()->objects(), ray, types, scale, s); }));
+        fastHit.push_back(
+            time([&] { b = picker->pickFast(ws.scene()->objects(), ray, types, scale, s); }));
         same = same && a.size() == b.size() &&
                std::equal(a.begin(), a.end(), b.begin(), [](const PickHit &x, const PickHit &y) {
                    return x.object == y.object && x.point == y.point && x.distance == y.distance;
                });
     }
     for (const PickMath::Ray &ray : missing) {
-        plainMiss.push_back(time([&] { ScenePicker::pickPlain(ws.models, ray, types, scale, s); }));
-        fastMiss.push_back(time([&] { picker->pickFast(ws.models, ray, types, scale, s); }));
+        plainMiss.push_back(
+            time([&] { ScenePicker::pickPlain(ws.scene()->objects(), ray, types, scale, s); }));
+        fastMiss.push_back(
+            time([&] { picker->pickFast(ws.scene()->objects(), ray, types, scale, s); }));
     }
     std::printf("pick, 1,000,000 triangles (%zu hitting rays, %zu missing), median ms:\n",
                 hitting.size(), missing.size());
@@ -162,14 +169,14 @@ int benchFrames()
     Home home;
     QuorApp app;
     QuorConfig config;
-    QuorModel workspace(config);
+    Workspace workspace(config);
     UiStartup::registerTypes();
     QQmlApplicationEngine engine;
     UiStartup::publish(engine, app, config, workspace, 1.0);
     if (UiStartup::loadMainDocument(engine, app, workspace, {QStringLiteral("bench")}) != 0)
         qFatal("no window");
     auto *window = qobject_cast<QQuickWindow *>(engine.rootObjects().first());
-    QuorModel *ws = &workspace;
+    Workspace *ws = &workspace;
     std::vector<qint64> swaps;
     QElapsedTimer clock;
     clock.start();
@@ -190,7 +197,8 @@ int benchFrames()
             gaps.push_back(double(swaps[i] - swaps[i - 1]) / 1e6);
         return median(gaps);
     };
-    auto turn = [ws] { ws->onMousePressedMove(1, QPoint(), QPoint(), QPoint(2, 0)); };
+    SceneMouse *mouse = UiStartup::findScene(engine)->mouse();
+    auto turn = [mouse] { mouse->moved(1, QPoint(), QPoint(), QPoint(2, 0)); };
     SceneRenderer::Counters &c = SceneRenderer::counters();
     const double emptyMs = runFrames(40, turn);
     const qint64 paintBefore = c.paintNs;
@@ -198,7 +206,7 @@ int benchFrames()
 
     QTemporaryDir dir;
     app.open(QUrl::fromLocalFile(writeModel(dir)));
-    ws->deselectAll(true);
+    ws->scene()->deselectAll(true);
     const int uploadsBefore = c.uploads;
     const qint64 uploadNsBefore = c.uploadNs;
     runFrames(3, [] {});
@@ -228,7 +236,7 @@ int startupChild(const QString &which)
     Home home;
     QuorApp app;
     QuorConfig config;
-    QuorModel workspace(config);
+    Workspace workspace(config);
     UiStartup::registerTypes();
     QQmlApplicationEngine engine;
     UiStartup::publish(engine, app, config, workspace, 1.0);

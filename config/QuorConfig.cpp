@@ -343,6 +343,7 @@ void QuorConfig::syncBuildConfig()
     // The build size is cut to whole millimetres before it meets the pixel density.
     m_buildConfig.imageWidthPx = int(float(int(m.vx)) * m.xppmm);
     m_buildConfig.imageHeightPx = int(float(int(m.vy)) * m.yppmm);
+    emit jobSettingsChanged();
 }
 
 void QuorConfig::setLiftHeight(float mm)

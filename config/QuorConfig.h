@@ -106,6 +106,8 @@ signals:
     // Any job setting: model, resin, thickness, bottom layers, either exposure, anti-aliasing
     // or its factor.
     void sliceSettingsChanged();
+    // The job settings record was brought up to date (syncBuildConfig).
+    void jobSettingsChanged();
 
 private:
     // The values the change signals report on.

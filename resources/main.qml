@@ -60,7 +60,7 @@ ApplicationWindow {
         objectName: "modelPage"
 
         Connections {
-            target: quor3dModel
+            target: sceneObjects
             function onShowAlert(msg) {
                 var alert = mainWindow.dialog(alertLoader)
                 alert.text = msg
@@ -79,7 +79,7 @@ ApplicationWindow {
                 objectName: "viewMouseArea"
                 anchors.fill: parent
                 acceptedButtons: Qt.LeftButton | Qt.RightButton
-                cursorShape: quor3dModel.manualAddingSupport ? Qt.CrossCursor : Qt.ArrowCursor
+                cursorShape: supportTools.manualAddingSupport ? Qt.CrossCursor : Qt.ArrowCursor
                 onPressed: scene3d.mousePressed(mouse.button, mouse.x, mouse.y)
                 onPositionChanged: scene3d.mouseMoved(mouse.buttons, mouse.x, mouse.y)
                 onReleased: scene3d.mouseReleased(mouse.button, mouse.x, mouse.y, mouse.modifiers)
@@ -107,7 +107,7 @@ ApplicationWindow {
             text: qsTr("Drag your model file and drop it here or Open")
             font.pointSize: 14
             color: "deepskyblue"
-            visible: quor3dModel.panel.hintVisible
+            visible: panelState.hintVisible
         }
 
         ToolPanel {
@@ -115,9 +115,12 @@ ApplicationWindow {
             objectName: "toolPanel"
             x: 8
             y: 8
-            workspace: quor3dModel
-            panel: quor3dModel.panel
-            scene: scene3d
+            scene: sceneObjects
+            transformTool: selectionTransform
+            supports: supportTools
+            jobs: backgroundJobs
+            panel: panelState
+            view: scene3d
             onSliceRequested: mainWindow.openFileDialog("Slice")
         }
 
@@ -126,7 +129,7 @@ ApplicationWindow {
             anchors.top: parent.top
             anchors.right: parent.right
             anchors.margins: 8
-            workspace: quor3dModel
+            camera: scene3d.camera
         }
 
         LayerSlider {
@@ -135,15 +138,15 @@ ApplicationWindow {
             anchors.right: parent.right
             anchors.rightMargin: 8
             anchors.verticalCenter: parent.verticalCenter
-            workspace: quor3dModel
-            panel: quor3dModel.panel
+            preview: layerPreview
+            panel: panelState
         }
 
         SliceProgress {
             anchors.left: parent.left
             anchors.right: parent.right
             anchors.bottom: bottomBar.top
-            panel: quor3dModel.panel
+            panel: panelState
         }
 
         BottomBar {
@@ -152,12 +155,13 @@ ApplicationWindow {
             anchors.left: parent.left
             anchors.right: parent.right
             anchors.bottom: parent.bottom
-            workspace: quor3dModel
+            scene: sceneObjects
+            preview: layerPreview
             onConfigRequested: mainWindow.openSliceConfig()
         }
 
         Connections {
-            target: quor3dModel.panel
+            target: panelState
             function onSliceCompleted(layers, costTime) {
                 quor3dApp.openRadomQueryLink()
                 var done = mainWindow.dialog(completionLoader)
@@ -172,15 +176,15 @@ ApplicationWindow {
     DropDownMenu {
         id: dropDown
         onChosen: {
-            if (entry === "Open")
+            if (action === "open")
                 mainWindow.openFileDialog("Open")
-            else if (entry === "&Save")
+            else if (action === "save")
                 mainWindow.save()
-            else if (entry === "Save &As...")
+            else if (action === "saveAs")
                 mainWindow.openFileDialog("SaveAs")
-            else if (entry === "Slice...")
+            else if (action === "slice")
                 mainWindow.openFileDialog("Slice")
-            else if (entry === "Exit")
+            else if (action === "exit")
                 Qt.quit()
         }
     }
@@ -241,7 +245,7 @@ ApplicationWindow {
                         quor3dApp.prjFile = fileUrl
                         quor3dApp.savePrj()
                     } else if (mode === "Slice") {
-                        quor3dModel.panel.showProgress("slice")
+                        panelState.showProgress("slice")
                         quor3dApp.setCwsFile(fileUrl)
                     }
                 }
@@ -254,9 +258,7 @@ ApplicationWindow {
         id: sliceConfigLoader
         active: false
         sourceComponent: Component {
-            SliceConfigDialog {
-                onSettingsSaved: bottomBar.refresh()
-            }
+            SliceConfigDialog {}
         }
     }
 
@@ -282,7 +284,7 @@ ApplicationWindow {
                 icon: StandardIcon.Question
                 text: qsTr("Are you sure you want to delete the currently selected model and all its support?")
                 standardButtons: StandardButton.Ok | StandardButton.Cancel
-                onAccepted: quor3dModel.deleteSelectedModel()
+                onAccepted: sceneObjects.deleteSelectedModel()
             }
         }
     }

@@ -1,8 +1,14 @@
 #pragma once
 
 #include "model/Model.h"
+#include "workspace/JobController.h"
+#include "workspace/LayerPreview.h"
 #include "workspace/ProjectFile.h"
-#include "workspace/QuorModel.h"
+#include "workspace/SceneObjects.h"
+#include "workspace/SupportController.h"
+#include "workspace/TransformController.h"
+#include "workspace/UndoController.h"
+#include "workspace/Workspace.h"
 
 #include <QBuffer>
 #include <QDataStream>
@@ -15,7 +21,7 @@
 // Project bytes in memory, and the places of the fields of a one-model project.
 namespace ProjectTestFiles {
 
-inline QByteArray save(const QuorModel &workspace)
+inline QByteArray save(const Workspace &workspace)
 {
     QByteArray bytes;
     QBuffer buffer(&bytes);
@@ -24,7 +30,7 @@ inline QByteArray save(const QuorModel &workspace)
     return bytes;
 }
 
-inline bool load(const QByteArray &bytes, QuorModel &workspace)
+inline bool load(const QByteArray &bytes, Workspace &workspace)
 {
     QByteArray copy = bytes;
     QBuffer buffer(&copy);
@@ -33,12 +39,12 @@ inline bool load(const QByteArray &bytes, QuorModel &workspace)
 }
 
 // Frees every object, leaving an empty workspace in MODEL_INIT.
-inline void clear(QuorModel &workspace)
+inline void clear(Workspace &workspace)
 {
-    while (!workspace.models.empty())
-        workspace.removeModel(workspace.models.back());
-    workspace.undoList.clear();
-    workspace.setModelStatus(QuorModel::MODEL_INIT);
+    while (!workspace.scene()->objects().empty())
+        workspace.scene()->removeModel(workspace.scene()->objects().back());
+    workspace.undoList().clear();
+    workspace.scene()->setModelStatus(SceneObjects::MODEL_INIT);
 }
 
 inline std::vector<QVector3D> worldPositions(const Model &m)

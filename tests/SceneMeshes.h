@@ -2,7 +2,13 @@
 
 #include "model/MeshPrimitiveData.h"
 #include "model/Model.h"
-#include "workspace/QuorModel.h"
+#include "workspace/JobController.h"
+#include "workspace/LayerPreview.h"
+#include "workspace/SceneObjects.h"
+#include "workspace/SupportController.h"
+#include "workspace/TransformController.h"
+#include "workspace/UndoController.h"
+#include "workspace/Workspace.h"
 
 #include <QDir>
 #include <QUrl>
@@ -163,9 +169,9 @@ inline QUrl writeBoxFile(const QString &name, const QVector3D &lo, const QVector
 }
 
 // How many objects of a type the workspace holds.
-inline int countType(const QuorModel &ws, int type)
+inline int countType(const Workspace &ws, int type)
 {
-    return int(std::count_if(ws.models.begin(), ws.models.end(),
+    return int(std::count_if(ws.scene()->objects().begin(), ws.scene()->objects().end(),
                              [type](const Model *m) { return m->type == type; }));
 }
 

@@ -4,8 +4,14 @@
 #include "TestMeshes.h"
 #include "config/QuorConfig.h"
 #include "model/Model.h"
+#include "workspace/JobController.h"
+#include "workspace/LayerPreview.h"
 #include "workspace/QuorApp.h"
-#include "workspace/QuorModel.h"
+#include "workspace/SceneObjects.h"
+#include "workspace/SupportController.h"
+#include "workspace/TransformController.h"
+#include "workspace/UndoController.h"
+#include "workspace/Workspace.h"
 
 #include <QImage>
 #include <QSignalSpy>
@@ -45,7 +51,7 @@ struct SliceTestScene
     ConfigTestEnv env;
     std::unique_ptr<QuorApp> app = std::make_unique<QuorApp>();
     std::unique_ptr<QuorConfig> config = std::make_unique<QuorConfig>();
-    std::unique_ptr<QuorModel> workspace = std::make_unique<QuorModel>(*config);
+    std::unique_ptr<Workspace> workspace = std::make_unique<Workspace>(*config);
 
     SliceTestScene()
     {
@@ -62,7 +68,7 @@ struct SliceTestScene
 
     Model *add(Model *m)
     {
-        workspace->addModel(m);
+        workspace->scene()->addModel(m);
         return m;
     }
 
@@ -70,7 +76,7 @@ struct SliceTestScene
     std::vector<ObjectSnapshot> snapshotObjects() const
     {
         std::vector<ObjectSnapshot> objects;
-        for (Model *object : workspace->models) {
+        for (Model *object : workspace->scene()->objects()) {
             if (object->type == Model::TYPE_PLATFORM_BOTTOM)
                 continue;
             object->updateGeometry(false);
@@ -87,10 +93,9 @@ struct SliceTestScene
     // Starts a job into path and waits for its end; returns the final progress arguments.
     QList<QVariant> slice(const QString &path, int timeoutMs = 60000)
     {
-        QSignalSpy progress(workspace.get(), QOverload<float, bool, QString>::of(
-                                                 &QuorModel::sliceCompletedProgress));
+        QSignalSpy progress(workspace->jobs(), &JobController::sliceCompletedProgress);
         app->setCwsFile(QUrl::fromLocalFile(path));
-        workspace->startSlice(path);
+        workspace->jobs()->startSlice(path);
         auto ended = [&] {
             for (const QList<QVariant> &args : qAsConst(progress))
                 if (args.at(0).toFloat() >= 1.0f)

@@ -4,7 +4,13 @@
 
 #include "model/DoItem.h"
 #include "model/Model.h"
-#include "workspace/QuorModel.h"
+#include "workspace/JobController.h"
+#include "workspace/LayerPreview.h"
+#include "workspace/SceneObjects.h"
+#include "workspace/SupportController.h"
+#include "workspace/TransformController.h"
+#include "workspace/UndoController.h"
+#include "workspace/Workspace.h"
 
 #include <algorithm>
 
@@ -19,15 +25,16 @@ inline Model *boxModel(const QVector3D &lo, const QVector3D &hi)
     return m;
 }
 
-inline bool listed(const QuorModel &w, const Model *object)
+inline bool listed(const Workspace &w, const Model *object)
 {
-    return std::find(w.models.begin(), w.models.end(), object) != w.models.end();
+    return std::find(w.scene()->objects().begin(), w.scene()->objects().end(), object) !=
+           w.scene()->objects().end();
 }
 
 // No undo record may name an object that has left the list.
-inline bool recordsNameListedObjects(const QuorModel &w)
+inline bool recordsNameListedObjects(const Workspace &w)
 {
-    for (const DoItem &r : w.undoList.records())
+    for (const DoItem &r : w.undoList().records())
         if (!listed(w, r.model))
             return false;
     return true;

@@ -6,8 +6,16 @@
 #include "app/UiStartup.h"
 #include "config/QuorConfig.h"
 #include "view/QuorScene.h"
+#include "view/SceneCamera.h"
+#include "view/SceneMouse.h"
+#include "workspace/JobController.h"
+#include "workspace/LayerPreview.h"
 #include "workspace/QuorApp.h"
-#include "workspace/QuorModel.h"
+#include "workspace/SceneObjects.h"
+#include "workspace/SupportController.h"
+#include "workspace/TransformController.h"
+#include "workspace/UndoController.h"
+#include "workspace/Workspace.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -38,7 +46,7 @@ public:
         Q_UNUSED(registered)
         m_app = std::make_unique<QuorApp>();
         m_config = std::make_unique<QuorConfig>();
-        m_workspace = std::make_unique<QuorModel>(*m_config);
+        m_workspace = std::make_unique<Workspace>(*m_config);
         m_engine = std::make_unique<QQmlApplicationEngine>();
         // Quitting ends the test's window, not the test run: the tests watch the engine's quit.
         QObject::disconnect(m_engine.get(), &QQmlEngine::quit, nullptr, nullptr);
@@ -62,11 +70,12 @@ public:
     QString homePath() const { return m_env.home(); }
     QString settingsPath() const { return m_env.settingsPath(); }
 
-    QuorModel *workspace() const { return m_workspace.get(); }
+    Workspace *workspace() const { return m_workspace.get(); }
     QuorApp *app() const { return m_app.get(); }
     QuorConfig *config() const { return m_config.get(); }
     QQmlApplicationEngine *engine() const { return m_engine.get(); }
     QuorScene *scene() const { return m_engine ? UiStartup::findScene(*m_engine) : nullptr; }
+    SceneCamera *camera() const { return scene() ? scene()->camera() : nullptr; }
 
     // An item of the window by object name, through the item tree (items that a Repeater
     // made have no object parent to find them by).
@@ -94,7 +103,7 @@ public:
     QPoint windowPixelOf(const QVector3D &mm) const
     {
         const QPointF origin = scene()->mapToScene(QPointF(0, 0));
-        return viewPixelOf(*workspace(), mm) + origin.toPoint();
+        return viewPixelOf(*scene()->camera(), mm) + origin.toPoint();
     }
     // The window position of an item's centre, for clicks.
     QPoint centreOf(const QString &objectName) const
@@ -141,6 +150,6 @@ private:
     ConfigTestEnv m_env;
     std::unique_ptr<QuorApp> m_app;
     std::unique_ptr<QuorConfig> m_config;
-    std::unique_ptr<QuorModel> m_workspace;
+    std::unique_ptr<Workspace> m_workspace;
     std::unique_ptr<QQmlApplicationEngine> m_engine;
 };

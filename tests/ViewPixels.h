@@ -1,18 +1,18 @@
 #pragma once
 
 #include "view/CameraMath.h"
-#include "workspace/QuorModel.h"
+#include "view/SceneCamera.h"
 
 #include <QColor>
 #include <QImage>
 #include <QPoint>
 #include <QVector3D>
 
-// Where a scene point (mm) shows in the 3D view, for the workspace's camera and viewport.
-inline QPoint viewPixelOf(const QuorModel &ws, const QVector3D &mm)
+// Where a scene point (mm) shows in the 3D view, for its camera and size.
+inline QPoint viewPixelOf(const SceneCamera &camera, const QVector3D &mm)
 {
-    const CameraState &c = ws.camera();
-    const QSize viewport = ws.viewportSize();
+    const CameraState &c = camera.state();
+    const QSize viewport = camera.viewSize();
     const QVector3D ndc =
         (CameraMath::projectionMatrix(viewport, c.panX, c.panY) * CameraMath::viewMatrix(c) *
          CameraMath::modelScaleMatrix(CameraMath::Volume()))

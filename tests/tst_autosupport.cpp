@@ -38,10 +38,10 @@ TestMesh tabMesh(float x, float y, float zMm, float sideMm = 3.0f)
     return boxMesh(x - h, y - h, zMm, x + h, y + h, zMm + 1.0f);
 }
 
-std::vector<CWS::Support *> pillarsOf(const QuorModel &workspace, const Model *owner)
+std::vector<CWS::Support *> pillarsOf(const Workspace &workspace, const Model *owner)
 {
     std::vector<CWS::Support *> out;
-    for (Model *object : workspace.models) {
+    for (Model *object : workspace.scene()->objects()) {
         if (object->type == Model::TYPE_SUPPORT && object->parent == owner)
             out.push_back(static_cast<CWS::Support *>(object));
     }
@@ -91,12 +91,11 @@ private:
 
 QList<Progress> TestAutoSupport::runAuto(SliceTestScene &scene, int timeoutMs)
 {
-    QuorModel &ws = *scene.workspace;
-    QSignalSpy progress(&ws,
-                        QOverload<float, bool, QString>::of(&QuorModel::sliceCompletedProgress));
-    if (ws.status == QuorModel::MODEL_INIT && !ws.models.empty())
-        ws.setModelStatus(QuorModel::MODEL_LOADED);
-    ws.addSupportAuto(2.0f);
+    Workspace &ws = *scene.workspace;
+    QSignalSpy progress(ws.jobs(), &JobController::sliceCompletedProgress);
+    if (ws.scene()->status() == SceneObjects::MODEL_INIT && !ws.scene()->objects().empty())
+        ws.scene()->setModelStatus(SceneObjects::MODEL_LOADED);
+    ws.jobs()->addSupportAuto(2.0f);
     auto ended = [&] { return std::any_of(progress.begin(), progress.end(), endsRun); };
     [&] { QTRY_VERIFY_WITH_TIMEOUT(ended(), timeoutMs); }();
     QList<Progress> all;
@@ -116,8 +115,8 @@ void TestAutoSupport::shrinkingModelGetsNone()
     Model *model = scene.add(modelFromMesh(pyramid));
     const QList<Progress> progress = runAuto(scene);
     QVERIFY(pillarsOf(*scene.workspace, model).empty());
-    QCOMPARE(int(scene.workspace->models.size()), 1);
-    QCOMPARE(scene.workspace->status, QuorModel::MODEL_LOADED);
+    QCOMPARE(int(scene.workspace->scene()->objects().size()), 1);
+    QCOMPARE(scene.workspace->scene()->status(), SceneObjects::MODEL_LOADED);
     // Closing progress 1.1, not cancelled.
     QCOMPARE(progress.last().at(0).toFloat(), 1.1f);
     QCOMPARE(progress.last().at(1).toBool(), false);
@@ -220,16 +219,16 @@ void TestAutoSupport::pillarsAreOwnedRecordedAndSelectedOnGuiThread()
 {
     SliceTestScene scene;
     useDefaultPanel(*scene.config);
-    QuorModel &ws = *scene.workspace;
+    Workspace &ws = *scene.workspace;
     Model *model = scene.add(modelFromMesh(tabMesh(0.0f, 0.0f, 4.0f)));
-    ws.setModelStatus(QuorModel::MODEL_LOADED);
+    ws.scene()->setModelStatus(SceneObjects::MODEL_LOADED);
 
-    QSignalSpy status(&ws, &QuorModel::modelStatusChanged);
+    QSignalSpy status(ws.scene(), &SceneObjects::modelStatusChanged);
     QThread *gui = QThread::currentThread();
     int selections = 0;
     bool offThread = false;
     connect(
-        &ws, &QuorModel::modelSelectionChanged, this,
+        ws.scene(), &SceneObjects::modelSelectionChanged, this,
         [&](int index) {
             offThread = offThread || QThread::currentThread() != gui;
             selections += index >= 0 ? 1 : 0;
@@ -243,11 +242,11 @@ void TestAutoSupport::pillarsAreOwnedRecordedAndSelectedOnGuiThread()
 
     // First status change into the run, the last one out of it.
     QVERIFY(status.size() >= 2);
-    QCOMPARE(status.first().at(0).value<QuorModel::ModelStatus>(), QuorModel::MODEL_LOADED);
-    QCOMPARE(status.first().at(1).value<QuorModel::ModelStatus>(),
-             QuorModel::MODEL_AUTO_GEN_SUPPORT);
-    QCOMPARE(status.last().at(1).value<QuorModel::ModelStatus>(), QuorModel::MODEL_LOADED);
-    QVERIFY(!ws.isGeneratingSupports());
+    QCOMPARE(status.first().at(0).value<SceneObjects::ModelStatus>(), SceneObjects::MODEL_LOADED);
+    QCOMPARE(status.first().at(1).value<SceneObjects::ModelStatus>(),
+             SceneObjects::MODEL_AUTO_GEN_SUPPORT);
+    QCOMPARE(status.last().at(1).value<SceneObjects::ModelStatus>(), SceneObjects::MODEL_LOADED);
+    QVERIFY(!ws.jobs()->isGeneratingSupports());
 
     // Ratios rise through the run and close with 1.1, all tagged "autoSupport".
     float previous = 0.0f;
@@ -268,13 +267,13 @@ void TestAutoSupport::pillarsAreOwnedRecordedAndSelectedOnGuiThread()
             model->supports.end());
     QVERIFY(pillar->transforms == model->transforms); // follows its owner
     const bool recorded =
-        std::any_of(ws.undoList.records().begin(), ws.undoList.records().end(),
+        std::any_of(ws.undoList().records().begin(), ws.undoList().records().end(),
                     [&](const DoItem &d) { return d.model == pillar && d.type == DoItem::DO_NEW; });
     QVERIFY(recorded);
-    QVERIFY(ws.getSliceCostTime().contains(QLatin1Char(':')));
+    QVERIFY(ws.jobs()->getSliceCostTime().contains(QLatin1Char(':')));
 
     // Undo takes the pillar away again.
-    ws.undo();
+    ws.undo()->undo();
     QVERIFY(pillarsOf(ws, model).empty());
     QVERIFY(model->supports.empty());
 }
@@ -283,10 +282,10 @@ void TestAutoSupport::everyModelWhenNoneSelectedOnlyTheSelectedOtherwise()
 {
     SliceTestScene scene;
     useDefaultPanel(*scene.config);
-    QuorModel &ws = *scene.workspace;
+    Workspace &ws = *scene.workspace;
     Model *left = scene.add(modelFromMesh(tabMesh(-20.0f, 0.0f, 3.0f)));
     Model *right = scene.add(modelFromMesh(tabMesh(20.0f, 0.0f, 6.0f)));
-    ws.deselectAll(false);
+    ws.scene()->deselectAll(false);
     runAuto(scene);
     QCOMPARE(int(pillarsOf(ws, left).size()), 1);
     QCOMPARE(int(pillarsOf(ws, right).size()), 1);
@@ -296,7 +295,7 @@ void TestAutoSupport::everyModelWhenNoneSelectedOnlyTheSelectedOtherwise()
     // A second run with one model selected touches only that one; the pillars of the first
     // run, being no ordinary models, are never analysed.
     Model *third = scene.add(modelFromMesh(tabMesh(0.0f, 20.0f, 4.0f)));
-    ws.selectModel(third);
+    ws.scene()->selectModel(third);
     runAuto(scene);
     QCOMPARE(int(pillarsOf(ws, left).size()), 1);
     QCOMPARE(int(pillarsOf(ws, right).size()), 1);
@@ -306,19 +305,18 @@ void TestAutoSupport::everyModelWhenNoneSelectedOnlyTheSelectedOtherwise()
 void TestAutoSupport::refusedUnlessLoaded()
 {
     SliceTestScene scene;
-    QuorModel &ws = *scene.workspace;
-    QSignalSpy progress(&ws,
-                        QOverload<float, bool, QString>::of(&QuorModel::sliceCompletedProgress));
+    Workspace &ws = *scene.workspace;
+    QSignalSpy progress(ws.jobs(), &JobController::sliceCompletedProgress);
     // An empty workspace is MODEL_INIT.
-    ws.addSupportAuto(0.0f);
-    QVERIFY(!ws.isGeneratingSupports());
-    QCOMPARE(ws.status, QuorModel::MODEL_INIT);
+    ws.jobs()->addSupportAuto(0.0f);
+    QVERIFY(!ws.jobs()->isGeneratingSupports());
+    QCOMPARE(ws.scene()->status(), SceneObjects::MODEL_INIT);
     // So is the layer preview.
     scene.add(modelFromMesh(tabMesh(0.0f, 0.0f, 3.0f)));
-    QVERIFY(ws.setShowSliceEnable(true));
-    ws.addSupportAuto(0.0f);
-    QVERIFY(!ws.isGeneratingSupports());
-    QCOMPARE(ws.status, QuorModel::MODEL_SHOW_SLICE);
+    QVERIFY(ws.layers()->setShowSliceEnable(true));
+    ws.jobs()->addSupportAuto(0.0f);
+    QVERIFY(!ws.jobs()->isGeneratingSupports());
+    QCOMPARE(ws.scene()->status(), SceneObjects::MODEL_SHOW_SLICE);
     QVERIFY(progress.isEmpty());
 }
 
@@ -327,29 +325,29 @@ void TestAutoSupport::cancelKeepsSupportsMadeSoFar()
     SliceTestScene scene;
     // Thin layers make the run long enough to cancel in its first part.
     useDefaultPanel(*scene.config, 0.01f);
-    QuorModel &ws = *scene.workspace;
+    Workspace &ws = *scene.workspace;
     TestMesh mesh;
     const int tabs = 15;
     for (int k = 0; k < tabs; ++k)
         mesh.append(tabMesh(-35.0f + 5.0f * k, 0.0f, 2.0f + 2.0f * k, 1.0f));
     Model *model = scene.add(modelFromMesh(mesh));
     // Cancel as soon as the first pillar exists.
-    connect(&ws, &QuorModel::quorModelDataChanged, this, [&] {
-        if (!pillarsOf(ws, model).empty() && !ws.getCancelSlice())
-            ws.cancelSlice();
+    connect(ws.scene(), &SceneObjects::quorModelDataChanged, this, [&] {
+        if (!pillarsOf(ws, model).empty() && !ws.jobs()->getCancelSlice())
+            ws.jobs()->cancelSlice();
     });
     LogCapture log;
     const QList<Progress> progress = runAuto(scene);
     QCOMPARE(progress.last().at(0).toFloat(), 1.1f);
     QCOMPARE(progress.last().at(1).toBool(), true);
-    QCOMPARE(ws.status, QuorModel::MODEL_LOADED);
-    QVERIFY(!ws.isGeneratingSupports());
+    QCOMPARE(ws.scene()->status(), SceneObjects::MODEL_LOADED);
+    QVERIFY(!ws.jobs()->isGeneratingSupports());
     QVERIFY(log.contains(QStringLiteral("Support Generation Cancelled")));
     const int kept = int(pillarsOf(ws, model).size());
     QVERIFY(kept >= 1);
     QVERIFY2(kept < tabs, qPrintable(QString::number(kept)));
     // Each kept pillar is undone on its own.
-    ws.undo();
+    ws.undo()->undo();
     QCOMPARE(int(pillarsOf(ws, model).size()), kept - 1);
 }
 
@@ -358,9 +356,9 @@ void TestAutoSupport::workspaceGoneMidRun()
     auto scene = std::make_unique<SliceTestScene>();
     useDefaultPanel(*scene->config, 0.01f);
     scene->add(modelFromMesh(boxMesh(-5, -5, 0, 5, 5, 30)));
-    scene->workspace->setModelStatus(QuorModel::MODEL_LOADED);
-    scene->workspace->addSupportAuto(0.0f);
-    QVERIFY(scene->workspace->isGeneratingSupports());
+    scene->workspace->scene()->setModelStatus(SceneObjects::MODEL_LOADED);
+    scene->workspace->jobs()->addSupportAuto(0.0f);
+    QVERIFY(scene->workspace->jobs()->isGeneratingSupports());
     // The workspace stops the worker before it frees the models the worker reads.
     scene.reset();
 }
@@ -371,52 +369,51 @@ void TestAutoSupport::sceneEditsWaitForTheRun()
 {
     SliceTestScene scene;
     useDefaultPanel(*scene.config, 0.01f);
-    QuorModel &ws = *scene.workspace;
+    Workspace &ws = *scene.workspace;
     Model *model = scene.add(modelFromMesh(boxMesh(-5, -5, 0, 5, 5, 20)));
     Model *other = scene.add(modelFromMesh(boxMesh(20, -5, 0, 30, 5, 20)));
-    ws.setModelStatus(QuorModel::MODEL_LOADED);
-    ws.selectModel(model);
-    ws.startNewTransform(DoItem::DO_T_TRANSLATE);
-    ws.setSelectedModelTranslate(1.0f, 0.0f, 0.0f);
-    const size_t records = ws.undoList.records().size();
-    const size_t objects = ws.models.size();
+    ws.scene()->setModelStatus(SceneObjects::MODEL_LOADED);
+    ws.scene()->selectModel(model);
+    ws.transform()->startNewTransform(DoItem::DO_T_TRANSLATE);
+    ws.transform()->setSelectedModelTranslate(1.0f, 0.0f, 0.0f);
+    const size_t records = ws.undoList().records().size();
+    const size_t objects = ws.scene()->objects().size();
     const QMatrix4x4 before = model->modelMatrix();
 
-    QSignalSpy progress(&ws,
-                        QOverload<float, bool, QString>::of(&QuorModel::sliceCompletedProgress));
-    ws.addSupportAuto(2.0f);
-    QVERIFY(ws.isGeneratingSupports());
+    QSignalSpy progress(ws.jobs(), &JobController::sliceCompletedProgress);
+    ws.jobs()->addSupportAuto(2.0f);
+    QVERIFY(ws.jobs()->isGeneratingSupports());
     LogCapture log;
-    ws.undo();
-    ws.startNewTransform(DoItem::DO_T_TRANSLATE);
-    ws.setSelectedModelTranslate(9.0f, 9.0f, 0.0f);
-    ws.setSelectedModelScale(2.0f, 2.0f, 2.0f);
-    ws.setSelectedModelRotate(0.0f, 0.0f, 45.0f);
-    ws.flip(1);
-    ws.copyModel(ws.getSelectedModelIndex());
-    ws.addSupportBase(1.0f);
-    ws.moveToBottom();
-    ws.autoLayoutModel();
-    ws.removeAllSupportsOfSelectedModel();
-    ws.deleteSelectedModel();
-    QVERIFY(!ws.deleteModel(other));
+    ws.undo()->undo();
+    ws.transform()->startNewTransform(DoItem::DO_T_TRANSLATE);
+    ws.transform()->setSelectedModelTranslate(9.0f, 9.0f, 0.0f);
+    ws.transform()->setSelectedModelScale(2.0f, 2.0f, 2.0f);
+    ws.transform()->setSelectedModelRotate(0.0f, 0.0f, 45.0f);
+    ws.transform()->flip(1);
+    ws.scene()->copyModel(ws.scene()->getSelectedModelIndex());
+    ws.supports()->addSupportBase(1.0f);
+    ws.transform()->moveToBottom();
+    ws.transform()->autoLayoutModel();
+    ws.supports()->removeAllSupportsOfSelectedModel();
+    ws.scene()->deleteSelectedModel();
+    QVERIFY(!ws.scene()->deleteModel(other));
     // Leaving a preview does not take the status from the running job.
-    ws.setShowSliceEnable(false);
-    QCOMPARE(ws.status, QuorModel::MODEL_AUTO_GEN_SUPPORT);
+    ws.layers()->setShowSliceEnable(false);
+    QCOMPARE(ws.scene()->status(), SceneObjects::MODEL_AUTO_GEN_SUPPORT);
     // Twelve refusals; deleteSelectedModel already stops at its status check.
     QCOMPARE(log.count(QStringLiteral("refused while a background job runs")), 12);
     QVERIFY(log.contains(QStringLiteral("not in status MODEL_LOADED, do nothing")));
     QCOMPARE(model->modelMatrix(), before);
-    QCOMPARE(ws.models.size(), objects);
+    QCOMPARE(ws.scene()->objects().size(), objects);
     // No point has come back yet (the loop has not run), so no record either.
-    QCOMPARE(ws.undoList.records().size(), records);
+    QCOMPARE(ws.undoList().records().size(), records);
 
-    ws.cancelSlice();
+    ws.jobs()->cancelSlice();
     QTRY_VERIFY_WITH_TIMEOUT(std::any_of(progress.begin(), progress.end(), endsRun), 60000);
-    QCOMPARE(ws.status, QuorModel::MODEL_LOADED);
-    ws.selectModel(model);
-    ws.copyModel(ws.getSelectedModelIndex());
-    QCOMPARE(ws.models.size(), objects + 1);
+    QCOMPARE(ws.scene()->status(), SceneObjects::MODEL_LOADED);
+    ws.scene()->selectModel(model);
+    ws.scene()->copyModel(ws.scene()->getSelectedModelIndex());
+    QCOMPARE(ws.scene()->objects().size(), objects + 1);
 }
 
 // A point that cannot become a pillar (here a non-finite one) leaves no empty support and no
@@ -424,16 +421,17 @@ void TestAutoSupport::sceneEditsWaitForTheRun()
 void TestAutoSupport::pointThatBuildsNoPillarIsDropped()
 {
     SliceTestScene scene;
-    QuorModel &ws = *scene.workspace;
+    Workspace &ws = *scene.workspace;
     Model *model = scene.add(modelFromMesh(boxMesh(-5, -5, 5, 5, 5, 10)));
-    const size_t objects = ws.models.size();
-    const size_t records = ws.undoList.records().size();
-    ws.addAutoSupportPoint(model, QVector3D(std::numeric_limits<float>::quiet_NaN(), 0.0f, 5.0f));
-    QCOMPARE(ws.models.size(), objects);
-    QCOMPARE(ws.undoList.records().size(), records);
+    const size_t objects = ws.scene()->objects().size();
+    const size_t records = ws.undoList().records().size();
+    ws.supports()->addAutoSupportPoint(
+        model, QVector3D(std::numeric_limits<float>::quiet_NaN(), 0.0f, 5.0f));
+    QCOMPARE(ws.scene()->objects().size(), objects);
+    QCOMPARE(ws.undoList().records().size(), records);
     QVERIFY(model->supports.empty());
-    ws.addAutoSupportPoint(model, QVector3D(0.0f, 0.0f, 5.0f));
-    QCOMPARE(ws.models.size(), objects + 1);
+    ws.supports()->addAutoSupportPoint(model, QVector3D(0.0f, 0.0f, 5.0f));
+    QCOMPARE(ws.scene()->objects().size(), objects + 1);
 }
 
 void TestAutoSupport::tooManyLayersForTheMapsIsSkipped()
@@ -449,7 +447,7 @@ void TestAutoSupport::tooManyLayersForTheMapsIsSkipped()
     QVERIFY(log.contains(QStringLiteral("too many layers for automatic supports")));
     QVERIFY(pillarsOf(*scene.workspace, model).empty());
     QCOMPARE(progress.last().at(0).toFloat(), 1.1f);
-    QCOMPARE(scene.workspace->status, QuorModel::MODEL_LOADED);
+    QCOMPARE(scene.workspace->scene()->status(), SceneObjects::MODEL_LOADED);
 }
 
 QTEST_GUILESS_MAIN(TestAutoSupport)

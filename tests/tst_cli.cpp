@@ -35,8 +35,8 @@ void writeStl(const QString &path, const TestMesh &m)
 void writeProject(const QString &path, const QVector3D &lo, const QVector3D &hi)
 {
     ScratchConfig scratch;
-    QuorModel workspace(scratch.config);
-    workspace.addModel(modelFromMesh(TestMesh::box(lo, hi)));
+    Workspace workspace(scratch.config);
+    workspace.scene()->addModel(modelFromMesh(TestMesh::box(lo, hi)));
     QFile f(path);
     f.open(QIODevice::WriteOnly);
     ProjectFile::write(f, workspace);
@@ -311,9 +311,11 @@ void TestCli::partlyLoadedProjectFails()
 {
     {
         ScratchConfig scratch;
-        QuorModel workspace(scratch.config);
-        workspace.addModel(modelFromMesh(TestMesh::box(QVector3D(0, 0, 0), QVector3D(10, 10, 2))));
-        workspace.addModel(modelFromMesh(TestMesh::box(QVector3D(20, 0, 0), QVector3D(30, 10, 2))));
+        Workspace workspace(scratch.config);
+        workspace.scene()->addModel(
+            modelFromMesh(TestMesh::box(QVector3D(0, 0, 0), QVector3D(10, 10, 2))));
+        workspace.scene()->addModel(
+            modelFromMesh(TestMesh::box(QVector3D(20, 0, 0), QVector3D(30, 10, 2))));
         QFile f(path("two.qsp"));
         QVERIFY(f.open(QIODevice::WriteOnly));
         ProjectFile::write(f, workspace);
@@ -332,7 +334,7 @@ void TestCli::emptyProjectHasNothingToSlice()
 {
     {
         ScratchConfig scratch;
-        QuorModel workspace(scratch.config);
+        Workspace workspace(scratch.config);
         QFile f(path("empty.qsp"));
         QVERIFY(f.open(QIODevice::WriteOnly));
         QVERIFY(ProjectFile::write(f, workspace));

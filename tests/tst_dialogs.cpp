@@ -519,9 +519,10 @@ void TestDialogs::partlyLoadedProjectAlerts()
     QByteArray bytes;
     {
         ScratchConfig scratch;
-        QuorModel workspace(scratch.config);
-        workspace.addModel(SceneMeshes::makeBox(QVector3D(0, 0, 0), QVector3D(10, 10, 5)));
-        workspace.addModel(SceneMeshes::makeBox(QVector3D(20, 0, 0), QVector3D(30, 10, 5)));
+        Workspace workspace(scratch.config);
+        workspace.scene()->addModel(SceneMeshes::makeBox(QVector3D(0, 0, 0), QVector3D(10, 10, 5)));
+        workspace.scene()->addModel(
+            SceneMeshes::makeBox(QVector3D(20, 0, 0), QVector3D(30, 10, 5)));
         bytes = ProjectTestFiles::save(workspace);
     }
     const QString path = QDir::currentPath() + QStringLiteral("/half.qsp");
@@ -553,7 +554,7 @@ void TestDialogs::partlyLoadedProjectAlerts()
             screenshot(shown, QStringLiteral("project-loaded-in-part"));
         }
         QMetaObject::invokeMethod(alert, "close");
-        QCOMPARE(ui.workspace()->modelSize(), 1);
+        QCOMPARE(ui.workspace()->scene()->modelSize(), 1);
         QVERIFY(ui.app()->prjFile().isEmpty());
     }
 }

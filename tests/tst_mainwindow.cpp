@@ -100,15 +100,15 @@ void TstMainWindow::openingAModelEnablesTheTools()
 {
     auto w = open({writeBoxFile(QStringLiteral("a.stl"), {0, 0, 0}, {20, 10, 5})});
     QVERIFY(w);
-    QuorModel *ws = w->workspace();
-    QCOMPARE(ws->modelSize(), 1);
+    Workspace *ws = w->workspace();
+    QCOMPARE(ws->scene()->modelSize(), 1);
     QVERIFY(!w->visibleItem(QStringLiteral("hint")));
     // The loaded model is selected: every tool is there.
     for (const QString &b : kPanelButtons)
         QVERIFY2(w->enabledItem(b), qPrintable(b));
     // Nothing selected: only Support, Layout and Slice stay.
     w->clickAt(w->scene()->mapToScene(QPointF(300, 40)).toPoint());
-    QTRY_VERIFY(!ws->getSelectedModel());
+    QTRY_VERIFY(!ws->scene()->getSelectedModel());
     for (const char *b :
          {"infoButton", "moveButton", "scaleButton", "rotateButton", "flipButton", "copyButton"})
         QVERIFY2(!w->enabledItem(QString::fromLatin1(b)), b);
@@ -116,7 +116,7 @@ void TstMainWindow::openingAModelEnablesTheTools()
         QVERIFY2(w->enabledItem(QString::fromLatin1(b)), b);
     // Clicking the model selects it again.
     w->clickAt(w->windowPixelOf({0, 0, 5}));
-    QTRY_VERIFY(ws->getSelectedModel());
+    QTRY_VERIFY(ws->scene()->getSelectedModel());
     QVERIFY(w->enabledItem(QStringLiteral("moveButton")));
 }
 
@@ -126,9 +126,9 @@ void TstMainWindow::supportsLimitTheTools()
     QVERIFY(w);
     QVERIFY(w->click(QStringLiteral("supportButton")));
     QVERIFY(w->click(QStringLiteral("addSupportBase")));
-    QuorModel *ws = w->workspace();
+    Workspace *ws = w->workspace();
     QCOMPARE(countType(*ws, Model::TYPE_SUPPORT_BASE), 1);
-    QVERIFY(ws->isSelectedModelHaveAnySupports());
+    QVERIFY(ws->scene()->isSelectedModelHaveAnySupports());
     QVERIFY(!w->enabledItem(QStringLiteral("scaleButton")));
     // Rotate: X and Y off, Z on while they are 0, no "to lowest".
     QVERIFY(w->click(QStringLiteral("rotateButton")));
@@ -174,20 +174,20 @@ void TstMainWindow::movePage()
     auto w = open({writeBoxFile(QStringLiteral("a.stl"), {0, 0, 0}, {20, 10, 5}),
                    writeBoxFile(QStringLiteral("b.stl"), {0, 0, 0}, {8, 8, 8})});
     QVERIFY(w);
-    QuorModel *ws = w->workspace();
-    QCOMPARE(ws->modelSize(), 2);
-    Model *a = ws->models[1];
+    Workspace *ws = w->workspace();
+    QCOMPARE(ws->scene()->modelSize(), 2);
+    Model *a = ws->scene()->objects()[1];
     w->clickAt(w->windowPixelOf((a->bboxMin + a->bboxMax) / 2 + QVector3D(0, 0, 2.5f)));
-    QTRY_COMPARE(ws->getSelectedModel(), a);
+    QTRY_COMPARE(ws->scene()->getSelectedModel(), a);
     const QVector3D before = a->bboxMin;
-    const size_t records = ws->undoList.records().size();
+    const size_t records = ws->undoList().records().size();
     QVERIFY(w->click(QStringLiteral("moveButton")));
     QVERIFY(w->typeInto(QStringLiteral("moveX"), QStringLiteral("5")));
     QVERIFY(w->typeInto(QStringLiteral("moveY"), QStringLiteral("-3")));
     a->updateGeometry(false);
     QVERIFY((a->bboxMin - before - QVector3D(5, -3, 0)).length() < 1e-4f);
     // One step for the page, whatever was typed.
-    QCOMPARE(ws->undoList.records().size(), records + 1);
+    QCOMPARE(ws->undoList().records().size(), records + 1);
     // Z up by 4, then docked back: the field shows what docking left.
     QVERIFY(w->typeInto(QStringLiteral("moveZ"), QStringLiteral("4")));
     a->updateGeometry(false);
@@ -203,13 +203,13 @@ void TstMainWindow::movePage()
     a->updateGeometry(false);
     QVERIFY((a->bboxMin - before).length() < 1e-4f);
     // Selecting the other model resets the fields to 0.
-    Model *b = ws->models[2];
+    Model *b = ws->scene()->objects()[2];
     w->clickAt(w->windowPixelOf((b->bboxMin + b->bboxMax) / 2 + QVector3D(0, 0, 4)));
-    QTRY_COMPARE(ws->getSelectedModel(), b);
+    QTRY_COMPARE(ws->scene()->getSelectedModel(), b);
     QVERIFY(w->click(QStringLiteral("moveButton")));
     QVERIFY(w->typeInto(QStringLiteral("moveX"), QStringLiteral("2")));
     w->clickAt(w->windowPixelOf((a->bboxMin + a->bboxMax) / 2 + QVector3D(0, 0, 2.5f)));
-    QTRY_COMPARE(ws->getSelectedModel(), a);
+    QTRY_COMPARE(ws->scene()->getSelectedModel(), a);
     QCOMPARE(w->fieldValue(QStringLiteral("moveX")), 0.0);
     // Reset puts the fields and the model back.
     QVERIFY(w->typeInto(QStringLiteral("moveY"), QStringLiteral("7")));
@@ -223,7 +223,7 @@ void TstMainWindow::scalePage()
 {
     auto w = open({writeBoxFile(QStringLiteral("a.stl"), {0, 0, 0}, {20, 10, 5})});
     QVERIFY(w);
-    Model *a = w->workspace()->models[1];
+    Model *a = w->workspace()->scene()->objects()[1];
     QVERIFY(w->click(QStringLiteral("scaleButton")));
     QCOMPARE(w->fieldValue(QStringLiteral("scaleX")), 1.0);
     // With "Scale All" Y and Z follow X, and only X can be typed into.
@@ -254,7 +254,7 @@ void TstMainWindow::rotatePage()
 {
     auto w = open({writeBoxFile(QStringLiteral("a.stl"), {0, 0, 0}, {20, 10, 5})});
     QVERIFY(w);
-    Model *a = w->workspace()->models[1];
+    Model *a = w->workspace()->scene()->objects()[1];
     QVERIFY(w->click(QStringLiteral("rotateButton")));
     QVERIFY(w->click(QStringLiteral("rotateZPlus90")));
     QCOMPARE(w->fieldValue(QStringLiteral("rotateZ")), 90.0);
@@ -284,14 +284,14 @@ void TstMainWindow::flipPage()
 {
     auto w = open({writeBoxFile(QStringLiteral("a.stl"), {0, 0, 0}, {20, 10, 5})});
     QVERIFY(w);
-    QuorModel *ws = w->workspace();
-    Model *a = ws->models[1];
+    Workspace *ws = w->workspace();
+    Model *a = ws->scene()->objects()[1];
     QVERIFY(w->click(QStringLiteral("flipButton")));
-    const size_t records = ws->undoList.records().size();
+    const size_t records = ws->undoList().records().size();
     QVERIFY(w->click(QStringLiteral("flipX")));
     QVERIFY(w->click(QStringLiteral("flipY")));
     QVERIFY(w->click(QStringLiteral("flipZ")));
-    QCOMPARE(ws->undoList.records().size(), records + 3);
+    QCOMPARE(ws->undoList().records().size(), records + 3);
     // Mirrored along x: the normal matrix turns x around.
     QCOMPARE(a->normalMatrix()(0, 0), -1.0f);
     QCOMPARE(a->normalMatrix()(1, 1), -1.0f);
@@ -325,16 +325,16 @@ void TstMainWindow::manualSupports()
 {
     auto w = open({writeBoxFile(QStringLiteral("a.stl"), {0, 0, 0}, {20, 20, 10})});
     QVERIFY(w);
-    QuorModel *ws = w->workspace();
+    Workspace *ws = w->workspace();
     // Lift it so that a pillar fits under it.
     QVERIFY(w->click(QStringLiteral("moveButton")));
     QVERIFY(w->typeInto(QStringLiteral("moveZ"), QStringLiteral("5")));
     QVERIFY(w->click(QStringLiteral("supportButton")));
     QVERIFY(w->click(QStringLiteral("addSupportManually")));
-    QVERIFY(ws->isManualAddingSupport());
+    QVERIFY(ws->supports()->isManualAddingSupport());
     // The cursor over the view is a cross.
     QCOMPARE(w->item(QStringLiteral("viewMouseArea"))->cursor().shape(), Qt::CrossCursor);
-    ws->resetViewTop();
+    w->camera()->resetViewTop();
     QVERIFY(w->waitForFrames());
     // The selected model takes a pillar where it is clicked.
     w->clickAt(w->windowPixelOf({4, 4, 15}));
@@ -343,7 +343,7 @@ void TstMainWindow::manualSupports()
     QVERIFY(!w->enabledItem(QStringLiteral("removeAllSupports")));
     // Hiding the page leaves manual adding.
     QVERIFY(w->click(QStringLiteral("supportButton")));
-    QVERIFY(!ws->isManualAddingSupport());
+    QVERIFY(!ws->supports()->isManualAddingSupport());
     QCOMPARE(w->item(QStringLiteral("viewMouseArea"))->cursor().shape(), Qt::ArrowCursor);
     QVERIFY(w->click(QStringLiteral("supportButton")));
     QVERIFY(!w->item(QStringLiteral("addSupportManually"))->property("checked").toBool());
@@ -360,7 +360,7 @@ void TstMainWindow::autoSupportsCancelledWithEscape()
     writeFile(path, binaryStl(tris));
     auto w = open({QUrl::fromLocalFile(path)});
     QVERIFY(w);
-    QuorModel *ws = w->workspace();
+    Workspace *ws = w->workspace();
     QVERIFY(w->click(QStringLiteral("supportButton")));
     QVERIFY(w->click(QStringLiteral("addSupportAuto")));
     QTRY_VERIFY(w->visibleItem(QStringLiteral("sliceProgress")));
@@ -369,24 +369,25 @@ void TstMainWindow::autoSupportsCancelledWithEscape()
     // Escape on the view stops the run; what was made stays.
     w->clickAt(w->scene()->mapToScene(QPointF(600, 60)).toPoint());
     w->key(Qt::Key_Escape);
-    QTRY_COMPARE_WITH_TIMEOUT(int(ws->status), int(QuorModel::MODEL_LOADED), 30000);
+    QTRY_COMPARE_WITH_TIMEOUT(int(ws->scene()->status()), int(SceneObjects::MODEL_LOADED), 30000);
     QTRY_VERIFY(!w->visibleItem(QStringLiteral("sliceProgress")));
-    QVERIFY(ws->getCancelSlice());
+    QVERIFY(ws->jobs()->getCancelSlice());
 }
 
 void TstMainWindow::baseAndRemoveAll()
 {
     auto w = open({writeBoxFile(QStringLiteral("a.stl"), {0, 0, 0}, {20, 10, 5})});
     QVERIFY(w);
-    QuorModel *ws = w->workspace();
-    Model *a = ws->models[1];
+    Workspace *ws = w->workspace();
+    Model *a = ws->scene()->objects()[1];
     QVERIFY(w->click(QStringLiteral("supportButton")));
     QVERIFY(!w->enabledItem(QStringLiteral("removeAllSupports"))); // nothing to remove
     QVERIFY(w->typeInto(QStringLiteral("baseThickness"), QStringLiteral("2")));
     QVERIFY(w->click(QStringLiteral("addSupportBase")));
     QCOMPARE(countType(*ws, Model::TYPE_SUPPORT_BASE), 1);
-    ws->models.back()->updateGeometry(true);
-    QVERIFY(std::fabs(ws->models.back()->bboxMax.z() - 2.0f) < 1e-4f); // the typed thickness
+    ws->scene()->objects().back()->updateGeometry(true);
+    QVERIFY(std::fabs(ws->scene()->objects().back()->bboxMax.z() - 2.0f) <
+            1e-4f); // the typed thickness
     a->updateGeometry(false);
     QVERIFY(std::fabs(a->bboxMin.z() - 3.0f) < 1e-4f); // the model rests 3 mm up
     QVERIFY(w->enabledItem(QStringLiteral("removeAllSupports")));
@@ -399,12 +400,13 @@ void TstMainWindow::deleteKeys()
 {
     auto w = open({writeBoxFile(QStringLiteral("a.stl"), {0, 0, 0}, {20, 10, 5})});
     QVERIFY(w);
-    QuorModel *ws = w->workspace();
+    Workspace *ws = w->workspace();
     QVERIFY(w->click(QStringLiteral("supportButton")));
     QVERIFY(w->click(QStringLiteral("addSupportBase")));
     QVERIFY(w->click(QStringLiteral("supportButton")));
     w->clickAt(w->windowPixelOf({0, 0, 8}));
-    QTRY_VERIFY(ws->getSelectedModel() && ws->getSelectedModel()->type == Model::TYPE_NORMAL);
+    QTRY_VERIFY(ws->scene()->getSelectedModel() &&
+                ws->scene()->getSelectedModel()->type == Model::TYPE_NORMAL);
     // A model with supports: asked first, and Cancel keeps it.
     w->key(Qt::Key_Delete);
     QTRY_VERIFY(w->dialogVisible(QStringLiteral("confirmDeleteDialog")));
@@ -413,48 +415,48 @@ void TstMainWindow::deleteKeys()
                             "all its support?"));
     QVERIFY(w->clickDialogButton(QStringLiteral("confirmDeleteDialog"), QStringLiteral("Cancel")));
     QTRY_VERIFY(!w->dialogVisible(QStringLiteral("confirmDeleteDialog")));
-    QCOMPARE(ws->modelSize(), 2);
+    QCOMPARE(ws->scene()->modelSize(), 2);
     // OK deletes it with its supports, and the empty window comes back.
     w->key(Qt::Key_Delete);
     QTRY_VERIFY(w->dialogVisible(QStringLiteral("confirmDeleteDialog")));
     QVERIFY(w->clickDialogButton(QStringLiteral("confirmDeleteDialog"), QStringLiteral("OK")));
-    QTRY_COMPARE(ws->modelSize(), 0);
-    QCOMPARE(int(ws->status), int(QuorModel::MODEL_INIT));
+    QTRY_COMPARE(ws->scene()->modelSize(), 0);
+    QCOMPARE(int(ws->scene()->status()), int(SceneObjects::MODEL_INIT));
     QTRY_VERIFY(w->visibleItem(QStringLiteral("hint")));
     QVERIFY(!w->enabledItem(QStringLiteral("sliceButton")));
     // Nothing selected: Delete changes nothing.
     QVERIFY(w->openThroughDialog({writeBoxFile(QStringLiteral("b.stl"), {0, 0, 0}, {8, 8, 8})}));
     w->clickAt(w->scene()->mapToScene(QPointF(300, 40)).toPoint());
-    QTRY_VERIFY(!ws->getSelectedModel());
+    QTRY_VERIFY(!ws->scene()->getSelectedModel());
     w->key(Qt::Key_Delete);
-    QCOMPARE(ws->modelSize(), 1);
+    QCOMPARE(ws->scene()->modelSize(), 1);
     QVERIFY(!w->dialogVisible(QStringLiteral("confirmDeleteDialog")));
     // A model without supports goes at once.
     w->clickAt(w->windowPixelOf({0, 0, 8}));
-    QTRY_VERIFY(ws->getSelectedModel());
+    QTRY_VERIFY(ws->scene()->getSelectedModel());
     w->key(Qt::Key_Delete);
-    QCOMPARE(ws->modelSize(), 0);
+    QCOMPARE(ws->scene()->modelSize(), 0);
 }
 
 void TstMainWindow::homeAndUndoKeys()
 {
     auto w = open({writeBoxFile(QStringLiteral("a.stl"), {0, 0, 0}, {20, 10, 5})});
     QVERIFY(w);
-    QuorModel *ws = w->workspace();
+    Workspace *ws = w->workspace();
     QVERIFY(w->click(QStringLiteral("viewTop")));
-    QCOMPARE(ws->camera().pitchDeg, 0);
+    QCOMPARE(w->camera()->state().pitchDeg, 0);
     QVERIFY(w->click(QStringLiteral("zoomPlus")));
-    QVERIFY(std::fabs(ws->camera().zoom - 1.1f) < 1e-6f);
+    QVERIFY(std::fabs(w->camera()->state().zoom - 1.1f) < 1e-6f);
     w->clickAt(w->scene()->mapToScene(QPointF(300, 40)).toPoint());
     w->key(Qt::Key_Home);
-    QCOMPARE(ws->camera().pitchDeg, -70);
-    QCOMPARE(ws->camera().zoom, 1.0f);
+    QCOMPARE(w->camera()->state().pitchDeg, -70);
+    QCOMPARE(w->camera()->state().zoom, 1.0f);
     // Ctrl+Z takes back a flip made on the page.
     w->clickAt(w->windowPixelOf({0, 0, 5}));
-    QTRY_VERIFY(ws->getSelectedModel());
+    QTRY_VERIFY(ws->scene()->getSelectedModel());
     QVERIFY(w->click(QStringLiteral("flipButton")));
     QVERIFY(w->click(QStringLiteral("flipX")));
-    Model *a = ws->models[1];
+    Model *a = ws->scene()->objects()[1];
     QCOMPARE(a->normalMatrix()(0, 0), -1.0f);
     QVERIFY(w->click(QStringLiteral("flipButton")));
     w->clickAt(w->scene()->mapToScene(QPointF(300, 40)).toPoint());
@@ -470,7 +472,7 @@ void TstMainWindow::disabledButtonHidesItsPage()
     QVERIFY(w->visibleItem(QStringLiteral("movePage")));
     w->click(QStringLiteral("moveXBox")); // the field has the keys now
     // Deselecting disables Move: its page goes and the view takes the keys back.
-    w->workspace()->deselectAll(true);
+    w->workspace()->scene()->deselectAll(true);
     QTRY_VERIFY(!w->visibleItem(QStringLiteral("movePage")));
     QVERIFY(w->scene()->hasActiveFocus());
 }
@@ -479,13 +481,13 @@ void TstMainWindow::layerSlider()
 {
     auto w = open({writeBoxFile(QStringLiteral("a.stl"), {0, 0, 0}, {20, 20, 10})});
     QVERIFY(w);
-    QuorModel *ws = w->workspace();
+    Workspace *ws = w->workspace();
     QQuickItem *slider = w->item(QStringLiteral("layerSlider"));
     QVERIFY(!slider->isEnabled());
     QVERIFY(w->enabledItem(QStringLiteral("showSliceBox")));
     QVERIFY(w->click(QStringLiteral("showSliceBox")));
     QTRY_VERIFY(slider->isEnabled());
-    QCOMPARE(int(ws->status), int(QuorModel::MODEL_SHOW_SLICE));
+    QCOMPARE(int(ws->scene()->status()), int(SceneObjects::MODEL_SHOW_SLICE));
     // 10 mm at 0.05 mm: 200 layers, 0 ... 199.
     QCOMPARE(slider->property("maximumValue").toDouble(), 199.0);
     QCOMPARE(slider->property("value").toDouble(), 0.0);
@@ -495,11 +497,11 @@ void TstMainWindow::layerSlider()
         w->key(Qt::Key_Up);
     w->key(Qt::Key_Down);
     QCOMPARE(slider->property("value").toDouble(), 2.0);
-    QCOMPARE(ws->currentLayer, 2);
+    QCOMPARE(ws->layers()->currentLayer(), 2);
     // The view shows the cut: the top of the box is gone from where it was drawn.
-    ws->resetViewTop();
+    w->camera()->resetViewTop();
     slider->setProperty("value", 100);
-    QCOMPARE(ws->currentLayer, 100);
+    QCOMPARE(ws->layers()->currentLayer(), 100);
     QImage image = w->grab();
     const QColor cut = image.pixelColor(w->windowPixelOf({3, 4, 10}));
     // Looking down into the cut box: its floor on the plate is green.
@@ -510,7 +512,7 @@ void TstMainWindow::layerSlider()
     QVERIFY(w->click(QStringLiteral("showSliceBox")));
     QTRY_VERIFY(!slider->isEnabled());
     QCOMPARE(slider->property("value").toDouble(), 0.0);
-    QCOMPARE(int(ws->status), int(QuorModel::MODEL_LOADED));
+    QCOMPARE(int(ws->scene()->status()), int(SceneObjects::MODEL_LOADED));
     w->clickAt(w->scene()->mapToScene(QPointF(300, 40)).toPoint());
     w->key(Qt::Key_Up); // does nothing while the slider is off
     QCOMPARE(slider->property("value").toDouble(), 0.0);
@@ -583,10 +585,10 @@ void TstMainWindow::layoutButton()
     // Two models opened over each other by hand, then laid out with the button.
     auto w = open({writeBoxFile(QStringLiteral("a.stl"), {0, 0, 0}, {20, 20, 5})});
     QVERIFY(w);
-    QuorModel *ws = w->workspace();
+    Workspace *ws = w->workspace();
     w->app()->open(writeBoxFile(QStringLiteral("b.stl"), {0, 0, 0}, {20, 20, 5}));
-    QCOMPARE(ws->modelSize(), 2);
-    const Model *a = ws->models[1], *b = ws->models[2];
+    QCOMPARE(ws->scene()->modelSize(), 2);
+    const Model *a = ws->scene()->objects()[1], *b = ws->scene()->objects()[2];
     QCOMPARE(a->bboxMin, b->bboxMin); // both on the plate centre
     QVERIFY(w->click(QStringLiteral("layoutButton")));
     QVERIFY(a->bboxMax.x() <= b->bboxMin.x() || b->bboxMax.x() <= a->bboxMin.x() ||

@@ -5,7 +5,8 @@
 #include "model/DoItem.h"
 #include "model/MeshGeometry.h"
 #include "model/Model.h"
-#include "workspace/QuorModel.h"
+#include "workspace/SceneObjects.h"
+#include "workspace/Workspace.h"
 
 #include <QtTest>
 
@@ -262,22 +263,22 @@ void TstMeshObjects::copyOfSupportOwnsMesh()
 void TstMeshObjects::thirdDuplicateLiesFurtherAlongY()
 {
     ScratchConfig scratch;
-    QuorModel workspace(scratch.config);
+    Workspace workspace(scratch.config);
     Model *src = makeBox({0, -10, 0}, {5, 10, 5}); // 20 mm deep
-    workspace.addModel(src);
+    workspace.scene()->addModel(src);
     for (int i = 0; i < 3; ++i)
-        workspace.copyModel(0);
-    QCOMPARE(workspace.models.size(), size_t(4));
-    Model *third = workspace.models[3];
+        workspace.scene()->copyModel(0);
+    QCOMPARE(workspace.scene()->objects().size(), size_t(4));
+    Model *third = workspace.scene()->objects()[3];
     third->updateGeometry(false);
     // 3 x (20 + 3) mm further along +y, nowhere else.
     QCOMPARE(third->bboxMin.y() - src->bboxMin.y(), 69.0f);
     QCOMPARE(third->bboxMin.x(), src->bboxMin.x());
     QCOMPARE(src->copyCount, 3);
     // Each copy's translation record comes before its creation record.
-    QCOMPARE(int(workspace.undoList.records().back().type), int(DoItem::DO_NEW));
-    QCOMPARE(workspace.undoList.records().back().model, third);
-    QCOMPARE(int(workspace.undoList.records()[workspace.undoList.records().size() - 2].type),
+    QCOMPARE(int(workspace.undoList().records().back().type), int(DoItem::DO_NEW));
+    QCOMPARE(workspace.undoList().records().back().model, third);
+    QCOMPARE(int(workspace.undoList().records()[workspace.undoList().records().size() - 2].type),
              int(DoItem::DO_T_TRANSLATE));
 }
 

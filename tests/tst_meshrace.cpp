@@ -5,6 +5,7 @@
 #include "SceneMeshes.h"
 #include "SliceTestScene.h"
 #include "UiHarness.h"
+#include "view/SceneMouse.h"
 
 #include "view/SceneRenderer.h"
 
@@ -55,16 +56,16 @@ void TstMeshRace::drawingWhileJobAndSavesRun()
 {
     UiHarness ui;
     QVERIFY(ui.waitForFrames());
-    QuorModel *ws = ui.workspace();
+    Workspace *ws = ui.workspace();
     QuorApp *app = ui.app();
     ui.config()->useAntialise(false);
     ui.config()->save();
     app->open(writeRing(QStringLiteral("ring.stl")));
     // Copies share the model's mesh: every object below reads the same arrays.
-    ws->copyModel(ws->getSelectedModelIndex());
-    ws->copyModel(1);
-    ws->autoLayoutModel();
-    ws->deselectAll(true);
+    ws->scene()->copyModel(ws->scene()->getSelectedModelIndex());
+    ws->scene()->copyModel(1);
+    ws->transform()->autoLayoutModel();
+    ws->scene()->deselectAll(true);
     QVERIFY(ui.waitForFrames(3));
     const QString project = QDir::currentPath() + QStringLiteral("/race.qsp");
     app->setPrjFile(QUrl::fromLocalFile(project).toString());
@@ -75,15 +76,15 @@ void TstMeshRace::drawingWhileJobAndSavesRun()
     // hears it (a signal spy would be written from those threads).
     bool ended = false;
     QObject context;
-    QObject::connect(ws, QOverload<float, bool, QString>::of(&QuorModel::sliceCompletedProgress),
-                     &context, [&ended](float ratio, bool, const QString &) {
+    QObject::connect(ws->jobs(), &JobController::sliceCompletedProgress, &context,
+                     [&ended](float ratio, bool, const QString &) {
                          if (ratio >= 1.0f)
                              ended = true;
                      });
     auto jobEnded = [&ended] { return ended; };
     app->setCwsFile(QUrl::fromLocalFile(reference));
     QTRY_VERIFY_WITH_TIMEOUT(jobEnded(), 120000);
-    QVERIFY(ws->lastSliceCompleted());
+    QVERIFY(ws->jobs()->lastSliceCompleted());
 
     // Now a job while the view draws frame after frame and the project is saved again and again.
     ended = false;
@@ -92,12 +93,12 @@ void TstMeshRace::drawingWhileJobAndSavesRun()
     app->setCwsFile(QUrl::fromLocalFile(busy));
     int saves = 0;
     while (!jobEnded()) {
-        ws->onMousePressedMove(1, QPoint(0, 0), QPoint(0, 0), QPoint(2, 1));
+        ui.scene()->mouse()->moved(1, QPoint(0, 0), QPoint(0, 0), QPoint(2, 1));
         app->savePrj();
         ++saves;
         QVERIFY(ui.waitForFrames(1));
     }
-    QVERIFY(ws->lastSliceCompleted());
+    QVERIFY(ws->jobs()->lastSliceCompleted());
     QVERIFY(saves > 1);
     QVERIFY(SceneRenderer::counters().frames - framesBefore > 1);
     const QList<QByteArray> layers = layersOf(busy);
@@ -105,19 +106,19 @@ void TstMeshRace::drawingWhileJobAndSavesRun()
     QVERIFY(layers == layersOf(reference));
 
     // The layer preview uploads new cuts while saves read the meshes.
-    QVERIFY(ws->setShowSliceEnable(true));
+    QVERIFY(ws->layers()->setShowSliceEnable(true));
     const int uploadsBefore = SceneRenderer::counters().uploads;
     for (int layer = 0; layer < 80; layer += 4) {
-        ws->setCurrentLayer(layer);
+        ws->layers()->setCurrentLayer(layer);
         app->savePrj();
         QVERIFY(ui.waitForFrames(1));
     }
     QVERIFY(SceneRenderer::counters().uploads - uploadsBefore >= 3 * 10);
-    ws->setShowSliceEnable(false);
+    ws->layers()->setShowSliceEnable(false);
 
     // The last save reopens to the same scene, vertex for vertex.
     std::vector<std::vector<Vertex>> before;
-    for (const Model *m : ws->models)
+    for (const Model *m : ws->scene()->objects())
         if (m->type == Model::TYPE_NORMAL) {
             std::vector<Vertex> world;
             const QMatrix4x4 matrix = m->modelMatrix();
@@ -127,16 +128,16 @@ void TstMeshRace::drawingWhileJobAndSavesRun()
             }
             before.push_back(world);
         }
-    const int objects = ws->modelSize();
-    ws->deselectAll(true);
-    while (ws->modelSize() > 0) {
-        ws->selectModel(ws->models.back());
-        ws->deleteSelectedModel();
+    const int objects = ws->scene()->modelSize();
+    ws->scene()->deselectAll(true);
+    while (ws->scene()->modelSize() > 0) {
+        ws->scene()->selectModel(ws->scene()->objects().back());
+        ws->scene()->deleteSelectedModel();
     }
     app->open(QUrl::fromLocalFile(project));
-    QCOMPARE(ws->modelSize(), objects);
+    QCOMPARE(ws->scene()->modelSize(), objects);
     size_t k = 0;
-    for (const Model *m : ws->models) {
+    for (const Model *m : ws->scene()->objects()) {
         if (m->type != Model::TYPE_NORMAL)
             continue;
         QVERIFY(k < before.size());

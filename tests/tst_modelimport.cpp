@@ -6,7 +6,9 @@
 #include "model/DoItem.h"
 #include "model/Model.h"
 #include "workspace/QuorApp.h"
-#include "workspace/QuorModel.h"
+#include "workspace/SceneObjects.h"
+#include "workspace/UndoController.h"
+#include "workspace/Workspace.h"
 
 #include <QDir>
 #include <QSignalSpy>
@@ -90,7 +92,7 @@ private:
     std::unique_ptr<ConfigTestEnv> m_env;
     std::unique_ptr<QuorConfig> m_config;
     std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<QuorModel> m_ws;
+    std::unique_ptr<Workspace> m_ws;
     std::unique_ptr<QuorApp> m_app;
 };
 
@@ -110,7 +112,7 @@ void TstModelImport::cleanupTestCase()
 void TstModelImport::init()
 {
     m_dir.reset(new QTemporaryDir);
-    m_ws.reset(new QuorModel(*m_config));
+    m_ws.reset(new Workspace(*m_config));
     m_app.reset(new QuorApp);
     m_app->setWorkspace(m_ws.get());
 }
@@ -124,13 +126,13 @@ void TstModelImport::cleanup()
 
 void TstModelImport::expectRefusal(const QUrl &url)
 {
-    QSignalSpy alert(m_ws.get(), &QuorModel::showAlert);
+    QSignalSpy alert(m_ws->scene(), &SceneObjects::showAlert);
     m_app->open(url);
     QCOMPARE(alert.count(), 1);
     QCOMPARE(alert[0][0].toString(), QStringLiteral("Load model failed!"));
-    QVERIFY(m_ws->models.empty());
-    QVERIFY(m_ws->undoList.records().empty());
-    QCOMPARE(m_ws->status, QuorModel::MODEL_INIT);
+    QVERIFY(m_ws->scene()->objects().empty());
+    QVERIFY(m_ws->undoList().records().empty());
+    QCOMPARE(m_ws->scene()->status(), SceneObjects::MODEL_INIT);
 }
 
 void TstModelImport::fileNameCase_data()
@@ -151,8 +153,8 @@ void TstModelImport::fileNameCase()
     const auto tris = box({0, 0, 0}, {1, 1, 1});
     const QUrl url = write(name, obj ? objFile({tris}) : binaryStl(tris));
     LogCapture log;
-    QCOMPARE(m_ws->loadModel(url), accepted);
-    QCOMPARE(m_ws->models.size(), size_t(accepted ? 1 : 0));
+    QCOMPARE(m_ws->scene()->loadModel(url), accepted);
+    QCOMPARE(m_ws->scene()->objects().size(), size_t(accepted ? 1 : 0));
     QCOMPARE(log.contains(QStringLiteral("unsupported file type")), !accepted);
     if (!accepted)
         expectRefusal(url);
@@ -162,12 +164,12 @@ void TstModelImport::loadedModelStandsOnPlatformCentre()
 {
     // Between z = 40 and 60 with its volume centre at (10, 5): moved by (-10, -5, -40).
     const QUrl url = write(QStringLiteral("high.stl"), binaryStl(box({0, 0, 40}, {20, 10, 60})));
-    QSignalSpy status(m_ws.get(), &QuorModel::modelStatusChanged);
+    QSignalSpy status(m_ws->scene(), &SceneObjects::modelStatusChanged);
     LogCapture log;
-    QVERIFY(m_ws->loadModel(url));
+    QVERIFY(m_ws->scene()->loadModel(url));
     QVERIFY2(log.contains(QStringLiteral("translate when loaded:  -10 -5 -40")),
              qPrintable(log.lines().join('\n')));
-    Model *m = m_ws->models.at(0);
+    Model *m = m_ws->scene()->objects().at(0);
     QCOMPARE(m->bboxMin, QVector3D(-10, -5, 0));
     QCOMPARE(m->bboxMax, QVector3D(10, 5, 20));
     QVERIFY(m->transforms->empty()); // baked into the vertices, no item
@@ -177,9 +179,9 @@ void TstModelImport::loadedModelStandsOnPlatformCentre()
     QCOMPARE(m->fileUrl, url);
     QCOMPARE(m->name, url.toLocalFile());
     QVERIFY(m->selected);
-    QCOMPARE(m_ws->status, QuorModel::MODEL_LOADED);
+    QCOMPARE(m_ws->scene()->status(), SceneObjects::MODEL_LOADED);
     QCOMPARE(status.count(), 1);
-    QCOMPARE(m_ws->undoList.records().size(), size_t(1));
+    QCOMPARE(m_ws->undoList().records().size(), size_t(1));
     QVERIFY(log.contains(QStringLiteral("load succeed 1")));
     QVERIFY(!log.contains(QStringLiteral("normal is invalid")));
 }
@@ -187,9 +189,9 @@ void TstModelImport::loadedModelStandsOnPlatformCentre()
 void TstModelImport::asciiStlLoads()
 {
     const QUrl url = write(QStringLiteral("a.stl"), asciiStl(box({0, 0, 0}, {2, 3, 4})));
-    QVERIFY(m_ws->loadModel(url));
-    QCOMPARE(m_ws->models[0]->bboxMax.z(), 4.0f);
-    QVERIFY(qAbs(m_ws->models[0]->volume - 0.024f) < 1e-6f); // 2 x 3 x 4 mm³
+    QVERIFY(m_ws->scene()->loadModel(url));
+    QCOMPARE(m_ws->scene()->objects()[0]->bboxMax.z(), 4.0f);
+    QVERIFY(qAbs(m_ws->scene()->objects()[0]->volume - 0.024f) < 1e-6f); // 2 x 3 x 4 mm³
 }
 
 void TstModelImport::zeroNormalsReloadWithGenerated_data()
@@ -206,11 +208,11 @@ void TstModelImport::zeroNormalsReloadWithGenerated()
     const QUrl url =
         write(QStringLiteral("flat.stl"), ascii ? asciiStl(tris, true) : binaryStl(tris, true));
     LogCapture log;
-    QVERIFY(m_ws->loadModel(url));
+    QVERIFY(m_ws->scene()->loadModel(url));
     QVERIFY(log.contains(QStringLiteral("normal is invalid, reload and generate normal")));
     QVERIFY(log.contains(QStringLiteral("using smooth normal")));
-    QCOMPARE(m_ws->models.size(), size_t(1));
-    const Model *m = m_ws->models[0];
+    QCOMPARE(m_ws->scene()->objects().size(), size_t(1));
+    const Model *m = m_ws->scene()->objects()[0];
     QVERIFY(!m->normalsInvalid());
     // Generated face normals are unit length.
     for (const Vertex &v : m->mesh->vertices)
@@ -223,11 +225,11 @@ void TstModelImport::objWithTwoObjectsLoadsFirst()
     const auto second = box({5, 5, 5}, {9, 9, 9});
     const QUrl url = write(QStringLiteral("two.obj"), objFile({first, second}));
     LogCapture log;
-    QVERIFY(m_ws->loadModel(url));
+    QVERIFY(m_ws->scene()->loadModel(url));
     QVERIFY2(log.contains(QStringLiteral("skip 1 children nodes in file")) ||
                  log.contains(QStringLiteral("skip 1 meshes in file")),
              qPrintable(log.lines().join('\n')));
-    const Model *m = m_ws->models[0];
+    const Model *m = m_ws->scene()->objects()[0];
     QCOMPARE(m->mesh->vertices.size(), size_t(36));
     QCOMPARE(m->bboxMax - m->bboxMin, QVector3D(1, 1, 1)); // the unit box, not the second
 }
@@ -246,8 +248,8 @@ void TstModelImport::tallModelScale()
     QFETCH(bool, scaled);
     const QUrl url =
         write(QStringLiteral("tall.stl"), binaryStl(box({0, 0, 0}, {10, 10, heightMm})));
-    QVERIFY(m_ws->loadModel(url));
-    Model *m = m_ws->models[0];
+    QVERIFY(m_ws->scene()->loadModel(url));
+    Model *m = m_ws->scene()->objects()[0];
     QCOMPARE(m->transforms->size(), size_t(scaled ? 1 : 0));
     if (!scaled)
         return;
@@ -259,19 +261,19 @@ void TstModelImport::tallModelScale()
     m->updateGeometry(false);
     QVERIFY(qAbs(m->bboxMax.z() - 130.0f) < 1e-3f);
     // The scale record first, the creation record newest.
-    QCOMPARE(m_ws->undoList.records().size(), size_t(2));
-    QCOMPARE(int(m_ws->undoList.records()[0].type), int(DoItem::DO_T_SCALE));
-    QCOMPARE(int(m_ws->undoList.records()[1].type), int(DoItem::DO_NEW));
+    QCOMPARE(m_ws->undoList().records().size(), size_t(2));
+    QCOMPARE(int(m_ws->undoList().records()[0].type), int(DoItem::DO_T_SCALE));
+    QCOMPARE(int(m_ws->undoList().records()[1].type), int(DoItem::DO_NEW));
 }
 
 void TstModelImport::tallModelScaleIsNotUndone()
 {
     const QUrl url = write(QStringLiteral("tall.stl"), binaryStl(box({0, 0, 0}, {10, 10, 250})));
-    QVERIFY(m_ws->loadModel(url));
+    QVERIFY(m_ws->scene()->loadModel(url));
     LogCapture log;
-    m_ws->undo();
+    m_ws->undo()->undo();
     QVERIFY(log.contains(QStringLiteral("undo skip new model")));
-    QCOMPARE(m_ws->models[0]->transforms->size(), size_t(1));
+    QCOMPARE(m_ws->scene()->objects()[0]->transforms->size(), size_t(1));
 }
 
 void TstModelImport::discardedAttemptTakesItsRecords()
@@ -279,24 +281,24 @@ void TstModelImport::discardedAttemptTakesItsRecords()
     // Tall and without normals: the first attempt pushes a scale record, then is thrown away.
     const QUrl url =
         write(QStringLiteral("tallflat.stl"), binaryStl(box({0, 0, 0}, {10, 10, 250}), true));
-    QVERIFY(m_ws->loadModel(url));
-    Model *m = m_ws->models[0];
-    QCOMPARE(m_ws->undoList.records().size(), size_t(2));
-    for (const DoItem &r : m_ws->undoList.records())
+    QVERIFY(m_ws->scene()->loadModel(url));
+    Model *m = m_ws->scene()->objects()[0];
+    QCOMPARE(m_ws->undoList().records().size(), size_t(2));
+    for (const DoItem &r : m_ws->undoList().records())
         QCOMPARE(r.model, m);
-    m_ws->undo();
+    m_ws->undo()->undo();
     QCOMPARE(m->transforms->size(), size_t(1));
 }
 
 void TstModelImport::undoRightAfterLoading()
 {
     const QUrl url = write(QStringLiteral("part.stl"), binaryStl(box({0, 0, 0}, {5, 5, 5})));
-    QVERIFY(m_ws->loadModel(url));
+    QVERIFY(m_ws->scene()->loadModel(url));
     LogCapture log;
-    m_ws->undo();
+    m_ws->undo()->undo();
     QVERIFY(log.contains(QStringLiteral("undo skip new model")));
-    QCOMPARE(m_ws->models.size(), size_t(1));
-    QVERIFY(m_ws->hasAnyNewDo());
+    QCOMPARE(m_ws->scene()->objects().size(), size_t(1));
+    QVERIFY(m_ws->undo()->hasAnyNewDo());
 }
 
 void TstModelImport::flatMeshLoadsWithRepairedCentre()
@@ -306,8 +308,8 @@ void TstModelImport::flatMeshLoadsWithRepairedCentre()
         write(QStringLiteral("sheet.stl"),
               binaryStl({{QVector3D(2, 2, 3), QVector3D(6, 2, 3), QVector3D(2, 4, 3)}}));
     LogCapture log;
-    QVERIFY(m_ws->loadModel(url));
-    const Model *m = m_ws->models[0];
+    QVERIFY(m_ws->scene()->loadModel(url));
+    const Model *m = m_ws->scene()->objects()[0];
     QVERIFY(log.contains(QStringLiteral("repair center to")));
     QVERIFY(std::isfinite(m->center.x()) && std::isfinite(m->center.y()));
     QCOMPARE(m->bboxMin, QVector3D(-2, -1, 0));

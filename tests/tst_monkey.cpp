@@ -47,7 +47,7 @@ void TstMonkey::randomInput()
     QVERIFY(w.waitForFrames());
     QVERIFY(w.openThroughDialog({writeBoxFile(QStringLiteral("a.stl"), {0, 0, 0}, {20, 10, 5}),
                                  writeBoxFile(QStringLiteral("b.stl"), {0, 0, 0}, {12, 12, 18})}));
-    QCOMPARE(w.workspace()->modelSize(), 2);
+    QCOMPARE(w.workspace()->scene()->modelSize(), 2);
 
     QElapsedTimer clock;
     clock.start();
@@ -106,11 +106,11 @@ void TstMonkey::randomInput()
     QVERIFY(actions > 100);
 
     // Still answering: back on the modelling page, jobs ended, the view draws and obeys.
-    QuorModel *ws = w.workspace();
+    Workspace *ws = w.workspace();
     if (w.enabledItem(QStringLiteral("slicePageButton")))
         QVERIFY(w.click(QStringLiteral("slicePageButton")));
-    ws->cancelSlice();
-    QTRY_VERIFY_WITH_TIMEOUT(!ws->hasBackgroundJob(), 60000);
+    ws->jobs()->cancelSlice();
+    QTRY_VERIFY_WITH_TIMEOUT(!ws->jobs()->hasBackgroundJob(), 60000);
     for (const QString &d : kDialogs)
         if (w.dialogVisible(d))
             QMetaObject::invokeMethod(w.dialog(d),
@@ -118,8 +118,8 @@ void TstMonkey::randomInput()
     QVERIFY(w.waitForFrames(2));
     w.clickAt(w.scene()->mapToScene(QPointF(w.scene()->width() / 2, 30)).toPoint());
     w.key(Qt::Key_Home);
-    QCOMPARE(ws->camera().yawDeg, -70);
-    QCOMPARE(ws->camera().pitchDeg, -70);
+    QCOMPARE(w.camera()->state().yawDeg, -70);
+    QCOMPARE(w.camera()->state().pitchDeg, -70);
     QVERIFY(w.waitForFrames(2));
 }
 

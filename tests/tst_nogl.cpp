@@ -25,11 +25,11 @@ void TstNoGl::windowWithoutOpenGl()
     QDir().mkpath(QDir::currentPath());
     writeFile(path, binaryStl(boxTriangles({0, 0, 0}, {10, 10, 10})));
     ui.app()->open(QUrl::fromLocalFile(path));
-    QCOMPARE(ui.workspace()->modelSize(), 1);
+    QCOMPARE(ui.workspace()->scene()->modelSize(), 1);
     ui.window->update();
     QTRY_VERIFY(log.contains(QStringLiteral("the 3D view needs OpenGL")));
     // The plate is there all the same, and the tools follow the model.
-    QCOMPARE(ui.workspace()->models.front()->type, int(Model::TYPE_PLATFORM_BOTTOM));
+    QCOMPARE(ui.workspace()->scene()->objects().front()->type, int(Model::TYPE_PLATFORM_BOTTOM));
     QVERIFY(ui.item(QStringLiteral("moveButton"))->isEnabled());
 }
 

@@ -7,8 +7,10 @@
 #include "model/DoItem.h"
 #include "view/CameraMath.h"
 #include "view/MeshPickIndex.h"
+#include "view/SceneCamera.h"
 #include "view/ScenePicker.h"
-#include "workspace/QuorModel.h"
+#include "workspace/SceneObjects.h"
+#include "workspace/Workspace.h"
 
 #include <QRandomGenerator>
 #include <QtTest>
@@ -214,15 +216,9 @@ void TstPicking::indexedPickEqualsPlain()
     };
 
     ScratchConfig scratch;
-
-    QuorModel workspace(scratch.config);
-    ScenePicker picker(workspace);
-    // The scene's objects belong to this test, not to the workspace.
-    struct Release
-    {
-        QuorModel &w;
-        ~Release() { w.models.clear(); }
-    } release{workspace};
+    Workspace workspace(scratch.config);
+    SceneCamera camera;
+    ScenePicker picker(*workspace.scene(), camera);
     // Large meshes of several kinds: a fine sphere, a coarse box split into long slivers, a
     // plate of big triangles, each turned, scaled unevenly, mirrored and moved at random.
     TestMesh slivers;
@@ -245,7 +241,6 @@ void TstPicking::indexedPickEqualsPlain()
                                               m.translate(-35, -35, 0);
                                               return m;
                                           }())};
-    std::vector<std::unique_ptr<Model>> owned;
     for (const TestMesh &mesh : meshes) {
         Model *m = meshModel(mesh);
         m->pushTransform(DoItem::DO_T_SCALE);
@@ -257,12 +252,10 @@ void TstPicking::indexedPickEqualsPlain()
         m->pushTransform(DoItem::DO_T_TRANSLATE);
         m->setTranslate(uniform(-15, 15), uniform(-25, 25), uniform(0, 10));
         m->updateGeometry(true);
-        owned.emplace_back(m);
-        workspace.models.push_back(m);
+        workspace.scene()->addModel(m);
     }
     // A small mesh that the plain loop always covers, for the order of mixed objects.
-    owned.emplace_back(makeBox({-3, -3, 0}, {3, 3, 40}, Model::TYPE_SUPPORT));
-    workspace.models.push_back(owned.back().get());
+    workspace.scene()->addModel(makeBox({-3, -3, 0}, {3, 3, 40}, Model::TYPE_SUPPORT));
 
     picker.prepareIndexes();
     picker.waitForIndexes();
@@ -273,11 +266,11 @@ void TstPicking::indexedPickEqualsPlain()
     const QMatrix4x4 scale = CameraMath::modelScaleMatrix(volume);
     const float s = CameraMath::sceneScaleMm(volume);
     int picks = 0, hitPicks = 0;
-    for (int camera = 0; camera < 8; ++camera) {
+    for (int view = 0; view < 8; ++view) {
         CameraState c;
         c.yawDeg = int(rng.bounded(360)) - 180;
         // Grazing views of the plate and the slivers are among them: pitch -90 and near it.
-        c.pitchDeg = camera % 3 == 0 ? -90 : int(rng.bounded(181)) - 180;
+        c.pitchDeg = view % 3 == 0 ? -90 : int(rng.bounded(181)) - 180;
         c.zoom = uniform(0.3, 4.0);
         c.panX = uniform(-0.3, 0.3);
         c.panY = uniform(-0.3, 0.3);
@@ -288,20 +281,19 @@ void TstPicking::indexedPickEqualsPlain()
             const PickMath::Ray ray = PickMath::pickRay(
                 int(rng.bounded(640)), int(rng.bounded(480)), QSize(640, 480), p, v);
             const std::vector<PickHit> plain =
-                ScenePicker::pickPlain(workspace.models, ray, types, scale, s);
+                ScenePicker::pickPlain(workspace.scene()->objects(), ray, types, scale, s);
             const std::vector<PickHit> fast =
-                picker.pickFast(workspace.models, ray, types, scale, s);
+                picker.pickFast(workspace.scene()->objects(), ray, types, scale, s);
             QString why;
-            QVERIFY2(
-                sameHits(plain, fast, &why),
-                qPrintable(QStringLiteral("camera %1 ray %2: %3").arg(camera).arg(k).arg(why)));
+            QVERIFY2(sameHits(plain, fast, &why),
+                     qPrintable(QStringLiteral("camera %1 ray %2: %3").arg(view).arg(k).arg(why)));
             ++picks;
             hitPicks += plain.empty() ? 0 : 1;
         }
         // Rays aimed at the edges and corners of triangles, where rounding decides.
         const QVector3D direction = PickMath::pickRay(0, 0, QSize(640, 480), p, v).direction;
         for (int k = 0; k < 50; ++k) {
-            Model *m = workspace.models[size_t(rng.bounded(3))];
+            Model *m = workspace.scene()->objects()[size_t(rng.bounded(3))];
             const QMatrix4x4 world = scale * m->modelMatrix();
             const uint32_t *tri =
                 m->mesh->indices.data() + 3 * rng.bounded(quint32(m->mesh->indices.size() / 3));
@@ -314,13 +306,13 @@ void TstPicking::indexedPickEqualsPlain()
             const QVector3D target = at(a) + (at((a + 1) % 3) - at(a)) * f;
             const PickMath::Ray ray{target - direction * 3.0f, direction};
             const std::vector<PickHit> plain =
-                ScenePicker::pickPlain(workspace.models, ray, types, scale, s);
+                ScenePicker::pickPlain(workspace.scene()->objects(), ray, types, scale, s);
             const std::vector<PickHit> fast =
-                picker.pickFast(workspace.models, ray, types, scale, s);
+                picker.pickFast(workspace.scene()->objects(), ray, types, scale, s);
             QString why;
-            QVERIFY2(sameHits(plain, fast, &why),
-                     qPrintable(
-                         QStringLiteral("camera %1 edge ray %2: %3").arg(camera).arg(k).arg(why)));
+            QVERIFY2(
+                sameHits(plain, fast, &why),
+                qPrintable(QStringLiteral("camera %1 edge ray %2: %3").arg(view).arg(k).arg(why)));
             ++picks;
             hitPicks += plain.empty() ? 0 : 1;
         }
@@ -332,26 +324,23 @@ void TstPicking::indexedPickEqualsPlain()
 void TstPicking::missEveryBox()
 {
     ScratchConfig scratch;
-    QuorModel workspace(scratch.config);
-    ScenePicker picker(workspace);
-    struct Release
-    {
-        QuorModel &w;
-        ~Release() { w.models.clear(); }
-    } release{workspace};
-    std::unique_ptr<Model> sphere(meshModel(TestMesh::sphere(QVector3D(0, 0, 25), 25.0f, 60, 60)));
-    workspace.models.push_back(sphere.get());
+    Workspace workspace(scratch.config);
+    SceneCamera camera;
+    ScenePicker picker(*workspace.scene(), camera);
+    workspace.scene()->addModel(meshModel(TestMesh::sphere(QVector3D(0, 0, 25), 25.0f, 60, 60)));
     picker.prepareIndexes();
     picker.waitForIndexes();
     const CameraMath::Volume volume;
     const float s = CameraMath::sceneScaleMm(volume);
     // Far beside the model: no hits, and none from the plain loop either.
     const PickMath::Ray ray{QVector3D(60, 60, 100) / s, QVector3D(0, 0, -1)};
-    QVERIFY(picker.pickFast(workspace.models, ray, {0}, CameraMath::modelScaleMatrix(volume), s)
+    QVERIFY(picker
+                .pickFast(workspace.scene()->objects(), ray, {0},
+                          CameraMath::modelScaleMatrix(volume), s)
                 .empty());
-    QVERIFY(
-        ScenePicker::pickPlain(workspace.models, ray, {0}, CameraMath::modelScaleMatrix(volume), s)
-            .empty());
+    QVERIFY(ScenePicker::pickPlain(workspace.scene()->objects(), ray, {0},
+                                   CameraMath::modelScaleMatrix(volume), s)
+                .empty());
 }
 
 QTEST_GUILESS_MAIN(TstPicking)

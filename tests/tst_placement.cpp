@@ -46,10 +46,10 @@ void TestPlacement::tiltedPlateTurnsBack()
     tilt.rotate(5.0f, 1, 0, 0);
     Model *plate = scene.add(modelFromMesh(
         TestMesh::box(QVector3D(-20, -15, -0.5f), QVector3D(20, 15, 0.5f)).transformed(tilt)));
-    scene.workspace->selectModel(plate);
-    scene.workspace->startNewTransform(3); // the rotate page opens a rotation step
-    const QStringList angles = scene.workspace->rotateSelectedToLowest();
-    QCOMPARE(angles, QStringList({"-5.00", "0.00"}));
+    scene.workspace->scene()->selectModel(plate);
+    scene.workspace->transform()->startNewTransform(3); // the rotate page opens a rotation step
+    const QPointF angles = scene.workspace->transform()->turnSelectedToLowest();
+    QCOMPARE(angles, QPointF(-5.0, 0.0));
     plate->updateGeometry(true);
     QVERIFY(plate->bboxMax.z() - plate->bboxMin.z() < 1.001f); // flat again
 }
@@ -58,14 +58,14 @@ void TestPlacement::dockToPlatform()
 {
     SliceTestScene scene;
     Model *cube = scene.add(cubeAt(-5, -5, 4, 10));
-    scene.workspace->selectModel(cube);
+    scene.workspace->scene()->selectModel(cube);
     // Down by the 4 mm it floats; the step's own offset is now -4.
-    QCOMPARE(scene.workspace->moveToBottom(), -4.0f);
+    QCOMPARE(scene.workspace->transform()->moveToBottom(), -4.0f);
     QCOMPARE(cube->bboxMin.z(), 0.0f);
-    QCOMPARE(scene.workspace->moveToBottom(), 0.0f); // already down: nothing to do
+    QCOMPARE(scene.workspace->transform()->moveToBottom(), 0.0f); // already down: nothing to do
     LogCapture log;
-    scene.workspace->deselectAll(false);
-    QCOMPARE(scene.workspace->moveToBottom(), 0.0f);
+    scene.workspace->scene()->deselectAll(false);
+    QCOMPARE(scene.workspace->transform()->moveToBottom(), 0.0f);
     QVERIFY(log.contains(QStringLiteral("no model selected")));
 }
 
@@ -77,8 +77,8 @@ void TestPlacement::dockOntoBase()
                                 Model::TYPE_SUPPORT_BASE);
     cube->attachChild(base);
     scene.add(base);
-    scene.workspace->selectModel(cube);
-    scene.workspace->moveToBottom();
+    scene.workspace->scene()->selectModel(cube);
+    scene.workspace->transform()->moveToBottom();
     cube->updateGeometry(true);
     base->updateGeometry(true);
     QCOMPARE(cube->bboxMin.z(), 1.0f); // resting on the 1 mm slab
@@ -90,7 +90,7 @@ void TestPlacement::twoCubesSideBySideCentred()
     SliceTestScene scene;
     Model *a = scene.add(cubeAt(-30, 10, 0, 20));
     Model *b = scene.add(cubeAt(5, -40, 0, 20));
-    scene.workspace->autoLayoutModel();
+    scene.workspace->transform()->autoLayoutModel();
     a->updateGeometry(true);
     b->updateGeometry(true);
     Model *left = a->bboxMin.x() < b->bboxMin.x() ? a : b;
@@ -109,7 +109,7 @@ void TestPlacement::wideModelIsTurned()
     SliceTestScene scene;
     Model *wide =
         scene.add(modelFromMesh(TestMesh::box(QVector3D(-40, -15, 0), QVector3D(40, 15, 5))));
-    scene.workspace->autoLayoutModel();
+    scene.workspace->transform()->autoLayoutModel();
     wide->updateGeometry(true);
     // 80 mm does not fit across the 65 mm plate; turned by 90 degrees it does.
     QVERIFY(std::abs((wide->bboxMax.x() - wide->bboxMin.x()) - 30.0f) < 0.01f);
@@ -123,16 +123,16 @@ void TestPlacement::tooManyModelsMoveNothing()
     QVector<Model *> cubes;
     for (int i = 0; i < 30; ++i)
         cubes << scene.add(cubeAt(-10, -10, 0, 20));
-    const size_t records = scene.workspace->undoList.records().size();
+    const size_t records = scene.workspace->undoList().records().size();
     LogCapture log;
-    scene.workspace->autoLayoutModel(3);
+    scene.workspace->transform()->autoLayoutModel(3);
     QVERIFY(log.contains(QStringLiteral("layout failed")));
     QVERIFY(log.contains(QStringLiteral("No space left to layout")));
     for (Model *c : cubes) {
         c->updateGeometry(true);
         QCOMPARE(c->bboxMin, QVector3D(-10, -10, 0));
     }
-    QCOMPARE(scene.workspace->undoList.records().size(), records);
+    QCOMPARE(scene.workspace->undoList().records().size(), records);
 }
 
 void TestPlacement::skylineFillsRightOfFirstModel()

@@ -97,7 +97,7 @@ private slots:
 
 private:
     std::unique_ptr<SliceTestScene> m_scene;
-    QuorModel &ws() { return *m_scene->workspace; }
+    Workspace &ws() { return *m_scene->workspace; }
     QByteArray oneModelProject();
 };
 
@@ -113,7 +113,7 @@ void TestProject::cleanup()
 
 QByteArray TestProject::oneModelProject()
 {
-    ws().addModel(movedBox());
+    ws().scene()->addModel(movedBox());
     const QByteArray bytes = save(ws());
     clear(ws());
     return bytes;
@@ -123,7 +123,7 @@ void TestProject::layoutOfOneModel()
 {
     Model *box = movedBox();
     box->name = QStringLiteral("box");
-    ws().addModel(box);
+    ws().scene()->addModel(box);
     const QByteArray bytes = save(ws());
     const OneModelLayout at(36, 36); // twelve unshared triangles: 36 vertices, 36 indices
 
@@ -156,8 +156,8 @@ void TestProject::layoutOfOneModel()
 void TestProject::platformIsNotStored()
 {
     LogCapture log;
-    ws().ensurePlatformBottom();
-    ws().addModel(movedBox());
+    ws().scene()->ensurePlatformBottom();
+    ws().scene()->addModel(movedBox());
     const QByteArray bytes = save(ws());
     // The plate comes first in the list but is not part of the project.
     QCOMPARE(get<qint64>(bytes, OneModelLayout::objectCount), qint64(1));
@@ -193,13 +193,13 @@ void TestProject::names()
     QFETCH(QString, readBack);
     Model *box = movedBox();
     box->name = name;
-    ws().addModel(box);
+    ws().scene()->addModel(box);
     const QByteArray bytes = save(ws());
     QCOMPARE(bytes.mid(OneModelLayout::name, 64), stored);
     clear(ws());
     QVERIFY(load(bytes, ws()));
-    QCOMPARE(ws().models.size(), size_t(1));
-    QCOMPARE(ws().models[0]->name, readBack);
+    QCOMPARE(ws().scene()->objects().size(), size_t(1));
+    QCOMPARE(ws().scene()->objects()[0]->name, readBack);
 }
 
 void TestProject::roundTripKeepsWorldGeometry()
@@ -211,15 +211,15 @@ void TestProject::roundTripKeepsWorldGeometry()
     turned->pushTransform(2);
     turned->setScale(2, 2, 0.5f);
     turned->updateGeometry(true);
-    ws().addModel(moved);
-    ws().addModel(turned);
+    ws().scene()->addModel(moved);
+    ws().scene()->addModel(turned);
     const QByteArray bytes = save(ws());
 
     SliceTestScene other;
     QVERIFY(load(bytes, *other.workspace));
-    QCOMPARE(other.workspace->models.size(), size_t(2));
-    const Model *a = other.workspace->models[0];
-    const Model *b = other.workspace->models[1];
+    QCOMPARE(other.workspace->scene()->objects().size(), size_t(2));
+    const Model *a = other.workspace->scene()->objects()[0];
+    const Model *b = other.workspace->scene()->objects()[1];
     QVERIFY(sameWorld(*moved, *a));
     QVERIFY(sameWorld(*turned, *b));
     // The transform is baked in: a fresh, empty stack, the whole vertex list the mesh.
@@ -243,34 +243,34 @@ void TestProject::roundTripKeepsWorldGeometry()
 void TestProject::loadSignalsAndStatus()
 {
     const QByteArray bytes = oneModelProject();
-    QSignalSpy status(&ws(), &QuorModel::modelStatusChanged);
-    QSignalSpy data(&ws(), &QuorModel::quorModelDataChanged);
+    QSignalSpy status(ws().scene(), &SceneObjects::modelStatusChanged);
+    QSignalSpy data(ws().scene(), &SceneObjects::quorModelDataChanged);
     QVERIFY(load(bytes, ws()));
-    QCOMPARE(ws().status, QuorModel::MODEL_LOADED);
+    QCOMPARE(ws().scene()->status(), SceneObjects::MODEL_LOADED);
     QCOMPARE(status.count(), 1);
-    QCOMPARE(status.at(0).at(1).value<QuorModel::ModelStatus>(), QuorModel::MODEL_LOADED);
+    QCOMPARE(status.at(0).at(1).value<SceneObjects::ModelStatus>(), SceneObjects::MODEL_LOADED);
     QVERIFY(data.count() >= 1);
-    QVERIFY(!ws().getSelectedModel());
+    QVERIFY(!ws().scene()->getSelectedModel());
     // Each object read gets its creation record, like any other new object.
-    QCOMPARE(ws().undoList.records().size(), size_t(1));
-    QCOMPARE(ws().undoList.records()[0].type, DoItem::DO_NEW);
-    QCOMPARE(ws().undoList.records()[0].model, ws().models[0]);
+    QCOMPARE(ws().undoList().records().size(), size_t(1));
+    QCOMPARE(ws().undoList().records()[0].type, DoItem::DO_NEW);
+    QCOMPARE(ws().undoList().records()[0].model, ws().scene()->objects()[0]);
 }
 
 // An exception in the middle of the second record: the first model stays, editable and shown,
 // as after any refused record, and the exception still reaches the caller.
 void TestProject::exceptionMidLoadLeavesWhatWasRead()
 {
-    ws().addModel(movedBox());
-    ws().addModel(SceneMeshes::makeBox(QVector3D(20, 0, 0), QVector3D(30, 10, 10)));
+    ws().scene()->addModel(movedBox());
+    ws().scene()->addModel(SceneMeshes::makeBox(QVector3D(20, 0, 0), QVector3D(30, 10, 10)));
     const QByteArray oneModel = [&] {
         SliceTestScene single;
-        single.workspace->addModel(movedBox());
+        single.workspace->scene()->addModel(movedBox());
         return save(*single.workspace);
     }();
     QByteArray bytes = save(ws());
     clear(ws());
-    QSignalSpy data(&ws(), &QuorModel::quorModelDataChanged);
+    QSignalSpy data(ws().scene(), &SceneObjects::quorModelDataChanged);
     // The first record ends where a one-model file's relations begin.
     BrokenBuffer device(&bytes, qint64(oneModel.size()) + 40, BrokenBuffer::Breaks::Throws);
     device.open(QIODevice::ReadOnly);
@@ -281,22 +281,22 @@ void TestProject::exceptionMidLoadLeavesWhatWasRead()
         thrown = true;
     }
     QVERIFY(thrown);
-    QCOMPARE(ws().models.size(), size_t(1));
-    QCOMPARE(ws().status, QuorModel::MODEL_LOADED);
+    QCOMPARE(ws().scene()->objects().size(), size_t(1));
+    QCOMPARE(ws().scene()->status(), SceneObjects::MODEL_LOADED);
     QVERIFY(data.count() >= 1);
-    QVERIFY(!ws().getSelectedModel());
+    QVERIFY(!ws().scene()->getSelectedModel());
 }
 
 void TestProject::loadKeepsExistingObjects()
 {
     const QByteArray bytes = oneModelProject();
     Model *existing = SceneMeshes::makeBox(QVector3D(20, 0, 0), QVector3D(25, 5, 5));
-    ws().addModel(existing);
-    ws().selectModel(existing);
+    ws().scene()->addModel(existing);
+    ws().scene()->selectModel(existing);
     QVERIFY(load(bytes, ws()));
     QVERIFY(load(bytes, ws()));
-    QCOMPARE(ws().models.size(), size_t(3));
-    QCOMPARE(ws().models[0], existing);
+    QCOMPARE(ws().scene()->objects().size(), size_t(3));
+    QCOMPARE(ws().scene()->objects()[0], existing);
     QCOMPARE(existing->bboxMin, QVector3D(20, 0, 0));
     QVERIFY(!existing->selected);
 }
@@ -318,8 +318,8 @@ void TestProject::versionOneZeroReadsDoubles()
     const OneModelLayout single(36, 36);
     QCOMPARE(qint64(bytes.size()), single.size() + 36 * 24); // twice the vertex bytes
     QVERIFY(load(bytes, ws()));
-    QCOMPARE(ws().models.size(), size_t(1));
-    QVERIFY(sameWorld(*box, *ws().models[0]));
+    QCOMPARE(ws().scene()->objects().size(), size_t(1));
+    QVERIFY(sameWorld(*box, *ws().scene()->objects()[0]));
     delete box;
 
     // Read as single precision, the same bytes would be garbage: the switch matters.
@@ -348,7 +348,7 @@ void TestProject::otherVersionsRejected()
     LogCapture log;
     QVERIFY(!load(bytes, ws()));
     QVERIFY(log.contains(QStringLiteral("Reject this version")));
-    QVERIFY(ws().models.empty());
+    QVERIFY(ws().scene()->objects().empty());
 }
 
 void TestProject::wrongMarksStopSilently_data()
@@ -367,7 +367,7 @@ void TestProject::wrongMarksStopSilently()
     put(bytes, offset, value);
     LogCapture log;
     QVERIFY(!load(bytes, ws()));
-    QVERIFY(ws().models.empty());
+    QVERIFY(ws().scene()->objects().empty());
     QVERIFY(!log.contains(QStringLiteral("total model size")));
 }
 
@@ -375,19 +375,19 @@ void TestProject::busyWorkspaceRefuses()
 {
     const QByteArray bytes = oneModelProject();
     Model *existing = SceneMeshes::makeBox(QVector3D(0, 0, 0), QVector3D(1, 1, 1));
-    ws().addModel(existing);
-    ws().status = QuorModel::MODEL_SHOW_SLICE;
+    ws().scene()->addModel(existing);
+    ws().scene()->setModelStatus(SceneObjects::MODEL_SHOW_SLICE, true);
     LogCapture log;
     QVERIFY(!load(bytes, ws()));
     QVERIFY(log.contains(QStringLiteral("invalid status for load")));
-    QCOMPARE(ws().models.size(), size_t(1));
-    QCOMPARE(ws().status, QuorModel::MODEL_SHOW_SLICE);
+    QCOMPARE(ws().scene()->objects().size(), size_t(1));
+    QCOMPARE(ws().scene()->status(), SceneObjects::MODEL_SHOW_SLICE);
 }
 
 void TestProject::truncatedAtEveryLength()
 {
-    ws().addModel(movedBox());
-    ws().addModel(SceneMeshes::makeBox(QVector3D(-4, -4, 0), QVector3D(-1, -1, 2)));
+    ws().scene()->addModel(movedBox());
+    ws().scene()->addModel(SceneMeshes::makeBox(QVector3D(-4, -4, 0), QVector3D(-1, -1, 2)));
     const QByteArray bytes = save(ws());
     const size_t firstRecordEnd = size_t(OneModelLayout(36, 36).endTag() + 4);
     clear(ws());
@@ -398,9 +398,10 @@ void TestProject::truncatedAtEveryLength()
         const size_t expected = size_t(length) >= secondRecordEnd  ? 2
                                 : size_t(length) >= firstRecordEnd ? 1
                                                                    : 0;
-        QCOMPARE(ws().models.size(), expected);
-        QCOMPARE(ws().status, expected ? QuorModel::MODEL_LOADED : QuorModel::MODEL_INIT);
-        for (const Model *m : ws().models)
+        QCOMPARE(ws().scene()->objects().size(), expected);
+        QCOMPARE(ws().scene()->status(),
+                 expected ? SceneObjects::MODEL_LOADED : SceneObjects::MODEL_INIT);
+        for (const Model *m : ws().scene()->objects())
             QVERIFY(m->meshReady && m->mesh->indices.size() == 36);
         clear(ws());
     }
@@ -413,7 +414,7 @@ void TestProject::damagedRecords_data()
     QTest::addColumn<QString>("logged");
     // Data functions run before init(): a scene of their own.
     SliceTestScene scene;
-    scene.workspace->addModel(movedBox());
+    scene.workspace->scene()->addModel(movedBox());
     const QByteArray good = save(*scene.workspace);
     const OneModelLayout at(36, 36);
     const qint64 huge = std::numeric_limits<qint64>::max() / 8;
@@ -463,12 +464,12 @@ void TestProject::damagedRecords()
     QFETCH(QByteArray, bytes);
     QFETCH(QString, logged);
     LogCapture log;
-    QSignalSpy status(&ws(), &QuorModel::modelStatusChanged);
+    QSignalSpy status(ws().scene(), &SceneObjects::modelStatusChanged);
     QVERIFY(!load(bytes, ws()));
     QVERIFY2(log.contains(logged), qPrintable(log.lines().join(QLatin1Char('\n'))));
-    QVERIFY(ws().models.empty());
-    QVERIFY(ws().undoList.records().empty());
-    QCOMPARE(ws().status, QuorModel::MODEL_INIT);
+    QVERIFY(ws().scene()->objects().empty());
+    QVERIFY(ws().undoList().records().empty());
+    QCOMPARE(ws().scene()->status(), SceneObjects::MODEL_INIT);
     QCOMPARE(status.count(), 0);
 }
 
@@ -495,8 +496,8 @@ void TestProject::relationsChecked()
     QFETCH(qint32, supportIndex);
     QFETCH(qint32, ownerIndex);
     QFETCH(QString, logged);
-    ws().addModel(movedBox());
-    ws().addModel(movedBox());
+    ws().scene()->addModel(movedBox());
+    ws().scene()->addModel(movedBox());
     QByteArray bytes = save(ws());
     clear(ws());
     // Replace the empty relation list by one pair.
@@ -512,15 +513,15 @@ void TestProject::relationsChecked()
     QVERIFY(!load(bytes, ws()));
     QVERIFY2(log.contains(logged), qPrintable(log.lines().join(QLatin1Char('\n'))));
     // Both models were read completely and stay, editable and unattached.
-    QCOMPARE(ws().models.size(), size_t(2));
-    QCOMPARE(ws().status, QuorModel::MODEL_LOADED);
-    for (const Model *m : ws().models)
+    QCOMPARE(ws().scene()->objects().size(), size_t(2));
+    QCOMPARE(ws().scene()->status(), SceneObjects::MODEL_LOADED);
+    for (const Model *m : ws().scene()->objects())
         QVERIFY(!m->parent && m->supports.empty());
 }
 
 void TestProject::openThroughApp()
 {
-    ws().addModel(movedBox());
+    ws().scene()->addModel(movedBox());
     const QString path = m_scene->env.path(QStringLiteral("PART.QSP"));
     QSignalSpy nameChanged(m_scene->app.get(), &QuorApp::prjFileChanged);
     m_scene->app->setPrjFile(QUrl::fromLocalFile(path).toString());
@@ -533,10 +534,10 @@ void TestProject::openThroughApp()
     QCOMPARE(m_scene->app->prjFile(), path); // a save keeps the name
     clear(ws());
 
-    QSignalSpy alerts(&ws(), &QuorModel::showAlert);
+    QSignalSpy alerts(ws().scene(), &SceneObjects::showAlert);
     m_scene->app->open(QUrl::fromLocalFile(path)); // upper-case extension is a project too
     QCOMPARE(alerts.count(), 0);
-    QCOMPARE(ws().models.size(), size_t(1));
+    QCOMPARE(ws().scene()->objects().size(), size_t(1));
     QCOMPARE(m_scene->app->prjFile(), path);
     QCOMPARE(nameChanged.count(), 1); // set without notification
     QVERIFY(log.contains(QStringLiteral("QuorApp::loadPrj()")));
@@ -560,13 +561,13 @@ void TestProject::damagedFileClearsProjectName()
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(bytes);
     }
-    QSignalSpy alerts(&ws(), &QuorModel::showAlert);
+    QSignalSpy alerts(ws().scene(), &SceneObjects::showAlert);
     m_scene->app->open(QUrl::fromLocalFile(good));
     QCOMPARE(m_scene->app->prjFile(), good);
     QCOMPARE(alerts.count(), 0);
     m_scene->app->open(QUrl::fromLocalFile(bad));
     QVERIFY(m_scene->app->prjFile().isEmpty());
-    QCOMPARE(ws().models.size(), size_t(2)); // the objects of both files
+    QCOMPARE(ws().scene()->objects().size(), size_t(2)); // the objects of both files
     // Everything was read but the end: still only a part of what the file should be.
     QCOMPARE(alerts.count(), 1);
     QCOMPARE(alerts.at(0).at(0).toString(),
@@ -588,11 +589,12 @@ void TestProject::refusedFilesAlert_data()
     // first: the file every damage below is made in.
     SliceTestScene scene;
     Model *owner = SceneMeshes::makeBox(QVector3D(0, 0, 12), QVector3D(10, 20, 17));
-    scene.workspace->addModel(owner);
-    scene.workspace->addModel(SceneMeshes::makeBox(QVector3D(20, 0, 0), QVector3D(30, 10, 10)));
+    scene.workspace->scene()->addModel(owner);
+    scene.workspace->scene()->addModel(
+        SceneMeshes::makeBox(QVector3D(20, 0, 0), QVector3D(30, 10, 10)));
     auto *pillar = new CWS::Support(scene.config->supportConfig());
     pillar->build(owner, QVector3D(2, 2, 12), QVector3D(0, 0, -1));
-    scene.workspace->addModel(pillar);
+    scene.workspace->scene()->addModel(pillar);
     const QByteArray good = save(*scene.workspace);
     const Outline o = outline(good);
     QCOMPARE(int(o.objects.size()), 3);
@@ -636,13 +638,14 @@ void TestProject::refusedFilesAlert()
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(bytes);
     }
-    QSignalSpy alerts(&ws(), &QuorModel::showAlert);
+    QSignalSpy alerts(ws().scene(), &SceneObjects::showAlert);
     m_scene->app->open(QUrl::fromLocalFile(path));
     QCOMPARE(alerts.count(), 1);
     QCOMPARE(alerts.at(0).at(0).toString(), alert.arg(QStringLiteral("damaged.qsp")));
-    QCOMPARE(ws().modelSize(), objectsKept);
+    QCOMPARE(ws().scene()->modelSize(), objectsKept);
     QVERIFY(m_scene->app->prjFile().isEmpty());
-    QCOMPARE(ws().status, objectsKept ? QuorModel::MODEL_LOADED : QuorModel::MODEL_INIT);
+    QCOMPARE(ws().scene()->status(),
+             objectsKept ? SceneObjects::MODEL_LOADED : SceneObjects::MODEL_INIT);
 }
 
 // A project with no objects is a project: no alert, and it becomes the current one. A busy
@@ -655,19 +658,19 @@ void TestProject::emptyAndBusyProjects()
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(save(ws()));
     }
-    QSignalSpy alerts(&ws(), &QuorModel::showAlert);
+    QSignalSpy alerts(ws().scene(), &SceneObjects::showAlert);
     m_scene->app->open(QUrl::fromLocalFile(empty));
     QCOMPARE(alerts.count(), 0);
     QCOMPARE(m_scene->app->prjFile(), empty);
-    QCOMPARE(ws().status, QuorModel::MODEL_INIT);
+    QCOMPARE(ws().scene()->status(), SceneObjects::MODEL_INIT);
 
-    ws().addModel(movedBox());
-    ws().status = QuorModel::MODEL_SHOW_SLICE;
+    ws().scene()->addModel(movedBox());
+    ws().scene()->setModelStatus(SceneObjects::MODEL_SHOW_SLICE, true);
     m_scene->app->open(QUrl::fromLocalFile(empty));
     QCOMPARE(alerts.count(), 1);
     QVERIFY(alerts.at(0).at(0).toString().startsWith(
         QStringLiteral("The project empty.qsp was not opened: wait until")));
-    ws().status = QuorModel::MODEL_LOADED;
+    ws().scene()->setModelStatus(SceneObjects::MODEL_LOADED, true);
 }
 
 void TestProject::saveReplacesFile()
@@ -678,9 +681,9 @@ void TestProject::saveReplacesFile()
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write("old contents");
     }
-    ws().addModel(movedBox());
+    ws().scene()->addModel(movedBox());
     m_scene->app->setPrjFile(QUrl::fromLocalFile(path).toString());
-    QSignalSpy alerts(&ws(), &QuorModel::showAlert);
+    QSignalSpy alerts(ws().scene(), &SceneObjects::showAlert);
     m_scene->app->savePrj();
     QCOMPARE(alerts.count(), 0);
     QCOMPARE(readFile(path), save(ws()));
@@ -700,7 +703,7 @@ void TestProject::largeSaveReplacesOpenFile()
         tris.insert(tris.end(), box.begin(), box.end());
     }
     Model *model = SceneMeshes::makeModel(tris);
-    ws().addModel(model);
+    ws().scene()->addModel(model);
     const QString path = m_scene->env.path(QStringLiteral("large.qsp"));
     m_scene->app->setPrjFile(QUrl::fromLocalFile(path).toString());
     m_scene->app->savePrj();
@@ -714,7 +717,7 @@ void TestProject::largeSaveReplacesOpenFile()
     model->pushTransform(1);
     model->translateBy(3, 4, 0);
     model->updateGeometry(true);
-    QSignalSpy alerts(&ws(), &QuorModel::showAlert);
+    QSignalSpy alerts(ws().scene(), &SceneObjects::showAlert);
     m_scene->app->savePrj();
     QCOMPARE(alerts.count(), 0);
     const QByteArray second = readFile(path);
@@ -726,16 +729,16 @@ void TestProject::largeSaveReplacesOpenFile()
 
     SliceTestScene other;
     QVERIFY(load(second, *other.workspace));
-    QCOMPARE(other.workspace->models.size(), size_t(1));
-    QVERIFY(sameWorld(*other.workspace->models[0], *model));
+    QCOMPARE(other.workspace->scene()->objects().size(), size_t(1));
+    QVERIFY(sameWorld(*other.workspace->scene()->objects()[0], *model));
 }
 
 void TestProject::saveIntoMissingFolderAlerts()
 {
     const QString path = m_scene->env.path(QStringLiteral("vanished/scene.qsp"));
-    ws().addModel(movedBox());
+    ws().scene()->addModel(movedBox());
     m_scene->app->setPrjFile(QUrl::fromLocalFile(path).toString());
-    QSignalSpy alerts(&ws(), &QuorModel::showAlert);
+    QSignalSpy alerts(ws().scene(), &SceneObjects::showAlert);
     LogCapture log;
     m_scene->app->savePrj();
     QVERIFY(log.contains(QStringLiteral("open file failed")));
@@ -752,7 +755,7 @@ void TestProject::saveIntoMissingFolderAlerts()
 void TestProject::failedSaveKeepsOldFile()
 {
     const QString path = m_scene->env.path(QStringLiteral("scene.qsp"));
-    ws().addModel(movedBox());
+    ws().scene()->addModel(movedBox());
     m_scene->app->setPrjFile(QUrl::fromLocalFile(path).toString());
     m_scene->app->savePrj();
     const QByteArray before = readFile(path);
@@ -760,8 +763,8 @@ void TestProject::failedSaveKeepsOldFile()
 
     // A scene too large for the file size limit: the write fails like on a full disk.
     for (int i = 0; i < 400; ++i)
-        ws().addModel(movedBox());
-    QSignalSpy alerts(&ws(), &QuorModel::showAlert);
+        ws().scene()->addModel(movedBox());
+    QSignalSpy alerts(ws().scene(), &SceneObjects::showAlert);
     LogCapture log;
     rlimit old{};
     getrlimit(RLIMIT_FSIZE, &old);

@@ -33,20 +33,20 @@ struct Silence
 };
 
 // A pillar under owner at top, built from a straight-down contact, in the workspace.
-Support *addPillar(QuorModel &ws, Model *owner, const QVector3D &top)
+Support *addPillar(Workspace &ws, Model *owner, const QVector3D &top)
 {
     auto *s = new Support(ws.config().supportConfig());
     s->build(owner, top, QVector3D(0, 0, -1));
-    ws.addModel(s);
+    ws.scene()->addModel(s);
     return s;
 }
 
 // A 10 x 20 box floating 12 mm above the platform: pillars under it get the full 2 mm head
 // and 1 mm foot, bodies from z = 1 to 10, room for one linker strut.
-Model *addFloatingBox(QuorModel &ws, const QVector3D &lo = QVector3D(0, 0, 12))
+Model *addFloatingBox(Workspace &ws, const QVector3D &lo = QVector3D(0, 0, 12))
 {
     Model *m = SceneMeshes::makeBox(lo, lo + QVector3D(10, 20, 5));
-    ws.addModel(m);
+    ws.scene()->addModel(m);
     return m;
 }
 
@@ -120,7 +120,7 @@ private slots:
 
 private:
     std::unique_ptr<SliceTestScene> m_scene;
-    QuorModel &ws() { return *m_scene->workspace; }
+    Workspace &ws() { return *m_scene->workspace; }
 };
 
 void TestProjectSupports::init()
@@ -150,7 +150,7 @@ void TestProjectSupports::normalModelsComeFirst()
     addPillar(ws(), a, QVector3D(2, 2, 12));
     Model *b = addFloatingBox(ws(), QVector3D(20, 0, 12));
     addPillar(ws(), b, QVector3D(25, 5, 12));
-    ws().addModel(b->makeSupportBase(1.0f, &ws().undoList));
+    ws().scene()->addModel(b->makeSupportBase(1.0f, &ws().undoList()));
     const Outline o = outline(save(ws()));
     QCOMPARE(typesOf(o), (std::vector<int>{0, 0, 1, 1, 2}));
     QCOMPARE(o.pairs, (Pairs{{2, 0}, {3, 1}, {4, 1}}));
@@ -158,14 +158,14 @@ void TestProjectSupports::normalModelsComeFirst()
 
 void TestProjectSupports::linkersAndPlateNotStored()
 {
-    ws().ensurePlatformBottom();
+    ws().scene()->ensurePlatformBottom();
     Model *model = addFloatingBox(ws());
     addPillar(ws(), model, QVector3D(2, 2, 12));
     Support *second = addPillar(ws(), model, QVector3D(5, 2, 12));
     // 3 mm apart: one linker joins the list.
     SupportLinker *linker = second->linkToNearest();
     QVERIFY(linker);
-    ws().addModel(linker);
+    ws().scene()->addModel(linker);
     QCOMPARE(model->linkers.size(), size_t(1));
     const Outline o = outline(save(ws()));
     QCOMPARE(typesOf(o), (std::vector<int>{0, 1, 1}));
@@ -189,16 +189,17 @@ void TestProjectSupports::roundTripSupportsAndBase()
     Support *p2 = addPillar(ws(), a, QVector3D(5, 2, 12));
     Model *b = addFloatingBox(ws(), QVector3D(20, 0, 12));
     Support *p3 = addPillar(ws(), b, QVector3D(25, 5, 12));
-    ws().addModel(
-        b->makeSupportBase(2.0f, &ws().undoList)); // lowers b to 3 mm; p3 keeps its foot down
+    ws().scene()->addModel(
+        b->makeSupportBase(2.0f, &ws().undoList())); // lowers b to 3 mm; p3 keeps its foot down
     // Two contacts under a joined by struts to a trunk whose foot stands on the plate.
-    ws().ensurePlatformBottom();
+    ws().scene()->ensurePlatformBottom();
     auto *tree = new MultiPointSupport(ws().config().supportConfig(), a);
-    QVERIFY(tree->build({PickHit{a, QVector3D(2, 15, 12), QVector3D(0, 0, -1), 0.0},
-                         PickHit{a, QVector3D(8, 15, 12), QVector3D(0, 0, -1), 0.0},
-                         PickHit{ws().models[0], QVector3D(5, 15, 0), QVector3D(0, 0, 1), 0.0}}));
+    QVERIFY(tree->build(
+        {PickHit{a, QVector3D(2, 15, 12), QVector3D(0, 0, -1), 0.0},
+         PickHit{a, QVector3D(8, 15, 12), QVector3D(0, 0, -1), 0.0},
+         PickHit{ws().scene()->objects()[0], QVector3D(5, 15, 0), QVector3D(0, 0, 1), 0.0}}));
     QVERIFY(tree->hasFoot);
-    ws().addModel(tree);
+    ws().scene()->addModel(tree);
     // Moving a afterwards: its pillars follow through the shared stack.
     a->pushTransform(1);
     a->translateBy(4, -3, 1);
@@ -207,25 +208,26 @@ void TestProjectSupports::roundTripSupportsAndBase()
     const QByteArray bytes = save(ws());
 
     SliceTestScene other;
-    QuorModel &w = *other.workspace;
+    Workspace &w = *other.workspace;
     QVERIFY(load(bytes, w));
-    QCOMPARE(w.models.size(), size_t(7 + 1)); // and one regenerated linker
+    QCOMPARE(w.scene()->objects().size(), size_t(7 + 1)); // and one regenerated linker
     for (size_t k = 0; k < before.size(); ++k) {
-        QVERIFY2(sameWorld(*before[k], *w.models[k]), qPrintable(QString::number(k)));
-        QCOMPARE(w.models[k]->type, before[k]->type);
-        QCOMPARE(w.models[k]->name, before[k]->name);
+        QVERIFY2(sameWorld(*before[k], *w.scene()->objects()[k]), qPrintable(QString::number(k)));
+        QCOMPARE(w.scene()->objects()[k]->type, before[k]->type);
+        QCOMPARE(w.scene()->objects()[k]->name, before[k]->name);
     }
-    Model *ra = w.models[0], *rb = w.models[1];
-    auto *r1 = static_cast<Support *>(w.models[2]);
-    auto *r3 = static_cast<Support *>(w.models[4]);
-    QCOMPARE(ra->supports, (std::vector<Model *>{w.models[2], w.models[3], w.models[6]}));
-    QCOMPARE(rb->supports, (std::vector<Model *>{w.models[4]}));
-    QCOMPARE(rb->supportBase, w.models[5]);
+    Model *ra = w.scene()->objects()[0], *rb = w.scene()->objects()[1];
+    auto *r1 = static_cast<Support *>(w.scene()->objects()[2]);
+    auto *r3 = static_cast<Support *>(w.scene()->objects()[4]);
+    QCOMPARE(ra->supports, (std::vector<Model *>{w.scene()->objects()[2], w.scene()->objects()[3],
+                                                 w.scene()->objects()[6]}));
+    QCOMPARE(rb->supports, (std::vector<Model *>{w.scene()->objects()[4]}));
+    QCOMPARE(rb->supportBase, w.scene()->objects()[5]);
     QCOMPARE(r1->parent, ra);
-    QCOMPARE(w.models[5]->parent, rb);
+    QCOMPARE(w.scene()->objects()[5]->parent, rb);
     QVERIFY(r1->transforms == ra->transforms);
-    QVERIFY(w.models[5]->transforms == rb->transforms);
-    QCOMPARE(static_cast<SupportBase *>(w.models[5])->thickness, 2.0f);
+    QVERIFY(w.scene()->objects()[5]->transforms == rb->transforms);
+    QCOMPARE(static_cast<SupportBase *>(w.scene()->objects()[5])->thickness, 2.0f);
     QCOMPARE(r1->partStarts, p1->partStarts);
     QCOMPARE(r3->bodyBottomRingStart, p3->bodyBottomRingStart);
     QCOMPARE(r3->bodyTopCentre, p3->bodyTopCentre);
@@ -233,8 +235,8 @@ void TestProjectSupports::roundTripSupportsAndBase()
     QCOMPARE(r3->footIndexEnd, p3->footIndexEnd);
     // The two pillars of a, 3 mm apart, are braced again.
     QCOMPARE(ra->linkers.size(), size_t(1));
-    QCOMPARE(w.models[7]->type, int(Model::TYPE_SUPPORT_LINKER));
-    auto *rtree = static_cast<MultiPointSupport *>(w.models[6]);
+    QCOMPARE(w.scene()->objects()[7]->type, int(Model::TYPE_SUPPORT_LINKER));
+    auto *rtree = static_cast<MultiPointSupport *>(w.scene()->objects()[6]);
     QCOMPARE(rtree->points.size(), size_t(3));
     for (size_t k = 0; k < 3; ++k) {
         QCOMPARE(rtree->points[k].point, tree->points[k].point);
@@ -264,12 +266,12 @@ void TestProjectSupports::versionOneZeroSupports()
     const QByteArray bytes = versionOneZero(*a, {p1, p2});
 
     SliceTestScene other;
-    QuorModel &w = *other.workspace;
+    Workspace &w = *other.workspace;
     QVERIFY(load(bytes, w));
     // No linkers come back for a version 1.0 file, although the pillars are 3 mm apart.
-    QCOMPARE(w.models.size(), size_t(3));
-    QVERIFY(w.models[0]->linkers.empty());
-    auto *r1 = static_cast<Support *>(w.models[1]);
+    QCOMPARE(w.scene()->objects().size(), size_t(3));
+    QVERIFY(w.scene()->objects()[0]->linkers.empty());
+    auto *r1 = static_cast<Support *>(w.scene()->objects()[1]);
     QVERIFY(sameWorld(*p1, *r1));
     QCOMPARE(r1->bodyBottomCentre, p1->bodyBottomCentre);
     QCOMPARE(r1->headHeightUsed, p1->headHeightUsed);
@@ -321,7 +323,7 @@ void TestProjectSupports::damagedSupportFields_data()
     auto *bridge = new MultiPointSupport(bridgeScene.config->supportConfig(), owner);
     bridge->build({PickHit{owner, QVector3D(2, 2, 12), QVector3D(0, 0, -1), 0.0},
                    PickHit{owner, QVector3D(8, 2, 12), QVector3D(0, 0, -1), 0.0}});
-    bridgeScene.workspace->addModel(bridge);
+    bridgeScene.workspace->scene()->addModel(bridge);
     const QByteArray bridgeFile = save(*bridgeScene.workspace);
     const ObjectOutline m = outline(bridgeFile).objects[1];
     QCOMPARE(m.type, 4);
@@ -349,9 +351,9 @@ void TestProjectSupports::damagedSupportFields()
             log.contains(QStringLiteral("bad point count")) ||
             log.contains(QStringLiteral("bad foot flag")));
     // The model before it was read completely and stays, editable, without supports.
-    QCOMPARE(ws().models.size(), size_t(1));
-    QCOMPARE(ws().status, QuorModel::MODEL_LOADED);
-    QVERIFY(ws().models[0]->supports.empty());
+    QCOMPARE(ws().scene()->objects().size(), size_t(1));
+    QCOMPARE(ws().scene()->status(), SceneObjects::MODEL_LOADED);
+    QVERIFY(ws().scene()->objects()[0]->supports.empty());
 }
 
 void TestProjectSupports::relationConflicts_data()
@@ -373,8 +375,8 @@ void TestProjectSupports::relationConflicts()
     Model *a = addFloatingBox(ws());
     Model *b = addFloatingBox(ws(), QVector3D(20, 0, 12));
     addPillar(ws(), a, QVector3D(2, 2, 12));
-    ws().addModel(a->makeSupportBase(1.0f, &ws().undoList));
-    ws().addModel(b->makeSupportBase(1.0f, &ws().undoList));
+    ws().scene()->addModel(a->makeSupportBase(1.0f, &ws().undoList()));
+    ws().scene()->addModel(b->makeSupportBase(1.0f, &ws().undoList()));
     QByteArray bytes = save(ws());
     clear(ws());
     const Outline o = outline(bytes);
@@ -389,9 +391,9 @@ void TestProjectSupports::relationConflicts()
     bytes += tail + QByteArray("\0\0\0\2\xff\xff\xff\xff", 8);
 
     QCOMPARE(load(bytes, ws()), accepted);
-    QCOMPARE(ws().models.size(), size_t(5));
+    QCOMPARE(ws().scene()->objects().size(), size_t(5));
     // Whatever happened, every owner's lists point at objects that name it as parent.
-    for (Model *m : ws().models) {
+    for (Model *m : ws().scene()->objects()) {
         for (Model *s : m->supports)
             QCOMPARE(s->parent, m);
         if (m->supportBase)
@@ -405,11 +407,11 @@ void TestProjectSupports::truncatedAtEveryLength()
 {
     Model *model = addFloatingBox(ws());
     addPillar(ws(), model, QVector3D(2, 2, 12));
-    ws().addModel(model->makeSupportBase(1.0f, &ws().undoList));
+    ws().scene()->addModel(model->makeSupportBase(1.0f, &ws().undoList()));
     auto *bridge = new MultiPointSupport(ws().config().supportConfig(), model);
     QVERIFY(bridge->build({PickHit{model, QVector3D(2, 15, 3), QVector3D(0, 0, -1), 0.0},
                            PickHit{model, QVector3D(8, 15, 3), QVector3D(0, 0, -1), 0.0}}));
-    ws().addModel(bridge);
+    ws().scene()->addModel(bridge);
     const QByteArray bytes = save(ws());
     clear(ws());
     // Every length outside the vertex and index arrays; inside them (one code path for all
@@ -433,13 +435,14 @@ void TestProjectSupports::truncatedAtEveryLength()
             continue;
         if (load(bytes.left(length), ws()))
             QFAIL(qPrintable(QStringLiteral("accepted a file cut at %1").arg(length)));
-        if (ws().models.size() > 4 ||
-            (!ws().models.empty() && ws().status != QuorModel::MODEL_LOADED))
+        if (ws().scene()->objects().size() > 4 ||
+            (!ws().scene()->objects().empty() &&
+             ws().scene()->status() != SceneObjects::MODEL_LOADED))
             QFAIL(qPrintable(QStringLiteral("bad workspace after a cut at %1").arg(length)));
         clear(ws());
     }
     QVERIFY(load(bytes, ws()));
-    QCOMPARE(ws().models.size(), size_t(4));
+    QCOMPARE(ws().scene()->objects().size(), size_t(4));
 }
 
 QTEST_GUILESS_MAIN(TestProjectSupports)

@@ -5,7 +5,8 @@
 
 #include "config/QuorConfig.h"
 #include "workspace/QuorApp.h"
-#include "workspace/QuorModel.h"
+#include "workspace/SceneObjects.h"
+#include "workspace/Workspace.h"
 
 #include <QCoreApplication>
 #include <QSignalSpy>
@@ -78,10 +79,10 @@ void TstQuorApp::projectExtension()
 void TstQuorApp::openingProjectIsNotAModelImport()
 {
     ScratchConfig scratch;
-    QuorModel ws(scratch.config);
+    Workspace ws(scratch.config);
     QuorApp app;
     app.setWorkspace(&ws);
-    QSignalSpy alert(&ws, &QuorModel::showAlert);
+    QSignalSpy alert(ws.scene(), &SceneObjects::showAlert);
     LogCapture log;
     app.open(QUrl::fromLocalFile(QStringLiteral("/nonexistent/PART.QSP")));
     // Handled as a project whatever its outcome: its own alert, never the import's.
@@ -90,7 +91,7 @@ void TstQuorApp::openingProjectIsNotAModelImport()
              QStringLiteral("The project PART.QSP could not be opened."));
     QVERIFY(!log.contains(QStringLiteral("QuorModel::loadModel")));
     QVERIFY(log.contains(QStringLiteral("QuorApp::Open() ")));
-    QVERIFY(ws.models.empty());
+    QVERIFY(ws.scene()->objects().empty());
 }
 
 void TstQuorApp::failedImportShowsAlert_data()
@@ -109,34 +110,34 @@ void TstQuorApp::failedImportShowsAlert()
     QFETCH(QString, logged);
     QTemporaryDir dir;
     ScratchConfig scratch;
-    QuorModel ws(scratch.config);
+    Workspace ws(scratch.config);
     QuorApp app;
     app.setWorkspace(&ws);
     if (name.endsWith(QLatin1String(".3mf")))
         writeFile(dir.filePath(name), QByteArray("PK\x03\x04"));
-    QSignalSpy alert(&ws, &QuorModel::showAlert);
+    QSignalSpy alert(ws.scene(), &SceneObjects::showAlert);
     LogCapture log;
     app.open(QUrl::fromLocalFile(dir.filePath(name)));
     QCOMPARE(alert.count(), 1);
     QCOMPARE(alert[0][0].toString(), QStringLiteral("Load model failed!"));
     QVERIFY2(log.contains(logged), qPrintable(log.lines().join('\n')));
-    QVERIFY(ws.models.empty());
+    QVERIFY(ws.scene()->objects().empty());
 }
 
 void TstQuorApp::successfulImportShowsNoAlert()
 {
     QTemporaryDir dir;
     ScratchConfig scratch;
-    QuorModel ws(scratch.config);
+    Workspace ws(scratch.config);
     QuorApp app;
     app.setWorkspace(&ws);
     const QString file = dir.filePath(QStringLiteral("part.stl"));
     QVERIFY(writeFile(file, binaryStl(boxTriangles({0, 0, 0}, {3, 3, 3}))));
-    QSignalSpy alert(&ws, &QuorModel::showAlert);
-    QSignalSpy data(&ws, &QuorModel::quorModelDataChanged);
+    QSignalSpy alert(ws.scene(), &SceneObjects::showAlert);
+    QSignalSpy data(ws.scene(), &SceneObjects::quorModelDataChanged);
     app.open(QUrl::fromLocalFile(file));
     QCOMPARE(alert.count(), 0);
-    QCOMPARE(ws.models.size(), size_t(1));
+    QCOMPARE(ws.scene()->objects().size(), size_t(1));
     QVERIFY(data.count() >= 1); // the view repaints through the workspace signal
 }
 

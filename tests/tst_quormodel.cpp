@@ -4,7 +4,11 @@
 
 #include "model/DoItem.h"
 #include "model/Model.h"
-#include "workspace/QuorModel.h"
+#include "workspace/LayerPreview.h"
+#include "workspace/SceneObjects.h"
+#include "workspace/SupportController.h"
+#include "workspace/UndoController.h"
+#include "workspace/Workspace.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -17,23 +21,23 @@ using namespace SceneMeshes;
 namespace {
 
 // Records the order in which the workspace signals arrive.
-QStringList *recordSignals(QuorModel &ws, QObject *context)
+QStringList *recordSignals(Workspace &ws, QObject *context)
 {
     auto *order = new QStringList;
-    QObject::connect(&ws, &QuorModel::modelStatusChanged, context,
+    QObject::connect(ws.scene(), &SceneObjects::modelStatusChanged, context,
                      [order] { order->append(QStringLiteral("status")); });
-    QObject::connect(&ws, &QuorModel::modelSelectionChanged, context,
+    QObject::connect(ws.scene(), &SceneObjects::modelSelectionChanged, context,
                      [order] { order->append(QStringLiteral("selection")); });
-    QObject::connect(&ws, &QuorModel::quorModelDataChanged, context,
+    QObject::connect(ws.scene(), &SceneObjects::quorModelDataChanged, context,
                      [order] { order->append(QStringLiteral("data")); });
     return order;
 }
 
 // A unit box appended to the workspace.
-Model *addBox(QuorModel &ws, int type = Model::TYPE_NORMAL)
+Model *addBox(Workspace &ws, int type = Model::TYPE_NORMAL)
 {
     Model *box = makeBox({0, 0, 0}, {1, 1, 1}, type);
-    ws.addModel(box);
+    ws.scene()->addModel(box);
     return box;
 }
 
@@ -69,73 +73,73 @@ private slots:
 void TstQuorModel::selectingInInitEmitsLoadedThenSelectionThenData()
 {
     ScratchConfig scratch;
-    QuorModel ws(scratch.config);
+    Workspace ws(scratch.config);
     Model *platform = new Model(Model::TYPE_PLATFORM_BOTTOM);
-    ws.addModel(platform);
+    ws.scene()->addModel(platform);
     Model *box = addBox(ws);
-    QCOMPARE(ws.status, QuorModel::MODEL_INIT);
+    QCOMPARE(ws.scene()->status(), SceneObjects::MODEL_INIT);
 
     QObject context;
     std::unique_ptr<QStringList> order(recordSignals(ws, &context));
-    QSignalSpy status(&ws, &QuorModel::modelStatusChanged);
-    QSignalSpy selection(&ws, &QuorModel::modelSelectionChanged);
-    ws.selectModel(box);
+    QSignalSpy status(ws.scene(), &SceneObjects::modelStatusChanged);
+    QSignalSpy selection(ws.scene(), &SceneObjects::modelSelectionChanged);
+    ws.scene()->selectModel(box);
 
     QCOMPARE(*order, (QStringList{"status", "selection", "data"}));
     QCOMPARE(status.count(), 1);
     // The status already changed directly, so old and new are both MODEL_LOADED.
-    QCOMPARE(status[0][0].value<QuorModel::ModelStatus>(), QuorModel::MODEL_LOADED);
-    QCOMPARE(status[0][1].value<QuorModel::ModelStatus>(), QuorModel::MODEL_LOADED);
+    QCOMPARE(status[0][0].value<SceneObjects::ModelStatus>(), SceneObjects::MODEL_LOADED);
+    QCOMPARE(status[0][1].value<SceneObjects::ModelStatus>(), SceneObjects::MODEL_LOADED);
     QCOMPARE(status[0][2].toBool(), false); // no supports
     QCOMPARE(status[0][3].toBool(), true);  // a normal model
     QCOMPARE(selection[0][0].toInt(), 1);
     QVERIFY(box->selected && !box->justCreated);
-    QCOMPARE(ws.getSelectedModel(), box);
-    QCOMPARE(ws.getSelectedModelIndex(), 1);
+    QCOMPARE(ws.scene()->getSelectedModel(), box);
+    QCOMPARE(ws.scene()->getSelectedModelIndex(), 1);
 }
 
 void TstQuorModel::deselectAllNotifies()
 {
     ScratchConfig scratch;
-    QuorModel ws(scratch.config);
+    Workspace ws(scratch.config);
     Model *box = addBox(ws);
-    ws.selectModel(box);
+    ws.scene()->selectModel(box);
     QObject context;
     std::unique_ptr<QStringList> order(recordSignals(ws, &context));
-    QSignalSpy selection(&ws, &QuorModel::modelSelectionChanged);
-    ws.deselectAll(false);
+    QSignalSpy selection(ws.scene(), &SceneObjects::modelSelectionChanged);
+    ws.scene()->deselectAll(false);
     QVERIFY(order->isEmpty());
-    ws.deselectAll(true);
+    ws.scene()->deselectAll(true);
     QCOMPARE(*order, (QStringList{"status", "selection", "data"}));
     QCOMPARE(selection.last()[0].toInt(), -1);
-    QVERIFY(!ws.isSelectedModel());
-    QCOMPARE(ws.getSelectedModelIndex(), -1);
+    QVERIFY(!ws.scene()->isSelectedModel());
+    QCOMPARE(ws.scene()->getSelectedModelIndex(), -1);
 }
 
 void TstQuorModel::selectedModelIsFirstFlagged()
 {
     ScratchConfig scratch;
-    QuorModel ws(scratch.config);
+    Workspace ws(scratch.config);
     Model *a = addBox(ws);
     Model *b = addBox(ws, Model::TYPE_SUPPORT);
     b->selected = true;
     a->selected = true;
-    QCOMPARE(ws.getSelectedModel(), a); // list order decides, not the order of flagging
-    ws.selectModel(b);
-    QCOMPARE(ws.getSelectedModel(), b);
-    QVERIFY(!ws.isSelectedModelTypeNormal());
+    QCOMPARE(ws.scene()->getSelectedModel(), a); // list order decides, not the order of flagging
+    ws.scene()->selectModel(b);
+    QCOMPARE(ws.scene()->getSelectedModel(), b);
+    QVERIFY(!ws.scene()->isSelectedModelTypeNormal());
 }
 
 void TstQuorModel::selectingObjectOutsideListIsSilent()
 {
     ScratchConfig scratch;
-    QuorModel ws(scratch.config);
+    Workspace ws(scratch.config);
     std::unique_ptr<Model> loose(makeBox({0, 0, 0}, {1, 1, 1}));
-    QSignalSpy status(&ws, &QuorModel::modelStatusChanged);
-    ws.selectModel(loose.get());
-    ws.selectModel(nullptr);
+    QSignalSpy status(ws.scene(), &SceneObjects::modelStatusChanged);
+    ws.scene()->selectModel(loose.get());
+    ws.scene()->selectModel(nullptr);
     QCOMPARE(status.count(), 0);
-    QCOMPARE(ws.status, QuorModel::MODEL_INIT);
+    QCOMPARE(ws.scene()->status(), SceneObjects::MODEL_INIT);
 }
 
 void TstQuorModel::setModelStatus_data()
@@ -161,33 +165,33 @@ void TstQuorModel::setModelStatus()
     QFETCH(int, expected);
     QFETCH(int, signalCount);
     ScratchConfig scratch;
-    QuorModel ws(scratch.config);
+    Workspace ws(scratch.config);
     if (withObject)
         addBox(ws);
-    QSignalSpy spy(&ws, &QuorModel::modelStatusChanged);
-    ws.setModelStatus(QuorModel::ModelStatus(requested), force);
-    QCOMPARE(int(ws.status), expected);
+    QSignalSpy spy(ws.scene(), &SceneObjects::modelStatusChanged);
+    ws.scene()->setModelStatus(SceneObjects::ModelStatus(requested), force);
+    QCOMPARE(int(ws.scene()->status()), expected);
     QCOMPARE(spy.count(), signalCount);
     if (signalCount)
-        QCOMPARE(int(spy[0][1].value<QuorModel::ModelStatus>()), expected);
+        QCOMPARE(int(spy[0][1].value<SceneObjects::ModelStatus>()), expected);
 }
 
 void TstQuorModel::statusReportsSupportsAndType()
 {
     ScratchConfig scratch;
-    QuorModel ws(scratch.config);
+    Workspace ws(scratch.config);
     Model *box = addBox(ws);
     Model *support = addBox(ws, Model::TYPE_SUPPORT);
     box->attachChild(support);
-    QSignalSpy spy(&ws, &QuorModel::modelStatusChanged);
-    ws.selectModel(box);
+    QSignalSpy spy(ws.scene(), &SceneObjects::modelStatusChanged);
+    ws.scene()->selectModel(box);
     QCOMPARE(spy.last()[2].toBool(), true);
-    QVERIFY(ws.isSelectedModelHaveAnySupports());
-    ws.removeAllSupportsOfSelectedModel();
+    QVERIFY(ws.scene()->isSelectedModelHaveAnySupports());
+    ws.supports()->removeAllSupportsOfSelectedModel();
     // Selected again, so the UI learns that the supports are gone.
     QCOMPARE(spy.last()[2].toBool(), false);
-    QCOMPARE(ws.models.size(), size_t(1));
-    QVERIFY(!ws.isSelectedModelHaveAnySupports());
+    QCOMPARE(ws.scene()->objects().size(), size_t(1));
+    QVERIFY(!ws.scene()->isSelectedModelHaveAnySupports());
 }
 
 void TstQuorModel::copyGuards_data()
@@ -204,193 +208,198 @@ void TstQuorModel::copyGuards()
     QFETCH(int, index);
     QFETCH(QString, message);
     ScratchConfig scratch;
-    QuorModel ws(scratch.config);
-    ws.addModel(new Model(Model::TYPE_PLATFORM_BOTTOM));
+    Workspace ws(scratch.config);
+    ws.scene()->addModel(new Model(Model::TYPE_PLATFORM_BOTTOM));
     addBox(ws);
-    const size_t records = ws.undoList.records().size();
+    const size_t records = ws.undoList().records().size();
     LogCapture log;
-    ws.copyModel(index);
+    ws.scene()->copyModel(index);
     QVERIFY2(log.contains(message), qPrintable(log.lines().join('\n')));
-    QCOMPARE(ws.models.size(), size_t(2));
-    QCOMPARE(ws.undoList.records().size(), records);
+    QCOMPARE(ws.scene()->objects().size(), size_t(2));
+    QCOMPARE(ws.undoList().records().size(), records);
 }
 
 void TstQuorModel::deleteOnlyModelKeepsPlatform()
 {
     ScratchConfig scratch;
-    QuorModel ws(scratch.config);
-    ws.addModel(new Model(Model::TYPE_PLATFORM_BOTTOM));
+    Workspace ws(scratch.config);
+    ws.scene()->addModel(new Model(Model::TYPE_PLATFORM_BOTTOM));
     Model *box = addBox(ws);
-    ws.selectModel(box);
-    QSignalSpy data(&ws, &QuorModel::quorModelDataChanged);
-    QSignalSpy status(&ws, &QuorModel::modelStatusChanged);
-    ws.deleteSelectedModel();
-    QCOMPARE(ws.models.size(), size_t(1));
+    ws.scene()->selectModel(box);
+    QSignalSpy data(ws.scene(), &SceneObjects::quorModelDataChanged);
+    QSignalSpy status(ws.scene(), &SceneObjects::modelStatusChanged);
+    ws.scene()->deleteSelectedModel();
+    QCOMPARE(ws.scene()->objects().size(), size_t(1));
     // The plate alone is an empty workspace: back to the start, the hint shows again.
-    QCOMPARE(ws.status, QuorModel::MODEL_INIT);
+    QCOMPARE(ws.scene()->status(), SceneObjects::MODEL_INIT);
     QCOMPARE(status.count(), 1);
-    QCOMPARE(status.first().at(1).value<QuorModel::ModelStatus>(), QuorModel::MODEL_INIT);
+    QCOMPARE(status.first().at(1).value<SceneObjects::ModelStatus>(), SceneObjects::MODEL_INIT);
     QCOMPARE(data.count(), 1);
-    for (const DoItem &r : ws.undoList.records())
+    for (const DoItem &r : ws.undoList().records())
         QVERIFY(r.model != box);
-    QCOMPARE(ws.modelSize(), 0);
+    QCOMPARE(ws.scene()->modelSize(), 0);
 }
 
 void TstQuorModel::deleteLastObjectGoesToInit()
 {
     ScratchConfig scratch;
-    QuorModel ws(scratch.config);
+    Workspace ws(scratch.config);
     Model *box = addBox(ws);
-    ws.selectModel(box);
-    QSignalSpy status(&ws, &QuorModel::modelStatusChanged);
-    QVERIFY(ws.deleteModel(box));
-    QCOMPARE(ws.status, QuorModel::MODEL_INIT);
+    ws.scene()->selectModel(box);
+    QSignalSpy status(ws.scene(), &SceneObjects::modelStatusChanged);
+    QVERIFY(ws.scene()->deleteModel(box));
+    QCOMPARE(ws.scene()->status(), SceneObjects::MODEL_INIT);
     QCOMPARE(status.count(), 1);
-    QVERIFY(!ws.deleteModel(nullptr));
+    QVERIFY(!ws.scene()->deleteModel(nullptr));
 }
 
 void TstQuorModel::deleteSelectedRefusedWhileSlicing()
 {
     ScratchConfig scratch;
-    QuorModel ws(scratch.config);
+    Workspace ws(scratch.config);
     Model *box = addBox(ws);
-    ws.selectModel(box);
-    ws.setModelStatus(QuorModel::MODEL_SLICING);
+    ws.scene()->selectModel(box);
+    ws.scene()->setModelStatus(SceneObjects::MODEL_SLICING);
     LogCapture log;
-    ws.deleteSelectedModel();
+    ws.scene()->deleteSelectedModel();
     QVERIFY(log.contains(QStringLiteral("not in status MODEL_LOADED, do nothing")));
-    QCOMPARE(ws.models.size(), size_t(1));
-    QCOMPARE(ws.undoList.records().size(), size_t(1)); // records stay too
+    QCOMPARE(ws.scene()->objects().size(), size_t(1));
+    QCOMPARE(ws.undoList().records().size(), size_t(1)); // records stay too
 }
 
 void TstQuorModel::manualSupportModeGuardsNormalModels()
 {
     ScratchConfig scratch;
-    QuorModel ws(scratch.config);
+    Workspace ws(scratch.config);
     Model *box = addBox(ws);
     Model *support = addBox(ws, Model::TYPE_SUPPORT);
     box->attachChild(support);
-    ws.manualAddingSupport = true;
+    ws.supports()->setManualAddingSupport(true);
 
-    ws.selectModel(support);
-    ws.deleteSelectedModel();
-    QCOMPARE(ws.models.size(), size_t(1));
+    ws.scene()->selectModel(support);
+    ws.scene()->deleteSelectedModel();
+    QCOMPARE(ws.scene()->objects().size(), size_t(1));
     QVERIFY(box->supports.empty());
 
-    ws.selectModel(box);
+    ws.scene()->selectModel(box);
     LogCapture log;
-    ws.deleteSelectedModel();
+    ws.scene()->deleteSelectedModel();
     QVERIFY(log.contains(QStringLiteral("forbid del model when add support manully")));
-    QCOMPARE(ws.models.size(), size_t(1));
+    QCOMPARE(ws.scene()->objects().size(), size_t(1));
     // Refused, but the model's records are dropped all the same.
-    QVERIFY(ws.undoList.records().empty());
+    QVERIFY(ws.undoList().records().empty());
 }
 
 void TstQuorModel::showSliceGuardsNormalModels()
 {
     ScratchConfig scratch;
-    QuorModel ws(scratch.config);
+    Workspace ws(scratch.config);
     Model *box = addBox(ws);
-    ws.setModelStatus(QuorModel::MODEL_SHOW_SLICE);
+    ws.scene()->setModelStatus(SceneObjects::MODEL_SHOW_SLICE);
     LogCapture log;
-    QVERIFY(!ws.deleteModel(box));
+    QVERIFY(!ws.scene()->deleteModel(box));
     QVERIFY(log.contains(QStringLiteral("forbid del normal model when show 3d slice")));
-    QCOMPARE(ws.models.size(), size_t(1));
+    QCOMPARE(ws.scene()->objects().size(), size_t(1));
 }
 
 void TstQuorModel::deleteRemovesSupportsAndTheirRecords()
 {
     ScratchConfig scratch;
-    QuorModel ws(scratch.config);
+    Workspace ws(scratch.config);
     Model *box = addBox(ws);
     Model *support = addBox(ws, Model::TYPE_SUPPORT);
     Model *base = addBox(ws, Model::TYPE_SUPPORT_BASE);
     box->attachChild(support);
     box->attachChild(base);
-    ws.selectModel(box);
+    ws.scene()->selectModel(box);
     LogCapture log;
-    ws.deleteSelectedModel();
-    QVERIFY(ws.models.empty());
+    ws.scene()->deleteSelectedModel();
+    QVERIFY(ws.scene()->objects().empty());
     QVERIFY(log.contains(QStringLiteral("remove all supports of")));
     QVERIFY(log.contains(QStringLiteral("remove base support")));
     QVERIFY(log.contains(QStringLiteral("remove suport")));
     // No record may outlive the objects it names.
-    QVERIFY(ws.undoList.records().empty());
-    QCOMPARE(ws.status, QuorModel::MODEL_INIT);
+    QVERIFY(ws.undoList().records().empty());
+    QCOMPARE(ws.scene()->status(), SceneObjects::MODEL_INIT);
 }
 
 void TstQuorModel::selectedModelInfo()
 {
     ScratchConfig scratch;
-    QuorModel ws(scratch.config);
+    Workspace ws(scratch.config);
     Model *box = makeBox({0, 0, 0}, {20, 10, 5}); // 1000 mm³ = 1 cm³
-    ws.addModel(box);
-    ws.selectModel(box);
-    QCOMPARE(ws.getSelectedModelInfo(), (QStringList{"20.00", "10.00", "5.00", "1.00"}));
+    ws.scene()->addModel(box);
+    ws.scene()->selectModel(box);
+    // 20 x 10 x 5 mm and 1 mL, as the info page shows them.
+    QCOMPARE(ws.scene()->selectedSizeMm(), QVector3D(20, 10, 5));
+    QCOMPARE(QString::number(ws.scene()->selectedVolumeMl(), 'f', 2), QStringLiteral("1.00"));
 }
 
 void TstQuorModel::selectedModelInfoWithoutSelection()
 {
     ScratchConfig scratch;
-    QuorModel ws(scratch.config);
-    ws.addModel(makeBox({0, 0, 0}, {20, 10, 5}));
-    QCOMPARE(ws.getSelectedModelInfo(), (QStringList{"0.00", "0.00", "0.00", "0.00"}));
+    Workspace ws(scratch.config);
+    ws.scene()->addModel(makeBox({0, 0, 0}, {20, 10, 5}));
+    QCOMPARE(ws.scene()->selectedSizeMm(), QVector3D());
+    QCOMPARE(ws.scene()->selectedVolumeMl(), 0.0);
 }
 
 void TstQuorModel::totalVolumeAndSize()
 {
     ScratchConfig scratch;
-    QuorModel ws(scratch.config);
-    QCOMPARE(ws.modelSize(), 0); // the plate is not there yet, and would not count anyway
-    ws.addModel(new Model(Model::TYPE_PLATFORM_BOTTOM));
+    Workspace ws(scratch.config);
+    QCOMPARE(ws.scene()->modelSize(), 0); // the plate is not there yet, and would not count anyway
+    ws.scene()->addModel(new Model(Model::TYPE_PLATFORM_BOTTOM));
     Model *a = makeBox({0, 0, 0}, {10, 10, 10}); // 1 cm³
     Model *b = makeBox({0, 0, 0}, {10, 10, 20}); // 2 cm³
-    ws.addModel(a);
-    ws.addModel(b);
+    ws.scene()->addModel(a);
+    ws.scene()->addModel(b);
     b->pushTransform(DoItem::DO_T_SCALE);
     b->setScale(1, 1, 0.5f); // dirty: the sum must update it first, 1 cm³
-    QVERIFY(qAbs(ws.getTotalVolume() - 2.0f) < 1e-5f);
-    QCOMPARE(ws.modelSize(), 2);
+    QVERIFY(qAbs(ws.scene()->getTotalVolume() - 2.0f) < 1e-5f);
+    QCOMPARE(ws.scene()->modelSize(), 2);
 }
 
 void TstQuorModel::loadRefusedWhileBusy()
 {
     ScratchConfig scratch;
-    QuorModel ws(scratch.config);
+    Workspace ws(scratch.config);
     addBox(ws);
-    ws.setModelStatus(QuorModel::MODEL_AUTO_GEN_SUPPORT);
+    ws.scene()->setModelStatus(SceneObjects::MODEL_AUTO_GEN_SUPPORT);
     LogCapture log;
-    QVERIFY(!ws.loadModel(QUrl::fromLocalFile(QStringLiteral("/nonexistent/a.stl"))));
+    QVERIFY(!ws.scene()->loadModel(QUrl::fromLocalFile(QStringLiteral("/nonexistent/a.stl"))));
     QVERIFY(log.contains(QStringLiteral("invalid status for load")));
-    QCOMPARE(ws.models.size(), size_t(1));
+    QCOMPARE(ws.scene()->objects().size(), size_t(1));
 }
 
 void TstQuorModel::addModelSizesPreviewCache()
 {
     ScratchConfig scratch;
-    QuorModel ws(scratch.config);
-    ws.currentLayer = 3;
-    ws.m_sliceNumber = 12;
+    Workspace ws(scratch.config);
+    // A 1 mm box in 0.05 mm layers: a preview of 20 layers.
+    addBox(ws);
+    QVERIFY(ws.layers()->setShowSliceEnable(true));
+    ws.layers()->setCurrentLayer(3);
     Model *box = addBox(ws);
-    QCOMPARE(box->layerCutCache.layers.size(), size_t(12));
-    QCOMPARE(int(ws.undoList.records().back().type), int(DoItem::DO_NEW));
-    QVERIFY(!ws.hasAnyNewDo()); // creation records do not count as new edits
+    QCOMPARE(box->layerCutCache.layers.size(), size_t(20));
+    QCOMPARE(int(ws.undoList().records().back().type), int(DoItem::DO_NEW));
+    QVERIFY(!ws.undo()->hasAnyNewDo()); // creation records do not count as new edits
 }
 
 void TstQuorModel::releasedBuffersAreCollected()
 {
     ScratchConfig scratch;
-    QuorModel ws(scratch.config);
+    Workspace ws(scratch.config);
     Model *drawn = makeBox({0, 0, 0}, {1, 1, 1});
     drawn->inView = true; // as if the view holds a GPU copy
     const quint64 id = drawn->drawId;
     Model *neverDrawn = makeBox({0, 0, 0}, {1, 1, 1});
-    ws.addModel(drawn);
-    ws.addModel(neverDrawn);
-    ws.removeModel(drawn);
-    ws.removeModel(neverDrawn);
-    QCOMPARE(ws.takeReleasedBuffers(), (std::vector<quint64>{id}));
-    QVERIFY(ws.takeReleasedBuffers().empty());
+    ws.scene()->addModel(drawn);
+    ws.scene()->addModel(neverDrawn);
+    ws.scene()->removeModel(drawn);
+    ws.scene()->removeModel(neverDrawn);
+    QCOMPARE(ws.scene()->takeReleasedBuffers(), (std::vector<quint64>{id}));
+    QVERIFY(ws.scene()->takeReleasedBuffers().empty());
 }
 
 QTEST_GUILESS_MAIN(TstQuorModel)

@@ -75,13 +75,13 @@ void TstSceneView::emptyScene()
     QCOMPARE(ui.result, 0);
     QVERIFY(ui.waitForFrames(2));
     // The plate object is there from the first frame on, and counts as nothing loaded.
-    QuorModel *ws = ui.workspace();
-    QCOMPARE(int(ws->models.size()), 1);
-    QCOMPARE(ws->models.front()->type, int(Model::TYPE_PLATFORM_BOTTOM));
-    QCOMPARE(ws->modelSize(), 0);
+    Workspace *ws = ui.workspace();
+    QCOMPARE(int(ws->scene()->objects().size()), 1);
+    QCOMPARE(ws->scene()->objects().front()->type, int(Model::TYPE_PLATFORM_BOTTOM));
+    QCOMPARE(ws->scene()->modelSize(), 0);
     const QImage image = ui.grab();
     ui.saveScreenshot(QStringLiteral("view-empty"));
-    QCOMPARE(ws->viewportSize(), ui.scene()->size().toSize());
+    QCOMPARE(ui.camera()->viewSize(), ui.scene()->size().toSize());
     const QPoint empty = ui.scene()->mapToScene(QPointF(300, 20)).toPoint();
     QVERIFY2(near(image.pixelColor(empty), kBackground, kBackground, kBackground),
              qPrintable(describe(image.pixelColor(empty))));
@@ -100,10 +100,10 @@ void TstSceneView::modelIsLitAndShowsSelection()
 {
     UiHarness ui;
     QVERIFY(ui.waitForFrames());
-    QuorModel *ws = ui.workspace();
+    Workspace *ws = ui.workspace();
     ui.app()->open(writeBoxFile(QStringLiteral("box.stl"), {-10, -10, 0}, {10, 10, 10}));
-    QCOMPARE(ws->modelSize(), 1);
-    QVERIFY(ws->getSelectedModel()); // a loaded model is selected
+    QCOMPARE(ws->scene()->modelSize(), 1);
+    QVERIFY(ws->scene()->getSelectedModel()); // a loaded model is selected
     QImage image = ui.grab();
     ui.saveScreenshot(QStringLiteral("view-selected-model"));
     const QPoint top = ui.windowPixelOf({0, 0, 10});
@@ -111,7 +111,7 @@ void TstSceneView::modelIsLitAndShowsSelection()
     // The selected colour (128, 128, 240), lit: blue well above red and green, which match.
     QVERIFY2(selected.blue() > selected.red() + 40, qPrintable(describe(selected)));
     QVERIFY(std::abs(selected.red() - selected.green()) <= 2);
-    ws->deselectAll(true);
+    ws->scene()->deselectAll(true);
     image = ui.grab();
     const QColor plain = pixelAt(image, top);
     QVERIFY2(std::abs(plain.red() - plain.blue()) <= 2 &&
@@ -129,13 +129,13 @@ void TstSceneView::seenFromBelow()
 {
     UiHarness ui;
     QVERIFY(ui.waitForFrames());
-    QuorModel *ws = ui.workspace();
+    Workspace *ws = ui.workspace();
     ui.app()->open(writeBoxFile(QStringLiteral("box.stl"), {-10, -10, 0}, {10, 10, 10}));
-    ws->deselectAll(true);
+    ws->scene()->deselectAll(true);
     // Straight from below: the view turned down to pitch -180.
-    ws->resetViewFront();
-    ws->onMousePressedMove(1, QPoint(0, 0), QPoint(0, 0), QPoint(0, -90));
-    QCOMPARE(ws->camera().pitchDeg, -180);
+    ui.camera()->resetViewFront();
+    ui.scene()->mouse()->moved(1, QPoint(0, 0), QPoint(0, 0), QPoint(0, -90));
+    QCOMPARE(ui.camera()->state().pitchDeg, -180);
     QImage image = ui.grab();
     ui.saveScreenshot(QStringLiteral("view-from-below"));
     // The face on the plate is green, and the plate itself is not drawn.
@@ -146,9 +146,9 @@ void TstSceneView::seenFromBelow()
 
     // With a base the model rests 3 mm up; the base's top and bottom are not drawn from below,
     // so its 2 mm rim shows the background, and the model's bottom shows through.
-    ws->selectModel(ws->models[1]);
-    ws->addSupportBase(1.0f);
-    ws->deselectAll(true);
+    ws->scene()->selectModel(ws->scene()->objects()[1]);
+    ws->supports()->addSupportBase(1.0f);
+    ws->scene()->deselectAll(true);
     image = ui.grab();
     ui.saveScreenshot(QStringLiteral("view-base-from-below"));
     const QColor rim = pixelAt(image, ui.windowPixelOf({11, 5, 0}));
@@ -157,9 +157,9 @@ void TstSceneView::seenFromBelow()
     QVERIFY2(std::abs(bottom.red() - bottom.green()) <= 2 && bottom.red() < kBackground - 40,
              qPrintable(describe(bottom)));
     // From below at a slant the sides show, faintly: close to what lies behind them.
-    ws->onMousePressedMove(1, QPoint(0, 0), QPoint(0, 0), QPoint(0, 130)); // pitch -50+...
-    ws->resetViewFront();
-    ws->onMousePressedMove(1, QPoint(0, 0), QPoint(0, 0), QPoint(0, -60)); // pitch -150
+    ui.scene()->mouse()->moved(1, QPoint(0, 0), QPoint(0, 0), QPoint(0, 130)); // pitch -50+...
+    ui.camera()->resetViewFront();
+    ui.scene()->mouse()->moved(1, QPoint(0, 0), QPoint(0, 0), QPoint(0, -60)); // pitch -150
     image = ui.grab();
     ui.saveScreenshot(QStringLiteral("view-base-from-below-slanted"));
 }
@@ -168,13 +168,13 @@ void TstSceneView::outsideTheVolumeIsRed()
 {
     UiHarness ui;
     QVERIFY(ui.waitForFrames());
-    QuorModel *ws = ui.workspace();
+    Workspace *ws = ui.workspace();
     // 10 mm beyond the plate's +x edge (32.51 mm from the centre).
     ui.app()->open(writeBoxFile(QStringLiteral("wide.stl"), {-10, -10, 0}, {10, 10, 10}));
-    ws->startNewTransform(DoItem::DO_T_TRANSLATE);
-    ws->setSelectedModelTranslate(32.51f, 0, 0);
-    ws->deselectAll(true);
-    ws->resetViewTop();
+    ws->transform()->startNewTransform(DoItem::DO_T_TRANSLATE);
+    ws->transform()->setSelectedModelTranslate(32.51f, 0, 0);
+    ws->scene()->deselectAll(true);
+    ui.camera()->resetViewTop();
     const QImage image = ui.grab();
     ui.saveScreenshot(QStringLiteral("view-outside"));
     const QColor outside = pixelAt(image, ui.windowPixelOf({38, 0, 10}));
@@ -200,14 +200,14 @@ void TstSceneView::dropOnEmptyWorkspace()
 {
     UiHarness ui;
     QVERIFY(ui.waitForFrames());
-    QuorModel *ws = ui.workspace();
+    Workspace *ws = ui.workspace();
     LogCapture log;
     // Off centre on purpose: without a layout it stays where loading put it, on the centre.
     drop(ui, {writeBoxFile(QStringLiteral("one.stl"), {40, 40, 0}, {50, 70, 10})});
-    QCOMPARE(ws->modelSize(), 1);
+    QCOMPARE(ws->scene()->modelSize(), 1);
     QVERIFY(log.contains(QStringLiteral("Dropped file:")));
     QVERIFY(!log.contains(QStringLiteral("autoLayoutModel")));
-    const Model *m = ws->models.back();
+    const Model *m = ws->scene()->objects().back();
     QVERIFY(std::fabs(m->center.x()) < 1e-3f && std::fabs(m->center.y()) < 1e-3f);
     ui.saveScreenshot(QStringLiteral("view-dropped"));
 }
@@ -216,14 +216,14 @@ void TstSceneView::dropOnWorkspaceWithModel()
 {
     UiHarness ui;
     QVERIFY(ui.waitForFrames());
-    QuorModel *ws = ui.workspace();
+    Workspace *ws = ui.workspace();
     ui.app()->open(writeBoxFile(QStringLiteral("first.stl"), {0, 0, 0}, {20, 20, 10}));
     LogCapture log;
     drop(ui, {writeBoxFile(QStringLiteral("second.stl"), {0, 0, 0}, {20, 20, 10})});
-    QCOMPARE(ws->modelSize(), 2);
+    QCOMPARE(ws->scene()->modelSize(), 2);
     QVERIFY(log.contains(QStringLiteral("autoLayoutModel")));
     // Laid out: the two no longer overlap.
-    const Model *a = ws->models[1], *b = ws->models[2];
+    const Model *a = ws->scene()->objects()[1], *b = ws->scene()->objects()[2];
     QVERIFY(a->bboxMax.x() <= b->bboxMin.x() || b->bboxMax.x() <= a->bboxMin.x() ||
             a->bboxMax.y() <= b->bboxMin.y() || b->bboxMax.y() <= a->bboxMin.y());
 }
@@ -232,12 +232,12 @@ void TstSceneView::dropRefusesWhatIsNotALocalFile()
 {
     UiHarness ui;
     QVERIFY(ui.waitForFrames());
-    QuorModel *ws = ui.workspace();
-    QSignalSpy alerts(ws, &QuorModel::showAlert);
+    Workspace *ws = ui.workspace();
+    QSignalSpy alerts(ws->scene(), &SceneObjects::showAlert);
     LogCapture log;
     drop(ui, {QUrl(QStringLiteral("http://127.0.0.1:9/model.stl")),
               QUrl::fromLocalFile(QDir::currentPath())});
-    QCOMPARE(ws->modelSize(), 0);
+    QCOMPARE(ws->scene()->modelSize(), 0);
     QCOMPARE(log.count(QStringLiteral("not a local file, refused")), 2);
     QCOMPARE(alerts.count(), 0);
 }
@@ -249,12 +249,12 @@ void TstSceneView::commandLineFilesAreLaidOut()
     UiHarness ui({QStringLiteral("quorslice"), a.toLocalFile(), b.toString()});
     QCOMPARE(ui.result, 0);
     QVERIFY(ui.waitForFrames());
-    QuorModel *ws = ui.workspace();
-    QCOMPARE(ws->modelSize(), 2);
+    Workspace *ws = ui.workspace();
+    QCOMPARE(ws->scene()->modelSize(), 2);
     // The files loaded before the first frame; the plate joined in front of them, once.
     QCOMPARE(countType(*ws, Model::TYPE_PLATFORM_BOTTOM), 1);
-    QCOMPARE(ws->models.front()->type, int(Model::TYPE_PLATFORM_BOTTOM));
-    const Model *m1 = ws->models[1], *m2 = ws->models[2];
+    QCOMPARE(ws->scene()->objects().front()->type, int(Model::TYPE_PLATFORM_BOTTOM));
+    const Model *m1 = ws->scene()->objects()[1], *m2 = ws->scene()->objects()[2];
     QCOMPARE(m1->type, int(Model::TYPE_NORMAL));
     // Side by side: apart along one axis, on the plate.
     QVERIFY(m1->bboxMax.x() <= m2->bboxMin.x() || m2->bboxMax.x() <= m1->bboxMin.x() ||
@@ -263,8 +263,8 @@ void TstSceneView::commandLineFilesAreLaidOut()
         QVERIFY(m->bboxMin.x() >= -32.51f && m->bboxMax.x() <= 32.51f);
         QVERIFY(m->bboxMin.y() >= -58.0f && m->bboxMax.y() <= 58.0f);
     }
-    ws->deselectAll(true);
-    ws->resetViewTop();
+    ws->scene()->deselectAll(true);
+    ui.camera()->resetViewTop();
     const QImage image = ui.grab();
     ui.saveScreenshot(QStringLiteral("view-two-files"));
     // Both are drawn where they are.
@@ -288,7 +288,7 @@ void TstSceneView::missingFileOnCommandLine()
     QTRY_VERIFY(alert->property("visible").toBool());
     QCOMPARE(alert->property("text").toString(), QStringLiteral("Load model failed!"));
     QMetaObject::invokeMethod(alert, "close");
-    QCOMPARE(ui.workspace()->modelSize(), 1);
+    QCOMPARE(ui.workspace()->scene()->modelSize(), 1);
     QVERIFY(ui.waitForFrames());
 }
 
@@ -315,7 +315,7 @@ void TstSceneView::uploadsOncePerChange()
 {
     UiHarness ui;
     QVERIFY(ui.waitForFrames());
-    QuorModel *ws = ui.workspace();
+    Workspace *ws = ui.workspace();
     ui.app()->open(writeBoxFile(QStringLiteral("box.stl"), {0, 0, 0}, {20, 20, 10}));
     QVERIFY(ui.waitForFrames(3));
     SceneRenderer::Counters &counters = SceneRenderer::counters();
@@ -323,24 +323,24 @@ void TstSceneView::uploadsOncePerChange()
     const int frames = counters.frames;
     // Many frames of an unchanged scene, the camera turning: no upload.
     for (int i = 0; i < 20; ++i) {
-        ws->onMousePressedMove(1, QPoint(0, 0), QPoint(0, 0), QPoint(4, 0));
+        ui.scene()->mouse()->moved(1, QPoint(0, 0), QPoint(0, 0), QPoint(4, 0));
         QVERIFY(ui.waitForFrames(1));
     }
     QVERIFY(counters.frames - frames >= 20);
     QCOMPARE(counters.uploads - uploads, 0);
     // Moving the model changes no mesh either; a copy's new object uploads once.
-    ws->setSelectedModelTranslate(1, 0, 0);
+    ws->transform()->setSelectedModelTranslate(1, 0, 0);
     QVERIFY(ui.waitForFrames(3));
     QCOMPARE(counters.uploads - uploads, 0);
-    ws->copyModel(ws->getSelectedModelIndex());
+    ws->scene()->copyModel(ws->scene()->getSelectedModelIndex());
     QVERIFY(ui.waitForFrames(5));
     QCOMPARE(counters.uploads - uploads, 1);
     // The layer preview changes what is drawn: one upload per object per layer shown.
-    QVERIFY(ws->setShowSliceEnable(true));
+    QVERIFY(ws->layers()->setShowSliceEnable(true));
     QVERIFY(ui.waitForFrames(3));
     const int afterPreview = counters.uploads;
     QCOMPARE(afterPreview - uploads, 1 + 3); // plate, model, copy
-    ws->setCurrentLayer(50);
+    ws->layers()->setCurrentLayer(50);
     QVERIFY(ui.waitForFrames(3));
     QCOMPARE(counters.uploads - afterPreview, 3);
     ui.saveScreenshot(QStringLiteral("view-preview-layer-50"));
@@ -350,14 +350,14 @@ void TstSceneView::deletedBuffersFreedOnRenderThread()
 {
     UiHarness ui;
     QVERIFY(ui.waitForFrames());
-    QuorModel *ws = ui.workspace();
+    Workspace *ws = ui.workspace();
     ui.app()->open(writeBoxFile(QStringLiteral("box.stl"), {0, 0, 0}, {20, 20, 10}));
     QVERIFY(ui.waitForFrames(3));
     SceneRenderer::Counters &counters = SceneRenderer::counters();
     const int deleted = counters.buffersDeleted;
     LogCapture log;
-    ws->deleteSelectedModel();
-    QCOMPARE(ws->modelSize(), 0);
+    ws->scene()->deleteSelectedModel();
+    QCOMPARE(ws->scene()->modelSize(), 0);
     // Nothing is deleted on this thread; the next frame frees both buffers.
     QCOMPARE(counters.buffersDeleted - deleted, 0);
     QVERIFY(ui.waitForFrames(3));
@@ -395,7 +395,7 @@ void TstSceneView::collapsedViewDrawsNothing()
     QVERIFY(QQmlProperty(ui.scene(), QStringLiteral("anchors.fill")).reset());
     ui.scene()->setWidth(0);
     QVERIFY(ui.waitForFrames(2));
-    QCOMPARE(ui.workspace()->viewportSize().width(), 0);
+    QCOMPARE(ui.camera()->viewSize().width(), 0);
     const int painted = SceneRenderer::counters().frames;
     QVERIFY(ui.waitForFrames(3));
     QCOMPARE(SceneRenderer::counters().frames, painted);

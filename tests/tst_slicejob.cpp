@@ -128,19 +128,19 @@ void TestSliceJob::previewCutIsCachedPerLayer()
     SliceTestScene scene;
     Model *cube =
         scene.add(modelFromMesh(TestMesh::box(QVector3D(-5, -5, 0), QVector3D(5, 5, 10))));
-    QSignalSpy layerSpy(scene.workspace.get(), &QuorModel::layerChanged);
-    QVERIFY(scene.workspace->setShowSliceEnable(true));
+    QSignalSpy layerSpy(scene.workspace->layers(), &LayerPreview::layerChanged);
+    QVERIFY(scene.workspace->layers()->setShowSliceEnable(true));
     QCOMPARE(layerSpy.count(), 1);
     QCOMPARE(layerSpy.first().first().toInt(), 200); // 10 mm at 50 um
-    QCOMPARE(scene.workspace->status, QuorModel::MODEL_SHOW_SLICE);
+    QCOMPARE(scene.workspace->scene()->status(), SceneObjects::MODEL_SHOW_SLICE);
     QCOMPARE(int(cube->layerCutCache.layers.size()), 200);
     QVERIFY(cube->layerCutCache.layers[0] && !cube->layerCutCache.layers[0]->indices.empty());
 
     {
         LogCapture log;
-        scene.workspace->setCurrentLayer(100);
+        scene.workspace->layers()->setCurrentLayer(100);
         QVERIFY(!log.contains(QStringLiteral("use cached slice data")));
-        scene.workspace->setCurrentLayer(100);
+        scene.workspace->layers()->setCurrentLayer(100);
         QVERIFY(log.contains(QStringLiteral("use cached slice data")));
     }
     // Only the shown layer holds a cut: the bottom, four side strips up to z = 5.025.
@@ -155,19 +155,19 @@ void TestSliceJob::previewCutIsCachedPerLayer()
         QVERIFY(v.pz <= 5.025f + 1e-5f);
     }
     // Layers outside the preview do nothing.
-    scene.workspace->setCurrentLayer(200);
-    scene.workspace->setCurrentLayer(-1);
-    QCOMPARE(scene.workspace->currentLayer, 100);
-    QVERIFY(!scene.workspace->setShowSliceEnable(false));
-    QCOMPARE(scene.workspace->currentLayer, -1);
+    scene.workspace->layers()->setCurrentLayer(200);
+    scene.workspace->layers()->setCurrentLayer(-1);
+    QCOMPARE(scene.workspace->layers()->currentLayer(), 100);
+    QVERIFY(!scene.workspace->layers()->setShowSliceEnable(false));
+    QCOMPARE(scene.workspace->layers()->currentLayer(), -1);
     QVERIFY(cube->layerCutCache.layers.empty());
-    QCOMPARE(scene.workspace->status, QuorModel::MODEL_LOADED);
+    QCOMPARE(scene.workspace->scene()->status(), SceneObjects::MODEL_LOADED);
 }
 
 void TestSliceJob::cubeJobArchive()
 {
     SliceTestScene scene;
-    scene.workspace->ensurePlatformBottom();
+    scene.workspace->scene()->ensurePlatformBottom();
     // A cube floating 2 mm up: dropped onto the plate before slicing.
     Model *cube =
         scene.add(modelFromMesh(TestMesh::box(QVector3D(-5, -5, 2), QVector3D(5, 5, 12))));
@@ -175,10 +175,10 @@ void TestSliceJob::cubeJobArchive()
     QVERIFY(!end.isEmpty());
     QCOMPARE(end.at(0).toFloat(), 1.1f);
     QCOMPARE(end.at(1).toBool(), false);
-    QVERIFY(scene.workspace->lastSliceCompleted());
-    QCOMPARE(scene.workspace->status, QuorModel::MODEL_LOADED);
+    QVERIFY(scene.workspace->jobs()->lastSliceCompleted());
+    QCOMPARE(scene.workspace->scene()->status(), SceneObjects::MODEL_LOADED);
     QCOMPARE(cube->bboxMin.z(), 0.0f);
-    QCOMPARE(scene.workspace->sliceNumber(), 200);
+    QCOMPARE(scene.workspace->jobs()->sliceNumber(), 200);
 
     const ArchiveContents c = ArchiveContents::read(scene.archivePath());
     QCOMPARE(c.names.size(), 201);
@@ -210,7 +210,7 @@ void TestSliceJob::antiAliasedModelsAndHardSupports()
         TestMesh::box(QVector3D(10, -2, 0), QVector3D(14, 2, 10)), Model::TYPE_SUPPORT));
     Q_UNUSED(support)
     const QList<QVariant> end = scene.slice(scene.archivePath());
-    QVERIFY(scene.workspace->lastSliceCompleted());
+    QVERIFY(scene.workspace->jobs()->lastSliceCompleted());
     QVERIFY(!end.isEmpty());
     const ArchiveContents c = ArchiveContents::read(scene.archivePath());
     const QImage img = c.image("job100.png");
@@ -234,10 +234,10 @@ void TestSliceJob::antiAliasedModelsAndHardSupports()
 void TestSliceJob::emptyWorkspaceJob()
 {
     SliceTestScene scene;
-    QSignalSpy status(scene.workspace.get(), &QuorModel::modelStatusChanged);
+    QSignalSpy status(scene.workspace->scene(), &SceneObjects::modelStatusChanged);
     const QList<QVariant> end = scene.slice(scene.archivePath("empty.cws"));
     QVERIFY(!end.isEmpty());
-    QCOMPARE(scene.workspace->status, QuorModel::MODEL_INIT);
+    QCOMPARE(scene.workspace->scene()->status(), SceneObjects::MODEL_INIT);
     const ArchiveContents c = ArchiveContents::read(scene.archivePath("empty.cws"));
     QCOMPARE(c.names, QStringList({"empty.gcode"}));
     QVERIFY(gcodeOf(c, "empty").contains(";Number of Slices         = 0\n"));
@@ -247,29 +247,28 @@ void TestSliceJob::cancelledJobHasNoGcode()
 {
     SliceTestScene scene;
     scene.add(modelFromMesh(TestMesh::sphere(QVector3D(0, 0, 60), 30.0f, 60, 90)));
-    QSignalSpy progress(scene.workspace.get(),
-                        QOverload<float, bool, QString>::of(&QuorModel::sliceCompletedProgress));
+    QSignalSpy progress(scene.workspace->jobs(), &JobController::sliceCompletedProgress);
     scene.app->setCwsFile(QUrl::fromLocalFile(scene.archivePath()));
-    scene.workspace->startSlice(scene.archivePath());
-    QCOMPARE(scene.workspace->status, QuorModel::MODEL_SLICING);
+    scene.workspace->jobs()->startSlice(scene.archivePath());
+    QCOMPARE(scene.workspace->scene()->status(), SceneObjects::MODEL_SLICING);
     QTRY_VERIFY_WITH_TIMEOUT(progress.count() > 0, 30000); // some layers are written
     {
         // The workers read the meshes unlocked: no edit reaches them while the job runs.
-        Model *sphere = scene.workspace->models.back();
-        scene.workspace->selectModel(sphere);
+        Model *sphere = scene.workspace->scene()->objects().back();
+        scene.workspace->scene()->selectModel(sphere);
         const QMatrix4x4 before = sphere->modelMatrix();
         LogCapture log;
-        scene.workspace->startNewTransform(DoItem::DO_T_TRANSLATE);
-        scene.workspace->setSelectedModelTranslate(5.0f, 0.0f, 0.0f);
+        scene.workspace->transform()->startNewTransform(DoItem::DO_T_TRANSLATE);
+        scene.workspace->transform()->setSelectedModelTranslate(5.0f, 0.0f, 0.0f);
         QCOMPARE(log.count(QStringLiteral("refused while a background job runs")), 2);
         QCOMPARE(sphere->modelMatrix(), before);
     }
-    scene.workspace->cancelSlice();
-    QVERIFY(scene.workspace->getCancelSlice());
-    QTRY_VERIFY_WITH_TIMEOUT(!scene.workspace->isSlicing(), 30000);
+    scene.workspace->jobs()->cancelSlice();
+    QVERIFY(scene.workspace->jobs()->getCancelSlice());
+    QTRY_VERIFY_WITH_TIMEOUT(!scene.workspace->jobs()->isSlicing(), 30000);
     QCOMPARE(progress.last().at(0).toFloat(), 1.1f);
     QCOMPARE(progress.last().at(1).toBool(), true);
-    QVERIFY(!scene.workspace->lastSliceCompleted());
+    QVERIFY(!scene.workspace->jobs()->lastSliceCompleted());
     const ArchiveContents c = ArchiveContents::read(scene.archivePath());
     QVERIFY(!c.names.contains("job.gcode"));
     QVERIFY(!c.names.isEmpty());
@@ -282,7 +281,7 @@ void TestSliceJob::uncreatableArchiveIsReportedAsFailure()
 {
     SliceTestScene scene;
     scene.add(modelFromMesh(TestMesh::box(QVector3D(-5, -5, 0), QVector3D(5, 5, 1))));
-    QSignalSpy alerts(scene.workspace.get(), &QuorModel::showAlert);
+    QSignalSpy alerts(scene.workspace->scene(), &SceneObjects::showAlert);
     LogCapture log;
     const QList<QVariant> end = scene.slice(scene.env.path("no/such/folder/job.cws"));
     QVERIFY(!end.isEmpty());
@@ -290,22 +289,22 @@ void TestSliceJob::uncreatableArchiveIsReportedAsFailure()
     QVERIFY(log.contains(QStringLiteral("open zip file fail")));
     QCOMPARE(alerts.count(), 1);
     QVERIFY(alerts.first().first().toString().contains("could not be created"));
-    QVERIFY(!scene.workspace->lastSliceCompleted());
-    QCOMPARE(scene.workspace->status, QuorModel::MODEL_LOADED);
+    QVERIFY(!scene.workspace->jobs()->lastSliceCompleted());
+    QCOMPARE(scene.workspace->scene()->status(), SceneObjects::MODEL_LOADED);
 }
 
 void TestSliceJob::fullDiskIsReportedAsFailure()
 {
     SliceTestScene scene;
     scene.add(modelFromMesh(TestMesh::box(QVector3D(-5, -5, 0), QVector3D(5, 5, 1))));
-    QSignalSpy alerts(scene.workspace.get(), &QuorModel::showAlert);
+    QSignalSpy alerts(scene.workspace->scene(), &SceneObjects::showAlert);
     // Every write to /dev/full fails with "no space left".
     const QList<QVariant> end = scene.slice(QStringLiteral("/dev/full"));
     QVERIFY(!end.isEmpty());
     QCOMPARE(end.at(1).toBool(), true);
     QCOMPARE(alerts.count(), 1);
-    QVERIFY(!scene.workspace->lastSliceCompleted());
-    QVERIFY(!scene.workspace->lastSliceError().isEmpty());
+    QVERIFY(!scene.workspace->jobs()->lastSliceCompleted());
+    QVERIFY(!scene.workspace->jobs()->lastSliceError().isEmpty());
 }
 
 void TestSliceJob::previewRefusesWhileSlicing()
@@ -313,29 +312,29 @@ void TestSliceJob::previewRefusesWhileSlicing()
     SliceTestScene scene;
     scene.add(modelFromMesh(TestMesh::sphere(QVector3D(0, 0, 40), 20.0f, 40, 60)));
     scene.app->setCwsFile(QUrl::fromLocalFile(scene.archivePath()));
-    scene.workspace->startSlice(scene.archivePath());
-    QVERIFY(!scene.workspace->setShowSliceEnable(true));
-    QCOMPARE(scene.workspace->status, QuorModel::MODEL_SLICING);
-    scene.workspace->cancelSlice();
-    QTRY_VERIFY_WITH_TIMEOUT(!scene.workspace->isSlicing(), 30000);
+    scene.workspace->jobs()->startSlice(scene.archivePath());
+    QVERIFY(!scene.workspace->layers()->setShowSliceEnable(true));
+    QCOMPARE(scene.workspace->scene()->status(), SceneObjects::MODEL_SLICING);
+    scene.workspace->jobs()->cancelSlice();
+    QTRY_VERIFY_WITH_TIMEOUT(!scene.workspace->jobs()->isSlicing(), 30000);
 }
 
 void TestSliceJob::noSlicingWhileSupportsAreGenerated()
 {
     SliceTestScene scene;
     Model *ball = scene.add(modelFromMesh(TestMesh::sphere(QVector3D(0, 0, 40), 20.0f, 40, 60)));
-    scene.workspace->selectModel(ball);
-    scene.workspace->addSupportAuto(0.0f);
-    QVERIFY(scene.workspace->isGeneratingSupports());
+    scene.workspace->scene()->selectModel(ball);
+    scene.workspace->jobs()->addSupportAuto(0.0f);
+    QVERIFY(scene.workspace->jobs()->isGeneratingSupports());
     // The generator reads the meshes a job would move: slicing and the preview wait.
     const QList<QVariant> end = scene.slice(scene.archivePath());
     QVERIFY(!end.isEmpty());
     QCOMPARE(end.at(1).toBool(), true);
-    QVERIFY(!scene.workspace->lastSliceCompleted());
+    QVERIFY(!scene.workspace->jobs()->lastSliceCompleted());
     QVERIFY(!QFile::exists(scene.archivePath()));
-    QVERIFY(!scene.workspace->setShowSliceEnable(true));
-    scene.workspace->cancelSlice();
-    QTRY_VERIFY_WITH_TIMEOUT(!scene.workspace->isGeneratingSupports(), 30000);
+    QVERIFY(!scene.workspace->layers()->setShowSliceEnable(true));
+    scene.workspace->jobs()->cancelSlice();
+    QTRY_VERIFY_WITH_TIMEOUT(!scene.workspace->jobs()->isGeneratingSupports(), 30000);
 }
 
 void TestSliceJob::archiveCodeComesFromQuaZip()
@@ -444,21 +443,20 @@ void TestSliceJob::sharedSettingsStayWhileJobRuns()
     const SliceBuildConfig *shared = scene.config->buildConfig();
     const SettingsSnapshot before(*shared);
     QVERIFY(!before.antiAlias);
-    QSignalSpy progress(scene.workspace.get(),
-                        QOverload<float, bool, QString>::of(&QuorModel::sliceCompletedProgress));
+    QSignalSpy progress(scene.workspace->jobs(), &JobController::sliceCompletedProgress);
     scene.app->setCwsFile(QUrl::fromLocalFile(scene.archivePath()));
-    scene.workspace->startSlice(scene.archivePath());
-    QVERIFY(scene.workspace->isSlicing());
+    scene.workspace->jobs()->startSlice(scene.archivePath());
+    QVERIFY(scene.workspace->jobs()->isSlicing());
     int reads = 0;
     QElapsedTimer timer;
     timer.start();
-    while (scene.workspace->isSlicing() && timer.elapsed() < 60000) {
+    while (scene.workspace->jobs()->isSlicing() && timer.elapsed() < 60000) {
         QVERIFY(SettingsSnapshot(*shared) == before);
         ++reads;
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     }
-    QVERIFY(!scene.workspace->isSlicing());
-    QVERIFY(scene.workspace->lastSliceCompleted());
+    QVERIFY(!scene.workspace->jobs()->isSlicing());
+    QVERIFY(scene.workspace->jobs()->lastSliceCompleted());
     QVERIFY(SettingsSnapshot(*shared) == before);
     QVERIFY(reads > 10);
     QVERIFY(progress.count() > 2); // layers finished while the settings were read
@@ -497,7 +495,7 @@ void TestSliceJob::archiveEntriesMatchPlainPath()
                             Model::TYPE_SUPPORT));
     const QList<QVariant> end = scene.slice(scene.archivePath());
     QVERIFY(!end.isEmpty());
-    QVERIFY(scene.workspace->lastSliceCompleted());
+    QVERIFY(scene.workspace->jobs()->lastSliceCompleted());
     const ArchiveContents c = ArchiveContents::read(scene.archivePath());
     QCOMPARE(c.names.size(), 101);
 

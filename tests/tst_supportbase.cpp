@@ -46,8 +46,8 @@ void TstSupportBase::risesByThreeAndPillarsStayDown()
     pillar->build(m, QVector3D(0, 0, 6), QVector3D(0, 0, -1));
     scene.add(pillar);
     const float bodyTopBefore = worldZ(*pillar, pillar->bodyTopCentre);
-    scene.workspace->selectModel(m);
-    scene.workspace->addSupportBase(1.0f);
+    scene.workspace->scene()->selectModel(m);
+    scene.workspace->supports()->addSupportBase(1.0f);
 
     QVERIFY(log.contains(QStringLiteral("QuorModel::addSupportBase")));
     QVERIFY(log.contains(QStringLiteral("TODO: Model::makeSupportBase")));
@@ -60,7 +60,7 @@ void TstSupportBase::risesByThreeAndPillarsStayDown()
     QCOMPARE(base->parent, m);
     QCOMPARE(base->type, int(Model::TYPE_SUPPORT_BASE));
     QCOMPARE(base->thickness, 1.0f);
-    QCOMPARE(scene.workspace->models.back(), base);
+    QCOMPARE(scene.workspace->scene()->objects().back(), base);
     base->updateGeometry(false);
     // 2 mm beyond the footprint on every side, from the platform up to the thickness.
     QCOMPARE(base->bboxMin, QVector3D(-7, -6, 0));
@@ -75,23 +75,23 @@ void TstSupportBase::risesByThreeAndPillarsStayDown()
     QVERIFY(qAbs(worldZ(*pillar, pillar->bodyTopCentre) - (bodyTopBefore + 3.0f)) < 1e-5f);
     QVERIFY(qAbs(worldZ(*pillar, pillar->bodyBottomCentre) - 1.0f) < 1e-5f);
     // A translation record for the model and a creation record for the base.
-    QCOMPARE(scene.workspace->undoList.records().back().model, base);
-    QCOMPARE(scene.workspace->undoList.records().back().type, DoItem::DO_NEW);
-    QVERIFY(scene.workspace->isSelectedModelHaveAnySupports());
+    QCOMPARE(scene.workspace->undoList().records().back().model, base);
+    QCOMPARE(scene.workspace->undoList().records().back().type, DoItem::DO_NEW);
+    QVERIFY(scene.workspace->scene()->isSelectedModelHaveAnySupports());
 }
 
 void TstSupportBase::secondPressReplacesSlab()
 {
     SliceTestScene scene;
     Model *m = scene.add(boxModel({-5, -5, 0}, {5, 5, 10}));
-    scene.workspace->selectModel(m);
-    scene.workspace->addSupportBase(1.0f);
-    const size_t count = scene.workspace->models.size();
-    scene.workspace->addSupportBase(2.0f);
+    scene.workspace->scene()->selectModel(m);
+    scene.workspace->supports()->addSupportBase(1.0f);
+    const size_t count = scene.workspace->scene()->objects().size();
+    scene.workspace->supports()->addSupportBase(2.0f);
     auto *second = dynamic_cast<SupportBase *>(m->supportBase);
     QVERIFY(second); // the allocator may hand out the freed address again
     // The old slab left the list, and so did every record of it.
-    QCOMPARE(scene.workspace->models.size(), count);
+    QCOMPARE(scene.workspace->scene()->objects().size(), count);
     QVERIFY(recordsNameListedObjects(*scene.workspace));
     QCOMPARE(second->thickness, 2.0f);
     second->updateGeometry(false);
@@ -110,8 +110,8 @@ void TstSupportBase::highModelIsLowered()
     auto *pillar = new Support(scene.config->supportConfig());
     pillar->build(m, QVector3D(1, 1, 10), QVector3D(0, 0, -1));
     scene.add(pillar);
-    scene.workspace->selectModel(m);
-    scene.workspace->addSupportBase(1.0f);
+    scene.workspace->scene()->selectModel(m);
+    scene.workspace->supports()->addSupportBase(1.0f);
     m->updateGeometry(false);
     QCOMPARE(m->bboxMin.z(), 3.0f);
     // The pillar's contact went down 7 mm with the model; the foot still stands at 0.
@@ -128,27 +128,27 @@ void TstSupportBase::everyModelWhenNothingSelected()
     auto *pillar = new Support(scene.config->supportConfig());
     pillar->build(a, QVector3D(-15, 0, 5), QVector3D(0, 0, -1));
     scene.add(pillar);
-    scene.workspace->selectModel(a);
-    scene.workspace->deselectAll(false);
-    QSignalSpy status(scene.workspace.get(), &QuorModel::modelStatusChanged);
-    scene.workspace->addSupportBase(1.5f);
+    scene.workspace->scene()->selectModel(a);
+    scene.workspace->scene()->deselectAll(false);
+    QSignalSpy status(scene.workspace->scene(), &SceneObjects::modelStatusChanged);
+    scene.workspace->supports()->addSupportBase(1.5f);
     QVERIFY(a->supportBase && b->supportBase && a->supportBase != b->supportBase);
     QVERIFY(!pillar->supportBase);
     b->supportBase->updateGeometry(false);
     QCOMPARE(b->supportBase->bboxMin, QVector3D(8, -7, 0));
     QCOMPARE(b->supportBase->bboxMax, QVector3D(22, 7, 1.5f));
     // Two slabs joined the list; the status was re-sent once, unchanged.
-    QCOMPARE(scene.workspace->models.size(), size_t(5));
+    QCOMPARE(scene.workspace->scene()->objects().size(), size_t(5));
     QCOMPARE(status.count(), 1);
-    QCOMPARE(status.at(0).at(0).value<QuorModel::ModelStatus>(), QuorModel::MODEL_LOADED);
-    QCOMPARE(status.at(0).at(1).value<QuorModel::ModelStatus>(), QuorModel::MODEL_LOADED);
+    QCOMPARE(status.at(0).at(0).value<SceneObjects::ModelStatus>(), SceneObjects::MODEL_LOADED);
+    QCOMPARE(status.at(0).at(1).value<SceneObjects::ModelStatus>(), SceneObjects::MODEL_LOADED);
     QCOMPARE(status.at(0).at(2).toBool(), false); // nothing selected
     // A second press replaces both slabs; the old ones are freed while the list is walked, so
     // they must not be looked at afterwards (found by random input under AddressSanitizer).
     const quint64 oldA = a->supportBase->drawId;
-    scene.workspace->addSupportBase(2.0f);
+    scene.workspace->supports()->addSupportBase(2.0f);
     QVERIFY(a->supportBase && a->supportBase->drawId != oldA);
-    QCOMPARE(scene.workspace->models.size(), size_t(5));
+    QCOMPARE(scene.workspace->scene()->objects().size(), size_t(5));
     b->supportBase->updateGeometry(false);
     QCOMPARE(b->supportBase->bboxMax.z(), 2.0f);
 }
@@ -157,11 +157,11 @@ void TstSupportBase::followsOwnerAndStaysOnPlatform()
 {
     SliceTestScene scene;
     Model *m = scene.add(boxModel({-5, -5, 0}, {5, 5, 10}));
-    scene.workspace->selectModel(m);
-    scene.workspace->addSupportBase(1.0f);
+    scene.workspace->scene()->selectModel(m);
+    scene.workspace->supports()->addSupportBase(1.0f);
     Model *base = m->supportBase;
-    scene.workspace->startNewTransform(DoItem::DO_T_TRANSLATE);
-    scene.workspace->setSelectedModelTranslate(10, 0, 4);
+    scene.workspace->transform()->startNewTransform(DoItem::DO_T_TRANSLATE);
+    scene.workspace->transform()->setSelectedModelTranslate(10, 0, 4);
     base->updateGeometry(false);
     m->updateGeometry(false);
     // Sideways it follows the model; vertically it stays on the platform.
@@ -174,13 +174,13 @@ void TstSupportBase::undoRemovesBaseThenLowersModel()
 {
     SliceTestScene scene;
     Model *m = scene.add(boxModel({-5, -5, 0}, {5, 5, 10}));
-    scene.workspace->selectModel(m);
-    scene.workspace->addSupportBase(1.0f);
-    scene.workspace->undo();
+    scene.workspace->scene()->selectModel(m);
+    scene.workspace->supports()->addSupportBase(1.0f);
+    scene.workspace->undo()->undo();
     QVERIFY(!m->supportBase);
-    QCOMPARE(scene.workspace->models.size(), size_t(1));
+    QCOMPARE(scene.workspace->scene()->objects().size(), size_t(1));
     QVERIFY(recordsNameListedObjects(*scene.workspace));
-    scene.workspace->undo();
+    scene.workspace->undo()->undo();
     m->updateGeometry(false);
     QCOMPARE(m->bboxMin.z(), 0.0f);
 }

@@ -86,10 +86,10 @@ void TstSupportFamily::linkerThreeMillimetresApart()
     LogCapture log;
     Model *m = scene.add(boxModel({-5, -5, 12}, {8, 5, 14}));
     // Contact at 12: body tops at 12 - 2 = 10, bottoms at 1.
-    QVERIFY(scene.workspace->addSupportFromHit(hitAt(m, {0, 0, 12}, {0, 0, 1})));
+    QVERIFY(scene.workspace->supports()->addSupportFromHit(hitAt(m, {0, 0, 12}, {0, 0, 1})));
     QVERIFY(m->linkers.empty());
     QVERIFY(log.contains(QStringLiteral("no nearby support")));
-    QVERIFY(scene.workspace->addSupportFromHit(hitAt(m, {3, 0, 12}, {0, 0, 1})));
+    QVERIFY(scene.workspace->supports()->addSupportFromHit(hitAt(m, {3, 0, 12}, {0, 0, 1})));
     QCOMPARE(m->linkers.size(), size_t(1));
     auto *linker = dynamic_cast<SupportLinker *>(m->linkers.front());
     QVERIFY(linker);
@@ -112,9 +112,9 @@ void TstSupportFamily::linkerThreeMillimetresApart()
     const MeshClosure c = MeshClosure::of(*linker);
     QVERIFY2(c.closed, qPrintable(c.problem));
     // The linker was recorded before its pillar.
-    const size_t n = scene.workspace->undoList.records().size();
-    QCOMPARE(scene.workspace->undoList.records()[n - 2].model, linker);
-    QCOMPARE(scene.workspace->undoList.records()[n - 1].model->type, int(Model::TYPE_SUPPORT));
+    const size_t n = scene.workspace->undoList().records().size();
+    QCOMPARE(scene.workspace->undoList().records()[n - 2].model, linker);
+    QCOMPARE(scene.workspace->undoList().records()[n - 1].model->type, int(Model::TYPE_SUPPORT));
 }
 
 void TstSupportFamily::linkerNotMade_data()
@@ -139,11 +139,11 @@ void TstSupportFamily::linkerNotMade()
     SliceTestScene scene;
     LogCapture log;
     Model *m = scene.add(boxModel({-5, -5, contactZ}, {15, 5, contactZ + 2}));
-    scene.workspace->addSupportFromHit(hitAt(m, {0, 0, contactZ}, {0, 0, 1}));
-    const size_t before = scene.workspace->models.size();
-    scene.workspace->addSupportFromHit(hitAt(m, {apartMm, 0, contactZ}, {0, 0, 1}));
+    scene.workspace->supports()->addSupportFromHit(hitAt(m, {0, 0, contactZ}, {0, 0, 1}));
+    const size_t before = scene.workspace->scene()->objects().size();
+    scene.workspace->supports()->addSupportFromHit(hitAt(m, {apartMm, 0, contactZ}, {0, 0, 1}));
     QVERIFY(m->linkers.empty());
-    QCOMPARE(scene.workspace->models.size(), before + 1); // only the pillar
+    QCOMPARE(scene.workspace->scene()->objects().size(), before + 1); // only the pillar
     QVERIFY(log.contains(message));
 }
 
@@ -217,8 +217,8 @@ void TstSupportFamily::twoPointForms()
     Model *m = scene.add(boxModel({-5, -5, 8}, {10, 5, 12}));
     const QVector3D p0(0, 0, 8);
     const QVector3D p1(apartMm, 0, QTest::currentDataTag() == QByteArray("bar slanted") ? 10 : 8);
-    QVERIFY(scene.workspace->addMultiPointSupport({hitAt(m, p0), hitAt(m, p1)}));
-    auto *multi = dynamic_cast<MultiPointSupport *>(scene.workspace->models.back());
+    QVERIFY(scene.workspace->supports()->addMultiPointSupport({hitAt(m, p0), hitAt(m, p1)}));
+    auto *multi = dynamic_cast<MultiPointSupport *>(scene.workspace->scene()->objects().back());
     QVERIFY(multi);
     QCOMPARE(multi->type, int(Model::TYPE_MULTI_POINT_SUPPORT));
     QCOMPARE(multi->parent, m);
@@ -266,9 +266,9 @@ void TstSupportFamily::treeForms()
     // The hub is the lowest point: on the plate, or on the model below the others.
     hits.push_back(onPlate ? hitAt(hubObject.get(), {0, 0, 0}, {0, 0, 1})
                            : hitAt(m, {0.5f, 0.5f, 2}, {0, 0, 1}));
-    QVERIFY(scene.workspace->addMultiPointSupport(hits));
+    QVERIFY(scene.workspace->supports()->addMultiPointSupport(hits));
     QVERIFY(log.contains(QStringLiteral("create multi point support")));
-    auto *multi = dynamic_cast<MultiPointSupport *>(scene.workspace->models.back());
+    auto *multi = dynamic_cast<MultiPointSupport *>(scene.workspace->scene()->objects().back());
     QVERIFY(multi);
     // One strut per point but the hub, then the trunk.
     QCOMPARE(int(multi->partStarts.size()), points);
@@ -284,9 +284,9 @@ void TstSupportFamily::treeFootFollowsShift()
     SliceTestScene scene;
     Model *m = scene.add(boxModel({-8, -8, 8}, {8, 8, 12}));
     PlatformBottom plate(60.0f, 100.0f);
-    QVERIFY(scene.workspace->addMultiPointSupport(
+    QVERIFY(scene.workspace->supports()->addMultiPointSupport(
         {hitAt(m, {-3, 0, 8}), hitAt(m, {3, 0, 8}), hitAt(&plate, {0, 0, 0}, {0, 0, 1})}));
-    auto *multi = static_cast<MultiPointSupport *>(scene.workspace->models.back());
+    auto *multi = static_cast<MultiPointSupport *>(scene.workspace->scene()->objects().back());
     // Lifting the model by 2 keeps the trunk's foot on the plate.
     m->pushTransform(DoItem::DO_T_TRANSLATE);
     m->setTranslate(0, 0, 2);
@@ -306,13 +306,13 @@ void TstSupportFamily::treeRefusesFarPoint()
     SliceTestScene scene;
     LogCapture log;
     Model *m = scene.add(boxModel({-12, -8, 8}, {12, 8, 12}));
-    const size_t before = scene.workspace->models.size();
+    const size_t before = scene.workspace->scene()->objects().size();
     // 10 mm sideways needs a drop of 11.9 mm; the joint would fall below the hub at 9.
-    QVERIFY(!scene.workspace->addMultiPointSupport(
+    QVERIFY(!scene.workspace->supports()->addMultiPointSupport(
         {hitAt(m, {0, 0, 10}), hitAt(m, {10, 0, 10}), hitAt(m, {0, 0, 9})}));
     QVERIFY(log.contains(QStringLiteral("too far awary from foot center")));
     QVERIFY(log.contains(QStringLiteral("create multi points support failed")));
-    QCOMPARE(scene.workspace->models.size(), before);
+    QCOMPARE(scene.workspace->scene()->objects().size(), before);
     QVERIFY(m->supports.empty());
 }
 
@@ -320,8 +320,8 @@ void TstSupportFamily::multiPointNeedsTwoPoints()
 {
     SliceTestScene scene;
     Model *m = scene.add(boxModel({-5, -5, 8}, {5, 5, 12}));
-    QVERIFY(!scene.workspace->addMultiPointSupport({hitAt(m, {0, 0, 8})}));
-    QVERIFY(!scene.workspace->addMultiPointSupport({}));
+    QVERIFY(!scene.workspace->supports()->addMultiPointSupport({hitAt(m, {0, 0, 8})}));
+    QVERIFY(!scene.workspace->supports()->addMultiPointSupport({}));
     QVERIFY(m->supports.empty());
 }
 
@@ -330,33 +330,33 @@ void TstSupportFamily::manualPillarTooLow()
     SliceTestScene scene;
     LogCapture log;
     Model *m = scene.add(boxModel({-5, -5, 0}, {5, 5, 2}));
-    QVERIFY(!scene.workspace->addSupportFromHit(hitAt(m, {0, 0, 0.05f})));
+    QVERIFY(!scene.workspace->supports()->addSupportFromHit(hitAt(m, {0, 0, 0.05f})));
     QVERIFY(log.contains(QStringLiteral("support is too low, not create")));
     QVERIFY(m->supports.empty());
-    QCOMPARE(scene.workspace->models.size(), size_t(1));
+    QCOMPARE(scene.workspace->scene()->objects().size(), size_t(1));
 }
 
 void TstSupportFamily::manualPillarWithLinkerUndo()
 {
     SliceTestScene scene;
     Model *m = scene.add(boxModel({-5, -5, 12}, {8, 5, 14}));
-    scene.workspace->selectModel(m);
-    QSignalSpy changed(scene.workspace.get(), &QuorModel::quorModelDataChanged);
-    QSignalSpy status(scene.workspace.get(), &QuorModel::modelStatusChanged);
-    scene.workspace->addSupportFromHit(hitAt(m, {0, 0, 12}, {0, 0, 1}));
-    scene.workspace->addSupportFromHit(hitAt(m, {3, 0, 12}, {0, 0, 1}));
+    scene.workspace->scene()->selectModel(m);
+    QSignalSpy changed(scene.workspace->scene(), &SceneObjects::quorModelDataChanged);
+    QSignalSpy status(scene.workspace->scene(), &SceneObjects::modelStatusChanged);
+    scene.workspace->supports()->addSupportFromHit(hitAt(m, {0, 0, 12}, {0, 0, 1}));
+    scene.workspace->supports()->addSupportFromHit(hitAt(m, {3, 0, 12}, {0, 0, 1}));
     QCOMPARE(changed.count(), 2);
     QCOMPARE(status.count(), 2); // re-sent with force, unchanged
-    QCOMPARE(scene.workspace->models.size(), size_t(4));
+    QCOMPARE(scene.workspace->scene()->objects().size(), size_t(4));
     // Undoing the second pillar takes its linker along.
-    scene.workspace->undo();
-    QCOMPARE(scene.workspace->models.size(), size_t(2));
+    scene.workspace->undo()->undo();
+    QCOMPARE(scene.workspace->scene()->objects().size(), size_t(2));
     QVERIFY(m->linkers.empty());
     QCOMPARE(m->supports.size(), size_t(1));
     QVERIFY(recordsNameListedObjects(*scene.workspace));
-    scene.workspace->undo();
+    scene.workspace->undo()->undo();
     QVERIFY(m->supports.empty());
-    QCOMPARE(scene.workspace->models.size(), size_t(1));
+    QCOMPARE(scene.workspace->scene()->objects().size(), size_t(1));
 }
 
 void TstSupportFamily::removeAllSupportsFreesFamilyAndRecords()
@@ -364,31 +364,32 @@ void TstSupportFamily::removeAllSupportsFreesFamilyAndRecords()
     SliceTestScene scene;
     Model *m = scene.add(boxModel({-8, -8, 12}, {8, 8, 14}));
     Model *other = scene.add(boxModel({20, -5, 12}, {30, 5, 14}));
-    scene.workspace->addSupportFromHit(hitAt(other, {25, 0, 12}));
-    scene.workspace->addSupportFromHit(hitAt(m, {0, 0, 12}, {0, 0, 1}));
-    scene.workspace->addSupportFromHit(hitAt(m, {3, 0, 12}, {0, 0, 1}));
-    scene.workspace->addMultiPointSupport({hitAt(m, {-3, 3, 12}), hitAt(m, {-6, 3, 12})});
-    scene.workspace->selectModel(m);
-    scene.workspace->addSupportBase(1.0f);
+    scene.workspace->supports()->addSupportFromHit(hitAt(other, {25, 0, 12}));
+    scene.workspace->supports()->addSupportFromHit(hitAt(m, {0, 0, 12}, {0, 0, 1}));
+    scene.workspace->supports()->addSupportFromHit(hitAt(m, {3, 0, 12}, {0, 0, 1}));
+    scene.workspace->supports()->addMultiPointSupport(
+        {hitAt(m, {-3, 3, 12}), hitAt(m, {-6, 3, 12})});
+    scene.workspace->scene()->selectModel(m);
+    scene.workspace->supports()->addSupportBase(1.0f);
     QCOMPARE(m->supports.size(), size_t(3));
     QCOMPARE(m->linkers.size(), size_t(1));
     QVERIFY(m->supportBase);
 
-    QSignalSpy status(scene.workspace.get(), &QuorModel::modelStatusChanged);
-    scene.workspace->removeAllSupportsOfSelectedModel();
+    QSignalSpy status(scene.workspace->scene(), &SceneObjects::modelStatusChanged);
+    scene.workspace->supports()->removeAllSupportsOfSelectedModel();
     QVERIFY(m->supports.empty());
     QVERIFY(m->linkers.empty());
     QVERIFY(!m->supportBase);
     // The other model keeps its pillar.
     QCOMPARE(other->supports.size(), size_t(1));
-    QCOMPARE(scene.workspace->models.size(), size_t(3));
+    QCOMPARE(scene.workspace->scene()->objects().size(), size_t(3));
     QVERIFY(recordsNameListedObjects(*scene.workspace));
     QVERIFY(m->selected);
     QVERIFY(!status.isEmpty());
     QCOMPARE(status.last().at(2).toBool(), false);
     // Every remaining undo acts only on live objects.
     for (int i = 0; i < 10; ++i)
-        scene.workspace->undo();
+        scene.workspace->undo()->undo();
     QVERIFY(recordsNameListedObjects(*scene.workspace));
     m->updateGeometry(true);
     QCOMPARE(m->bboxMin.z(), 12.0f); // the base's lift was undone too
@@ -399,16 +400,16 @@ void TstSupportFamily::deletingModelDropsSupportRecords()
     SliceTestScene scene;
     Model *m = scene.add(boxModel({-8, -8, 12}, {8, 8, 14}));
     Model *keep = scene.add(boxModel({20, -5, 0}, {30, 5, 4}));
-    scene.workspace->addSupportFromHit(hitAt(m, {0, 0, 12}, {0, 0, 1}));
-    scene.workspace->addSupportFromHit(hitAt(m, {3, 0, 12}, {0, 0, 1}));
-    scene.workspace->selectModel(m);
-    scene.workspace->deleteSelectedModel();
-    QCOMPARE(scene.workspace->models.size(), size_t(1));
-    QCOMPARE(scene.workspace->models.front(), keep);
+    scene.workspace->supports()->addSupportFromHit(hitAt(m, {0, 0, 12}, {0, 0, 1}));
+    scene.workspace->supports()->addSupportFromHit(hitAt(m, {3, 0, 12}, {0, 0, 1}));
+    scene.workspace->scene()->selectModel(m);
+    scene.workspace->scene()->deleteSelectedModel();
+    QCOMPARE(scene.workspace->scene()->objects().size(), size_t(1));
+    QCOMPARE(scene.workspace->scene()->objects().front(), keep);
     QVERIFY(recordsNameListedObjects(*scene.workspace));
     for (int i = 0; i < 5; ++i)
-        scene.workspace->undo();
-    QCOMPARE(scene.workspace->models.size(), size_t(1));
+        scene.workspace->undo()->undo();
+    QCOMPARE(scene.workspace->scene()->objects().size(), size_t(1));
 }
 
 void TstSupportFamily::copyCarriesSupportFamily()
@@ -416,24 +417,25 @@ void TstSupportFamily::copyCarriesSupportFamily()
     SliceTestScene scene;
     // Resting on the plate, so the base lifts it and its pillars keep room for a linker.
     Model *m = scene.add(boxModel({-8, -8, 0}, {8, 8, 14}));
-    scene.workspace->addSupportFromHit(hitAt(m, {0, 0, 12}, {0, 0, 1}));
-    scene.workspace->addSupportFromHit(hitAt(m, {3, 0, 12}, {0, 0, 1}));
-    scene.workspace->addMultiPointSupport({hitAt(m, {-3, 3, 12}), hitAt(m, {-6, 3, 12})});
-    scene.workspace->selectModel(m);
-    scene.workspace->addSupportBase(2.0f);
-    const size_t before = scene.workspace->models.size();
+    scene.workspace->supports()->addSupportFromHit(hitAt(m, {0, 0, 12}, {0, 0, 1}));
+    scene.workspace->supports()->addSupportFromHit(hitAt(m, {3, 0, 12}, {0, 0, 1}));
+    scene.workspace->supports()->addMultiPointSupport(
+        {hitAt(m, {-3, 3, 12}), hitAt(m, {-6, 3, 12})});
+    scene.workspace->scene()->selectModel(m);
+    scene.workspace->supports()->addSupportBase(2.0f);
+    const size_t before = scene.workspace->scene()->objects().size();
     const size_t sourceLinkers = m->linkers.size();
     const Support probe(scene.config->supportConfig());
     const int nameBefore = probe.name.mid(8).toInt();
 
-    scene.workspace->copyModel(0);
+    scene.workspace->scene()->copyModel(0);
     Model *copy = nullptr;
-    for (Model *object : scene.workspace->models)
+    for (Model *object : scene.workspace->scene()->objects())
         if (object->type == Model::TYPE_NORMAL && object != m)
             copy = object;
     QVERIFY(copy);
     // Copy, base, two pillars, the multi-point support and one new linker.
-    QCOMPARE(scene.workspace->models.size(), before + 6);
+    QCOMPARE(scene.workspace->scene()->objects().size(), before + 6);
     QCOMPARE(copy->supports.size(), size_t(3));
     QCOMPARE(copy->linkers.size(), size_t(1));
     QCOMPARE(m->linkers.size(), sourceLinkers);
@@ -459,9 +461,9 @@ void TstSupportFamily::copyCarriesSupportFamily()
     QCOMPARE(base->bboxMin.z(), 0.0f);
     QVERIFY(recordsNameListedObjects(*scene.workspace));
     // Deleting the copy frees all of it and leaves the source's family alone.
-    scene.workspace->selectModel(copy);
-    scene.workspace->deleteSelectedModel();
-    QCOMPARE(scene.workspace->models.size(), before);
+    scene.workspace->scene()->selectModel(copy);
+    scene.workspace->scene()->deleteSelectedModel();
+    QCOMPARE(scene.workspace->scene()->objects().size(), before);
     QCOMPARE(m->supports.size(), size_t(3));
     QVERIFY(recordsNameListedObjects(*scene.workspace));
 }
@@ -470,11 +472,11 @@ void TstSupportFamily::manualModeFlag()
 {
     SliceTestScene scene;
     LogCapture log;
-    scene.workspace->setManualAddingSupport(true);
-    QVERIFY(scene.workspace->manualAddingSupport);
+    scene.workspace->supports()->setManualAddingSupport(true);
+    QVERIFY(scene.workspace->supports()->isManualAddingSupport());
     QVERIFY(log.contains(QStringLiteral("set manual add support mode")));
-    scene.workspace->setManualAddingSupport(false);
-    QVERIFY(!scene.workspace->manualAddingSupport);
+    scene.workspace->supports()->setManualAddingSupport(false);
+    QVERIFY(!scene.workspace->supports()->isManualAddingSupport());
 }
 
 void TstSupportFamily::supportedModelArchive()
@@ -482,14 +484,14 @@ void TstSupportFamily::supportedModelArchive()
     SliceTestScene scene;
     scene.config->useAntialise(true);
     scene.config->antiAliseValue(2.0f);
-    scene.workspace->ensurePlatformBottom();
+    scene.workspace->scene()->ensurePlatformBottom();
     // A ball from 4 to 10 mm: round edges show the anti-aliasing.
     Model *m = scene.add(modelFromMesh(TestMesh::sphere(QVector3D(0, 0, 7), 3.0f, 24, 48)));
-    scene.workspace->addSupportFromHit(hitAt(m, {0, 0, 4}, {0, 0, 1}));
-    scene.workspace->addSupportFromHit(hitAt(m, {3, 0, 4}, {0, 0, 1}));
+    scene.workspace->supports()->addSupportFromHit(hitAt(m, {0, 0, 4}, {0, 0, 1}));
+    scene.workspace->supports()->addSupportFromHit(hitAt(m, {3, 0, 4}, {0, 0, 1}));
     const QList<QVariant> end = scene.slice(scene.archivePath(), 300000);
     QVERIFY(!end.isEmpty());
-    QVERIFY(scene.workspace->lastSliceCompleted());
+    QVERIFY(scene.workspace->jobs()->lastSliceCompleted());
     m->updateGeometry(true);
     QCOMPARE(m->bboxMin.z(), 4.0f); // a supported model is not dropped
     const ArchiveContents c = ArchiveContents::read(scene.archivePath());

@@ -4,7 +4,11 @@
 
 #include "model/DoItem.h"
 #include "model/Model.h"
-#include "workspace/QuorModel.h"
+#include "workspace/SceneObjects.h"
+#include "workspace/SupportController.h"
+#include "workspace/TransformController.h"
+#include "workspace/UndoController.h"
+#include "workspace/Workspace.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -29,18 +33,18 @@ public:
 };
 
 // A selected 10 mm cube on the platform of a fresh workspace.
-Model *addSelectedCube(QuorModel &ws)
+Model *addSelectedCube(Workspace &ws)
 {
     Model *cube = makeBox({-5, -5, 0}, {5, 5, 10});
-    ws.addModel(cube);
-    ws.selectModel(cube);
+    ws.scene()->addModel(cube);
+    ws.scene()->selectModel(cube);
     return cube;
 }
 
-ShiftRecorder *addSupport(QuorModel &ws, Model *owner)
+ShiftRecorder *addSupport(Workspace &ws, Model *owner)
 {
     auto *s = new ShiftRecorder;
-    ws.addModel(s);
+    ws.scene()->addModel(s);
     owner->attachChild(s);
     return s;
 }
@@ -74,39 +78,39 @@ private slots:
 void TstUndo::pageLeftAtIdentityLeavesNoRecord()
 {
     ScratchConfig scratch;
-    QuorModel ws(scratch.config);
+    Workspace ws(scratch.config);
     Model *cube = addSelectedCube(ws);
-    ws.startNewTransform(DoItem::DO_T_TRANSLATE);
-    ws.setSelectedModelTranslate(0, 0, 0); // the move page opened, nothing changed
-    ws.startNewTransform(DoItem::DO_T_SCALE);
+    ws.transform()->startNewTransform(DoItem::DO_T_TRANSLATE);
+    ws.transform()->setSelectedModelTranslate(0, 0, 0); // the move page opened, nothing changed
+    ws.transform()->startNewTransform(DoItem::DO_T_SCALE);
     QCOMPARE(cube->transforms->size(), size_t(1));
     QCOMPARE(cube->transforms->back().type, int(DoItem::DO_T_SCALE));
-    QCOMPARE(ws.undoList.records().size(), size_t(2)); // creation and the scale
-    QCOMPARE(int(ws.undoList.records().back().type), int(DoItem::DO_T_SCALE));
-    QVERIFY(ws.hasAnyNewDo());
+    QCOMPARE(ws.undoList().records().size(), size_t(2)); // creation and the scale
+    QCOMPARE(int(ws.undoList().records().back().type), int(DoItem::DO_T_SCALE));
+    QVERIFY(ws.undo()->hasAnyNewDo());
 }
 
 void TstUndo::verticalMoveShiftsSupportsAndUndoShiftsBack()
 {
     ScratchConfig scratch;
-    QuorModel ws(scratch.config);
+    Workspace ws(scratch.config);
     Model *cube = addSelectedCube(ws);
     ShiftRecorder *a = addSupport(ws, cube);
     ShiftRecorder *b = addSupport(ws, cube);
-    ws.selectModel(cube);
+    ws.scene()->selectModel(cube);
 
-    ws.startNewTransform(DoItem::DO_T_TRANSLATE);
-    ws.setSelectedModelTranslate(0, 0, 2);
-    ws.setSelectedModelTranslate(0, 0, 5); // spin box edits rewrite the same item
+    ws.transform()->startNewTransform(DoItem::DO_T_TRANSLATE);
+    ws.transform()->setSelectedModelTranslate(0, 0, 2);
+    ws.transform()->setSelectedModelTranslate(0, 0, 5); // spin box edits rewrite the same item
     // Each edit shifts by the change of the item: 2, then 3.
     QCOMPARE(a->shifts, (std::vector<float>{2, 3}));
     QCOMPARE(b->totalMm, 5.0f);
     cube->updateGeometry(false);
     QCOMPARE(cube->bboxMin.z(), 5.0f);
 
-    QSignalSpy data(&ws, &QuorModel::quorModelDataChanged);
+    QSignalSpy data(ws.scene(), &SceneObjects::quorModelDataChanged);
     LogCapture log;
-    ws.undo();
+    ws.undo()->undo();
     QVERIFY(log.contains(QStringLiteral("undo doTranslate")));
     QCOMPARE(a->shifts.back(), -5.0f);
     QCOMPARE(a->totalMm, 0.0f);
@@ -118,25 +122,25 @@ void TstUndo::verticalMoveShiftsSupportsAndUndoShiftsBack()
 void TstUndo::verticalMoveShiftsSupportBase()
 {
     ScratchConfig scratch;
-    QuorModel ws(scratch.config);
+    Workspace ws(scratch.config);
     Model *cube = addSelectedCube(ws);
     Model *base = makeBox({-6, -6, 0}, {6, 6, 1}, Model::TYPE_SUPPORT_BASE);
     Model *linker = makeBox({0, 0, 0}, {1, 1, 1}, Model::TYPE_SUPPORT_LINKER);
-    ws.addModel(base);
-    ws.addModel(linker);
+    ws.scene()->addModel(base);
+    ws.scene()->addModel(linker);
     cube->attachChild(base);
     cube->attachChild(linker);
     base->updateGeometry(true);
     linker->updateGeometry(true);
-    ws.selectModel(cube);
-    ws.startNewTransform(DoItem::DO_T_TRANSLATE);
-    ws.setSelectedModelTranslate(0, 0, 5);
+    ws.scene()->selectModel(cube);
+    ws.transform()->startNewTransform(DoItem::DO_T_TRANSLATE);
+    ws.transform()->setSelectedModelTranslate(0, 0, 5);
     // The base follows the model's stack but its vertices moved down: it stays on the plate.
     base->updateGeometry(false);
     QCOMPARE(base->bboxMin.z(), 0.0f);
     QVERIFY(!base->buffersUploaded);
     QVERIFY(linker->geometryDirty);
-    ws.undo();
+    ws.undo()->undo();
     base->updateGeometry(false);
     QCOMPARE(base->bboxMin.z(), 0.0f);
     QCOMPARE(base->mesh->vertices[0].pz, 0.0f);
@@ -145,10 +149,10 @@ void TstUndo::verticalMoveShiftsSupportBase()
 void TstUndo::translateByShiftsSupports()
 {
     ScratchConfig scratch;
-    QuorModel ws(scratch.config);
+    Workspace ws(scratch.config);
     Model *cube = addSelectedCube(ws);
     ShiftRecorder *s = addSupport(ws, cube);
-    ws.undoList.addDo(cube, DoItem::DO_T_TRANSLATE);
+    ws.undoList().addDo(cube, DoItem::DO_T_TRANSLATE);
     cube->translateBy(1, 2, 0.5f);
     cube->translateBy(1, 0, 0.25f);
     QCOMPARE(s->totalMm, 0.75f);
@@ -158,21 +162,21 @@ void TstUndo::translateByShiftsSupports()
 void TstUndo::flipTwiceAndUndoTwice()
 {
     ScratchConfig scratch;
-    QuorModel ws(scratch.config);
+    Workspace ws(scratch.config);
     Model *cube = addSelectedCube(ws);
-    ws.flip(2);
-    ws.flip(2);
+    ws.transform()->flip(2);
+    ws.transform()->flip(2);
     QCOMPARE(cube->transforms->size(), size_t(2));
     QMatrix4x4 mirrorY;
     mirrorY.scale(1, -1, 1);
     QCOMPARE(cube->transforms->at(0).matrix, mirrorY);
     QCOMPARE(cube->transforms->at(1).type, int(DoItem::DO_T_FLIP));
     QVERIFY(cube->modelMatrix().isIdentity()); // mirroring y twice restores the shape
-    ws.undo();
+    ws.undo()->undo();
     QCOMPARE(cube->transforms->size(), size_t(1));
-    ws.undo();
+    ws.undo()->undo();
     QVERIFY(cube->transforms->empty());
-    QCOMPARE(ws.undoList.records().size(), size_t(1));
+    QCOMPARE(ws.undoList().records().size(), size_t(1));
 }
 
 void TstUndo::flipWithUnknownFlag_data()
@@ -186,77 +190,77 @@ void TstUndo::flipWithUnknownFlag()
 {
     QFETCH(bool, thenUndo);
     ScratchConfig scratch;
-    QuorModel ws(scratch.config);
+    Workspace ws(scratch.config);
     Model *cube = addSelectedCube(ws);
-    ws.flip(7);
+    ws.transform()->flip(7);
     QCOMPARE(cube->transforms->size(), size_t(1));
     QVERIFY(cube->isTopIdentity());
     QCOMPARE(cube->transforms->back().type, int(DoItem::DO_T_FLIP));
     if (thenUndo) {
         LogCapture log;
-        ws.undo();
+        ws.undo()->undo();
         QVERIFY(cube->transforms->empty());
         QVERIFY(log.contains(QStringLiteral("undo skip new model")));
     } else {
-        ws.startNewTransform(DoItem::DO_T_ROTATE);
+        ws.transform()->startNewTransform(DoItem::DO_T_ROTATE);
         QCOMPARE(cube->transforms->size(), size_t(1));
         QCOMPARE(cube->transforms->back().type, int(DoItem::DO_T_ROTATE));
     }
-    for (const DoItem &r : ws.undoList.records())
+    for (const DoItem &r : ws.undoList().records())
         QVERIFY(r.type != DoItem::DO_T_FLIP);
 }
 
 void TstUndo::undoStopsAtCreationBarrier()
 {
     ScratchConfig scratch;
-    QuorModel ws(scratch.config);
+    Workspace ws(scratch.config);
     Model *cube = addSelectedCube(ws);
     LogCapture log;
-    ws.undo();
-    ws.undo();
+    ws.undo()->undo();
+    ws.undo()->undo();
     QVERIFY(log.contains(QStringLiteral("undo skip new model")));
-    QCOMPARE(ws.models.size(), size_t(1));
-    QCOMPARE(ws.models[0], cube);
-    QCOMPARE(ws.undoList.records().size(), size_t(1));
-    QVERIFY(ws.hasAnyNewDo());
+    QCOMPARE(ws.scene()->objects().size(), size_t(1));
+    QCOMPARE(ws.scene()->objects()[0], cube);
+    QCOMPARE(ws.undoList().records().size(), size_t(1));
+    QVERIFY(ws.undo()->hasAnyNewDo());
 }
 
 void TstUndo::undoOfNewSupportDeletesIt()
 {
     ScratchConfig scratch;
-    QuorModel ws(scratch.config);
+    Workspace ws(scratch.config);
     Model *cube = addSelectedCube(ws);
     ShiftRecorder *s = addSupport(ws, cube);
-    QCOMPARE(ws.undoList.records().back().model, static_cast<Model *>(s));
-    QSignalSpy data(&ws, &QuorModel::quorModelDataChanged);
-    ws.undo();
-    QCOMPARE(ws.models.size(), size_t(1));
+    QCOMPARE(ws.undoList().records().back().model, static_cast<Model *>(s));
+    QSignalSpy data(ws.scene(), &SceneObjects::quorModelDataChanged);
+    ws.undo()->undo();
+    QCOMPARE(ws.scene()->objects().size(), size_t(1));
     QVERIFY(cube->supports.empty());
-    QCOMPARE(ws.undoList.records().size(), size_t(1));
+    QCOMPARE(ws.undoList().records().size(), size_t(1));
     QVERIFY(data.count() >= 1);
 }
 
 void TstUndo::undoWithEmptyList()
 {
     ScratchConfig scratch;
-    QuorModel ws(scratch.config);
+    Workspace ws(scratch.config);
     LogCapture log;
-    ws.undo();
+    ws.undo()->undo();
     QVERIFY(log.contains(QStringLiteral("do list empty")));
-    QVERIFY(!ws.hasAnyNewDo());
+    QVERIFY(!ws.undo()->hasAnyNewDo());
 }
 
 void TstUndo::recordWithEmptyStackStays()
 {
     ScratchConfig scratch;
-    QuorModel ws(scratch.config);
+    Workspace ws(scratch.config);
     Model *cube = addSelectedCube(ws);
-    ws.startNewTransform(DoItem::DO_T_SCALE);
-    ws.setSelectedModelScale(2, 2, 2);
+    ws.transform()->startNewTransform(DoItem::DO_T_SCALE);
+    ws.transform()->setSelectedModelScale(2, 2, 2);
     cube->transforms->clear(); // the stack lost its item behind the record's back
-    QSignalSpy data(&ws, &QuorModel::quorModelDataChanged);
-    ws.undo();
-    QCOMPARE(ws.undoList.records().size(), size_t(2));
+    QSignalSpy data(ws.scene(), &SceneObjects::quorModelDataChanged);
+    ws.undo()->undo();
+    QCOMPARE(ws.undoList().records().size(), size_t(2));
     QCOMPARE(data.count(), 0);
     QVERIFY(!cube->popTransform());
 }
@@ -264,19 +268,19 @@ void TstUndo::recordWithEmptyStackStays()
 void TstUndo::rotateKeepsCentre()
 {
     ScratchConfig scratch;
-    QuorModel ws(scratch.config);
+    Workspace ws(scratch.config);
     Model *m = makeBox({10, 0, 0}, {30, 4, 2});
-    ws.addModel(m);
-    ws.selectModel(m);
+    ws.scene()->addModel(m);
+    ws.scene()->selectModel(m);
     const QVector3D before = m->center; // (20, 2, 1)
-    ws.startNewTransform(DoItem::DO_T_ROTATE);
-    ws.setSelectedModelRotate(0, 0, 90);
-    ws.setSelectedModelRotate(30, 0, 90);
+    ws.transform()->startNewTransform(DoItem::DO_T_ROTATE);
+    ws.transform()->setSelectedModelRotate(0, 0, 90);
+    ws.transform()->setSelectedModelRotate(30, 0, 90);
     m->updateGeometry(false);
     QVERIFY((m->center - before).length() < 1e-4f);
     QCOMPARE(m->transforms->size(), size_t(1));
     // After the quarter turn about z the 20 mm long side lies along y.
-    ws.setSelectedModelRotate(0, 0, 90);
+    ws.transform()->setSelectedModelRotate(0, 0, 90);
     m->updateGeometry(false);
     QVERIFY(qAbs((m->bboxMax.y() - m->bboxMin.y()) - 20.0f) < 1e-4f);
 }
@@ -284,12 +288,12 @@ void TstUndo::rotateKeepsCentre()
 void TstUndo::rotate90TurnsAboutCentre()
 {
     ScratchConfig scratch;
-    QuorModel ws(scratch.config);
+    Workspace ws(scratch.config);
     Model *m = makeBox({0, 0, 0}, {8, 2, 2});
-    ws.addModel(m);
-    m->rotate90(&ws.undoList);
+    ws.scene()->addModel(m);
+    m->rotate90(&ws.undoList());
     m->updateGeometry(false);
-    QCOMPARE(int(ws.undoList.records().back().type), int(DoItem::DO_T_ROTATE));
+    QCOMPARE(int(ws.undoList().records().back().type), int(DoItem::DO_T_ROTATE));
     QVERIFY(qAbs((m->bboxMax.x() - m->bboxMin.x()) - 2.0f) < 1e-4f);
     QVERIFY(qAbs(m->center.x() - 4.0f) < 1e-4f);
 }
@@ -297,28 +301,28 @@ void TstUndo::rotate90TurnsAboutCentre()
 void TstUndo::commandsWithoutSelection()
 {
     ScratchConfig scratch;
-    QuorModel ws(scratch.config);
-    ws.addModel(makeBox({0, 0, 0}, {1, 1, 1}));
+    Workspace ws(scratch.config);
+    ws.scene()->addModel(makeBox({0, 0, 0}, {1, 1, 1}));
     LogCapture log;
-    ws.setSelectedModelTranslate(1, 2, 3);
-    ws.setSelectedModelScale(1, 2, 3);
-    ws.setSelectedModelRotate(1, 2, 3);
+    ws.transform()->setSelectedModelTranslate(1, 2, 3);
+    ws.transform()->setSelectedModelScale(1, 2, 3);
+    ws.transform()->setSelectedModelRotate(1, 2, 3);
     QCOMPARE(log.lines().filter(QStringLiteral("no model selected")).size(), 3);
-    ws.flip(1);
-    ws.startNewTransform(DoItem::DO_T_TRANSLATE);
-    QCOMPARE(ws.undoList.records().size(), size_t(1));
-    QVERIFY(ws.models[0]->transforms->empty());
+    ws.transform()->flip(1);
+    ws.transform()->startNewTransform(DoItem::DO_T_TRANSLATE);
+    QCOMPARE(ws.undoList().records().size(), size_t(1));
+    QVERIFY(ws.scene()->objects()[0]->transforms->empty());
 }
 
 void TstUndo::editingWithoutOpenItemIsHarmless()
 {
     ScratchConfig scratch;
-    QuorModel ws(scratch.config);
+    Workspace ws(scratch.config);
     Model *cube = addSelectedCube(ws);
     // The UI may send a value before any page opened an item; nothing may be written.
-    ws.setSelectedModelTranslate(1, 1, 1);
-    ws.setSelectedModelScale(2, 2, 2);
-    ws.setSelectedModelRotate(0, 0, 45);
+    ws.transform()->setSelectedModelTranslate(1, 1, 1);
+    ws.transform()->setSelectedModelScale(2, 2, 2);
+    ws.transform()->setSelectedModelRotate(0, 0, 45);
     QVERIFY(cube->transforms->empty());
     QVERIFY(cube->modelMatrix().isIdentity());
 }
@@ -326,43 +330,43 @@ void TstUndo::editingWithoutOpenItemIsHarmless()
 void TstUndo::startNewTransformRejectsNonTransformTypes()
 {
     ScratchConfig scratch;
-    QuorModel ws(scratch.config);
+    Workspace ws(scratch.config);
     Model *cube = addSelectedCube(ws);
-    ws.startNewTransform(DoItem::DO_NEW);
-    ws.startNewTransform(DoItem::DO_UNKNOWN);
+    ws.transform()->startNewTransform(DoItem::DO_NEW);
+    ws.transform()->startNewTransform(DoItem::DO_UNKNOWN);
     QVERIFY(cube->transforms->empty());
-    QCOMPARE(ws.undoList.records().size(), size_t(1));
+    QCOMPARE(ws.undoList().records().size(), size_t(1));
 }
 
 void TstUndo::removedSupportTakesItsRecords()
 {
     ScratchConfig scratch;
-    QuorModel ws(scratch.config);
+    Workspace ws(scratch.config);
     Model *cube = addSelectedCube(ws);
     ShiftRecorder *s = addSupport(ws, cube);
-    ws.selectModel(s);
-    ws.startNewTransform(DoItem::DO_T_SCALE);
-    ws.setSelectedModelScale(2, 2, 2);
-    ws.selectModel(cube);
-    ws.removeAllSupportsOfSelectedModel();
-    for (const DoItem &r : ws.undoList.records())
+    ws.scene()->selectModel(s);
+    ws.transform()->startNewTransform(DoItem::DO_T_SCALE);
+    ws.transform()->setSelectedModelScale(2, 2, 2);
+    ws.scene()->selectModel(cube);
+    ws.supports()->removeAllSupportsOfSelectedModel();
+    for (const DoItem &r : ws.undoList().records())
         QVERIFY(r.model == cube);
-    ws.undo(); // must not touch the freed support
-    QCOMPARE(ws.models.size(), size_t(1));
+    ws.undo()->undo(); // must not touch the freed support
+    QCOMPARE(ws.scene()->objects().size(), size_t(1));
 }
 
 void TstUndo::addDoPrunesAndFlags()
 {
     ScratchConfig scratch;
-    QuorModel ws(scratch.config);
+    Workspace ws(scratch.config);
     Model *cube = addSelectedCube(ws);
-    QVERIFY(!ws.hasAnyNewDo());
-    ws.startNewTransform(DoItem::DO_T_TRANSLATE); // left at identity
-    ws.undoList.addDo(cube, DoItem::DO_T_SCALE);
+    QVERIFY(!ws.undo()->hasAnyNewDo());
+    ws.transform()->startNewTransform(DoItem::DO_T_TRANSLATE); // left at identity
+    ws.undoList().addDo(cube, DoItem::DO_T_SCALE);
     QCOMPARE(cube->transforms->size(), size_t(1));
     QCOMPARE(cube->transforms->back().type, int(DoItem::DO_T_SCALE));
-    QVERIFY(ws.hasAnyNewDo());
-    DoItem copy = ws.undoList.records().back();
+    QVERIFY(ws.undo()->hasAnyNewDo());
+    DoItem copy = ws.undoList().records().back();
     QCOMPARE(copy.model, cube);
     QCOMPARE(int(copy.type), int(DoItem::DO_T_SCALE));
 }

@@ -1,9 +1,8 @@
 // The 3D view's arithmetic without a window: frame, camera matrices, rays, the click rule.
-#include "ScratchConfig.h"
 #include "view/CameraMath.h"
 #include "view/MouseGesture.h"
 #include "view/PickMath.h"
-#include "workspace/QuorModel.h"
+#include "view/SceneCamera.h"
 
 #include <QtTest>
 
@@ -18,12 +17,11 @@ bool fuzzyEqual(const QVector3D &a, const QVector3D &b, float tolerance = 1e-5f)
     return (a - b).length() <= tolerance;
 }
 
-CameraState presetOf(void (QuorModel::*preset)())
+CameraState presetOf(void (SceneCamera::*preset)())
 {
-    ScratchConfig scratch;
-    QuorModel workspace(scratch.config);
-    (workspace.*preset)();
-    return workspace.camera();
+    SceneCamera camera;
+    (camera.*preset)();
+    return camera.state();
 }
 
 } // namespace
@@ -95,20 +93,20 @@ void TstViewMath::presets_data()
     QTest::addColumn<QVector3D>("worldZ"); // and the world's up
     QTest::addColumn<QVector3D>("origin"); // where the plate centre sits
     // Top: looking straight down, x to the screen's bottom after the -90 degree yaw.
-    QTest::newRow("top") << presetOf(&QuorModel::resetViewTop) << QVector3D(0, -1, 0)
+    QTest::newRow("top") << presetOf(&SceneCamera::resetViewTop) << QVector3D(0, -1, 0)
                          << QVector3D(0, 0, 1) << QVector3D(0, 0, -3);
     // Front: horizontal view, up is up, x toward the viewer.
-    QTest::newRow("front") << presetOf(&QuorModel::resetViewFront) << QVector3D(0, 0, 1)
+    QTest::newRow("front") << presetOf(&SceneCamera::resetViewFront) << QVector3D(0, 0, 1)
                            << QVector3D(0, 1, 0) << QVector3D(0, -0.4f, -3);
     // Left: horizontal, x to the right.
-    QTest::newRow("left") << presetOf(&QuorModel::resetViewLeft) << QVector3D(1, 0, 0)
+    QTest::newRow("left") << presetOf(&SceneCamera::resetViewLeft) << QVector3D(1, 0, 0)
                           << QVector3D(0, 1, 0) << QVector3D(0, -0.4f, -3);
     // Right: horizontal, x to the left.
-    QTest::newRow("right") << presetOf(&QuorModel::resetViewRight) << QVector3D(-1, 0, 0)
+    QTest::newRow("right") << presetOf(&SceneCamera::resetViewRight) << QVector3D(-1, 0, 0)
                            << QVector3D(0, 1, 0) << QVector3D(0, -0.4f, -3);
     // Projection view: yaw -70 and pitch -70.
     const float c70 = std::cos(qDegreesToRadians(70.0f)), s70 = std::sin(qDegreesToRadians(70.0f));
-    QTest::newRow("projection") << presetOf(&QuorModel::resetViewPrj)
+    QTest::newRow("projection") << presetOf(&SceneCamera::resetViewPrj)
                                 << QVector3D(c70, -s70 * c70, s70 * s70) << QVector3D(0, s70, c70)
                                 << QVector3D(0, -0.4f, -3);
 }
@@ -131,23 +129,22 @@ void TstViewMath::presets()
 
 void TstViewMath::pitchIsLimitedWhenDrawn()
 {
-    ScratchConfig scratch;
-    QuorModel workspace(scratch.config);
-    workspace.resetViewFront(); // pitch -90
+    SceneCamera camera;
+    camera.resetViewFront(); // pitch -90
     // 110 pixels down: the stored pitch counts on to -200 ...
-    workspace.onMousePressedMove(1, QPoint(0, 0), QPoint(0, 0), QPoint(0, -110));
-    QCOMPARE(workspace.camera().pitchDeg, -200);
+    camera.orbit(QPoint(0, 0), QPoint(0, -110));
+    QCOMPARE(camera.state().pitchDeg, -200);
     // ... and is drawn as -180: the view from straight below.
     QCOMPARE(CameraMath::drawnPitchDeg(-200), -180);
-    CameraState limited = workspace.camera();
+    CameraState limited = camera.state();
     limited.pitchDeg = -180;
-    QCOMPARE(CameraMath::viewMatrix(workspace.camera()), CameraMath::viewMatrix(limited));
+    QCOMPARE(CameraMath::viewMatrix(camera.state()), CameraMath::viewMatrix(limited));
     // Above 0 the view stays looking straight down.
     QCOMPARE(CameraMath::drawnPitchDeg(30), 0);
     // It must be dragged back by the same amount before the picture moves again.
-    workspace.onMousePressedMove(1, QPoint(0, 0), QPoint(0, 0), QPoint(0, 10));
-    QCOMPARE(workspace.camera().pitchDeg, -190);
-    QCOMPARE(CameraMath::drawnPitchDeg(workspace.camera().pitchDeg), -180);
+    camera.orbit(QPoint(0, 0), QPoint(0, 10));
+    QCOMPARE(camera.state().pitchDeg, -190);
+    QCOMPARE(CameraMath::drawnPitchDeg(camera.state().pitchDeg), -180);
 }
 
 void TstViewMath::yawWrapsWhenDrawn_data()
@@ -203,26 +200,25 @@ void TstViewMath::projection()
 
 void TstViewMath::zoomSteps()
 {
-    ScratchConfig scratch;
-    QuorModel workspace(scratch.config);
-    QSignalSpy changed(&workspace, &QuorModel::quorModelDataChanged);
+    SceneCamera camera;
+    QSignalSpy changed(&camera, &SceneCamera::changed);
     for (int i = 0; i < 10; ++i)
-        workspace.zoomOut();
+        camera.zoomOut();
     QCOMPARE(changed.count(), 10);
-    QVERIFY(std::fabs(workspace.camera().zoom - float(std::pow(1.1, 10))) < 1e-5f);
+    QVERIFY(std::fabs(camera.state().zoom - float(std::pow(1.1, 10))) < 1e-5f);
     // The picture grows: a point moves away from the centre by the zoom.
-    const QVector3D p = CameraMath::viewMatrix(workspace.camera()).map(QVector3D(1, 0, 0));
+    const QVector3D p = CameraMath::viewMatrix(camera.state()).map(QVector3D(1, 0, 0));
     QVERIFY(std::fabs((p - QVector3D(0, -0.4f, -3)).length() - float(std::pow(1.1, 10))) < 1e-4f);
     // Presets keep the zoom, except the projection view.
-    workspace.resetViewTop();
-    workspace.resetViewFront();
-    workspace.resetViewLeft();
-    workspace.resetViewRight();
-    QVERIFY(std::fabs(workspace.camera().zoom - float(std::pow(1.1, 10))) < 1e-5f);
-    workspace.resetViewPrj();
-    QCOMPARE(workspace.camera().zoom, 1.0f);
-    workspace.zoomIn();
-    QVERIFY(std::fabs(workspace.camera().zoom - 1.0f / 1.1f) < 1e-7f);
+    camera.resetViewTop();
+    camera.resetViewFront();
+    camera.resetViewLeft();
+    camera.resetViewRight();
+    QVERIFY(std::fabs(camera.state().zoom - float(std::pow(1.1, 10))) < 1e-5f);
+    camera.resetViewPrj();
+    QCOMPARE(camera.state().zoom, 1.0f);
+    camera.zoomIn();
+    QVERIFY(std::fabs(camera.state().zoom - 1.0f / 1.1f) < 1e-7f);
 }
 
 void TstViewMath::lightFollowsCamera()

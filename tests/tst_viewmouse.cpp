@@ -1,15 +1,19 @@
-// The mouse over the 3D view through the workspace's handlers, with the view's real picker and
+// The mouse over the 3D view through the view's mouse rules, with the view's real picker and
 // a real viewport size, but no window: what clicks select, what drags move or turn, and the
 // manual support clicks.
 #include "ConfigTestEnv.h"
 #include "LogCapture.h"
 #include "SceneMeshes.h"
+#include "ViewParts.h"
 
 #include "config/QuorConfig.h"
 #include "view/CameraMath.h"
 #include "view/ScenePicker.h"
 #include "workspace/QuorApp.h"
-#include "workspace/QuorModel.h"
+#include "workspace/SceneObjects.h"
+#include "workspace/SupportController.h"
+#include "workspace/UndoController.h"
+#include "workspace/Workspace.h"
 
 #include <QSignalSpy>
 #include <QtTest>
@@ -50,14 +54,14 @@ private:
     // A press, a release and, as the view's click rule allows, the click.
     void click(const QPoint &at, bool shift = false, uint button = 1)
     {
-        m_ws->onMousePressed(button, uint(at.x()), uint(at.y()));
-        m_ws->onMouseReleased(button, uint(at.x()), uint(at.y()));
-        m_ws->onMouseClicked(button, uint(at.x()), uint(at.y()), shift);
+        m_view->mouse.pressed(int(button), at);
+        m_view->mouse.released(int(button), at);
+        m_view->mouse.clicked(int(button), at, shift);
     }
     // Where a point in mm shows in the view.
     QPoint pixelOf(const QVector3D &mm) const
     {
-        const CameraState &c = m_ws->camera();
+        const CameraState &c = m_view->camera.state();
         const QVector3D ndc =
             (CameraMath::projectionMatrix(kViewport, c.panX, c.panY) * CameraMath::viewMatrix(c) *
              CameraMath::modelScaleMatrix(CameraMath::Volume()))
@@ -67,14 +71,15 @@ private:
     }
     Model *add(Model *m)
     {
-        m_ws->addModel(m);
+        m_ws->scene()->addModel(m);
         return m;
     }
 
     std::unique_ptr<ConfigTestEnv> m_env;
     std::unique_ptr<QuorApp> m_app;
     std::unique_ptr<QuorConfig> m_config;
-    std::unique_ptr<QuorModel> m_ws;
+    std::unique_ptr<Workspace> m_ws;
+    std::unique_ptr<ViewParts> m_view;
     Model *m_model = nullptr;
 };
 
@@ -83,21 +88,22 @@ void TstViewMouse::init()
     m_env = std::make_unique<ConfigTestEnv>();
     m_app = std::make_unique<QuorApp>();
     m_config = std::make_unique<QuorConfig>();
-    m_ws = std::make_unique<QuorModel>(*m_config);
+    m_ws = std::make_unique<Workspace>(*m_config);
     m_app->setWorkspace(m_ws.get());
-    m_ws->setPicker(std::make_unique<ScenePicker>(*m_ws));
-    m_ws->setViewportSize(kViewport);
-    m_ws->ensurePlatformBottom();
-    m_ws->resetViewTop(); // straight down: +y to the right, +x down the screen
+    m_view = std::make_unique<ViewParts>(*m_ws);
+    m_view->camera.setViewSize(kViewport);
+    m_ws->scene()->ensurePlatformBottom();
+    m_view->camera.resetViewTop(); // straight down: +y to the right, +x down the screen
     // A 20 x 20 x 10 mm box floating 5 mm over the plate centre.
     m_model = add(makeBox({-10, -10, 5}, {10, 10, 15}));
-    m_ws->selectModel(m_model);
-    m_ws->deselectAll(true);
-    QCOMPARE(m_ws->status, QuorModel::MODEL_LOADED);
+    m_ws->scene()->selectModel(m_model);
+    m_ws->scene()->deselectAll(true);
+    QCOMPARE(m_ws->scene()->status(), SceneObjects::MODEL_LOADED);
 }
 
 void TstViewMouse::cleanup()
 {
+    m_view.reset();
     m_ws.reset();
     m_config.reset();
     m_app.reset();
@@ -127,51 +133,52 @@ void TstViewMouse::clickSelects()
                                             {"plate", QVector3D(25, -40, 0)},
                                             {"linker", QVector3D(-23, 22, 3)}};
     // Something else is selected first, so that clearing shows.
-    m_ws->selectModel(target == QLatin1String("model") ? m_ws->models[0] : m_model);
-    QSignalSpy selection(m_ws.get(), &QuorModel::modelSelectionChanged);
+    m_ws->scene()->selectModel(target == QLatin1String("model") ? m_ws->scene()->objects()[0]
+                                                                : m_model);
+    QSignalSpy selection(m_ws->scene(), &SceneObjects::modelSelectionChanged);
     click(pixelOf(where[target]));
     QCOMPARE(selection.count(), 1);
-    const Model *selected = m_ws->getSelectedModel();
+    const Model *selected = m_ws->scene()->getSelectedModel();
     if (selectedType < 0) {
         QCOMPARE(selection.first().first().toInt(), -1);
         QVERIFY(!selected);
     } else {
         QVERIFY(selected);
         QCOMPARE(selected->type, selectedType);
-        QCOMPARE(selection.first().first().toInt(), m_ws->getSelectedModelIndex());
+        QCOMPARE(selection.first().first().toInt(), m_ws->scene()->getSelectedModelIndex());
     }
 }
 
 void TstViewMouse::dragOnModelMovesItOnThePlate()
 {
-    const size_t recordsBefore = m_ws->undoList.records().size();
+    const size_t recordsBefore = m_ws->undoList().records().size();
     const QVector3D lo = m_model->bboxMin, hi = m_model->bboxMax;
     const QPoint start = pixelOf(QVector3D(0, 0, 15));
-    const int yawBefore = m_ws->camera().yawDeg;
-    m_ws->onMousePressed(1, uint(start.x()), uint(start.y()));
-    QCOMPARE(m_ws->dragState(), 1);
+    const int yawBefore = m_view->camera.state().yawDeg;
+    m_view->mouse.pressed(1, start);
+    QCOMPARE(m_view->mouse.dragState(), 1);
     QPoint previous = start;
     // 40 pixels right and 20 down in four steps: 13.5 mm along +y and 6.75 mm along +x, since
     // a pixel is 135 mm / 400 here.
     for (int i = 1; i <= 4; ++i) {
         const QPoint to = start + QPoint(10 * i, 5 * i);
-        m_ws->onMousePressedMove(1, start, previous, to);
+        m_view->mouse.moved(1, start, previous, to);
         previous = to;
     }
-    QCOMPARE(m_ws->dragState(), 2);
-    m_ws->onMouseReleased(1, uint(previous.x()), uint(previous.y()));
-    QCOMPARE(m_ws->dragState(), 0);
+    QCOMPARE(m_view->mouse.dragState(), 2);
+    m_view->mouse.released(1, previous);
+    QCOMPARE(m_view->mouse.dragState(), 0);
     m_model->updateGeometry(false);
     QVERIFY(std::fabs(m_model->bboxMin.y() - lo.y() - 13.5f) < 1e-3f);
     QVERIFY(std::fabs(m_model->bboxMin.x() - lo.x() - 6.75f) < 1e-3f);
     QCOMPARE(m_model->bboxMin.z(), lo.z()); // never up or down
     QCOMPARE(m_model->bboxMax.z(), hi.z());
     QVERIFY(m_model->selected);
-    QCOMPARE(m_ws->camera().yawDeg, yawBefore); // the camera stays
+    QCOMPARE(m_view->camera.state().yawDeg, yawBefore); // the camera stays
     // One translate record, and one undo takes the whole drag back.
-    QCOMPARE(m_ws->undoList.records().size(), recordsBefore + 1);
-    QCOMPARE(int(m_ws->undoList.records().back().type), int(DoItem::DO_T_TRANSLATE));
-    m_ws->undo();
+    QCOMPARE(m_ws->undoList().records().size(), recordsBefore + 1);
+    QCOMPARE(int(m_ws->undoList().records().back().type), int(DoItem::DO_T_TRANSLATE));
+    m_ws->undo()->undo();
     m_model->updateGeometry(false);
     QVERIFY((m_model->bboxMin - lo).length() < 1e-4f);
 }
@@ -190,21 +197,21 @@ void TstViewMouse::dragElsewhereTurnsTheCamera()
     QFETCH(QString, start);
     QFETCH(bool, manual);
     Model *support = add(makeBox({20, 20, 0}, {22, 22, 12}, Model::TYPE_SUPPORT));
-    m_ws->setManualAddingSupport(manual);
+    m_ws->supports()->setManualAddingSupport(manual);
     const QPoint from = start == QLatin1String("empty")     ? QPoint(20, 20)
                         : start == QLatin1String("support") ? pixelOf({21, 21, 12})
                                                             : pixelOf({0, 0, 15});
     const QVector3D modelBefore = m_model->bboxMin;
     const QVector3D supportBefore = support->bboxMin;
-    m_ws->onMousePressed(1, uint(from.x()), uint(from.y()));
+    m_view->mouse.pressed(1, from);
     // Two moves of 3 pixels right and 7 down: the yaw truncates after each half-degree sum.
-    QSignalSpy changed(m_ws.get(), &QuorModel::quorModelDataChanged);
-    m_ws->onMousePressedMove(1, from, from, from + QPoint(3, 7));
-    m_ws->onMousePressedMove(1, from, from + QPoint(3, 7), from + QPoint(6, 14));
+    QSignalSpy changed(&m_view->camera, &SceneCamera::changed);
+    m_view->mouse.moved(1, from, from, from + QPoint(3, 7));
+    m_view->mouse.moved(1, from, from + QPoint(3, 7), from + QPoint(6, 14));
     QCOMPARE(changed.count(), 2);
-    QCOMPARE(m_ws->camera().yawDeg, -86); // -90 + 1.5 -> -88, + 1.5 -> -86
-    QCOMPARE(m_ws->camera().pitchDeg, 14);
-    m_ws->onMouseReleased(1, 0, 0);
+    QCOMPARE(m_view->camera.state().yawDeg, -86); // -90 + 1.5 -> -88, + 1.5 -> -86
+    QCOMPARE(m_view->camera.state().pitchDeg, 14);
+    m_view->mouse.released(1, QPoint(0, 0));
     m_model->updateGeometry(false);
     support->updateGeometry(false);
     QCOMPARE(m_model->bboxMin, modelBefore);
@@ -213,18 +220,18 @@ void TstViewMouse::dragElsewhereTurnsTheCamera()
 
 void TstViewMouse::rightDragPans()
 {
-    m_ws->onMousePressed(2, 0, 300);
+    m_view->mouse.pressed(int(2), QPoint(0, 300));
     // Across the whole width: two device units, one view width.
-    m_ws->onMousePressedMove(2, QPoint(0, 300), QPoint(0, 300), QPoint(800, 300));
-    QCOMPARE(m_ws->camera().panX, 2.0f);
+    m_view->mouse.moved(2, QPoint(0, 300), QPoint(0, 300), QPoint(800, 300));
+    QCOMPARE(m_view->camera.state().panX, 2.0f);
     // Down by half the height: one unit down.
-    m_ws->onMousePressedMove(2, QPoint(0, 300), QPoint(800, 300), QPoint(800, 600));
-    QCOMPARE(m_ws->camera().panY, -1.0f);
-    QCOMPARE(m_ws->camera().yawDeg, -90);
+    m_view->mouse.moved(2, QPoint(0, 300), QPoint(800, 300), QPoint(800, 600));
+    QCOMPARE(m_view->camera.state().panY, -1.0f);
+    QCOMPARE(m_view->camera.state().yawDeg, -90);
     // The third button does nothing.
-    m_ws->onMousePressedMove(3, QPoint(0, 0), QPoint(0, 0), QPoint(100, 100));
-    QCOMPARE(m_ws->camera().panX, 2.0f);
-    QCOMPARE(m_ws->camera().yawDeg, -90);
+    m_view->mouse.moved(3, QPoint(0, 0), QPoint(0, 0), QPoint(100, 100));
+    QCOMPARE(m_view->camera.state().panX, 2.0f);
+    QCOMPARE(m_view->camera.state().yawDeg, -90);
 }
 
 void TstViewMouse::wheelSteps_data()
@@ -242,8 +249,8 @@ void TstViewMouse::wheelSteps()
 {
     QFETCH(int, delta);
     QFETCH(float, zoom);
-    m_ws->onWheel(QPoint(0, delta));
-    QVERIFY(std::fabs(m_ws->camera().zoom - zoom) < 1e-6f);
+    m_view->mouse.wheel(QPoint(0, delta));
+    QVERIFY(std::fabs(m_view->camera.state().zoom - zoom) < 1e-6f);
 }
 
 void TstViewMouse::ignoredClicks()
@@ -251,40 +258,40 @@ void TstViewMouse::ignoredClicks()
     const QPoint onModel = pixelOf({0, 0, 15});
     // Right clicks select nothing.
     click(onModel, false, 2);
-    QVERIFY(!m_ws->getSelectedModel());
+    QVERIFY(!m_ws->scene()->getSelectedModel());
     // While slicing, left clicks neither.
-    m_ws->setModelStatus(QuorModel::MODEL_SLICING);
-    QSignalSpy selection(m_ws.get(), &QuorModel::modelSelectionChanged);
+    m_ws->scene()->setModelStatus(SceneObjects::MODEL_SLICING);
+    QSignalSpy selection(m_ws->scene(), &SceneObjects::modelSelectionChanged);
     click(onModel);
     QCOMPARE(selection.count(), 0);
-    QVERIFY(!m_ws->getSelectedModel());
+    QVERIFY(!m_ws->scene()->getSelectedModel());
     // Nor may a drag start there.
-    m_ws->onMousePressed(1, uint(onModel.x()), uint(onModel.y()));
-    QCOMPARE(m_ws->dragState(), 0);
+    m_view->mouse.pressed(1, onModel);
+    QCOMPARE(m_view->mouse.dragState(), 0);
 }
 
 void TstViewMouse::noViewportNoPick()
 {
     // A collapsed view: no pick and no pan, and nothing divides by zero.
-    m_ws->setViewportSize(QSize(0, 0));
+    m_view->camera.setViewSize(QSize(0, 0));
     click(QPoint(0, 0));
-    QVERIFY(!m_ws->getSelectedModel());
-    QVERIFY(m_ws->pickObjects(10, 10, Model::TYPE_NORMAL).empty());
-    m_ws->onMousePressedMove(2, QPoint(0, 0), QPoint(0, 0), QPoint(10, 10));
-    QCOMPARE(m_ws->camera().panX, 0.0f);
+    QVERIFY(!m_ws->scene()->getSelectedModel());
+    QVERIFY(m_view->picker.pickObjects(10, 10, {Model::TYPE_NORMAL}).empty());
+    m_view->mouse.moved(2, QPoint(0, 0), QPoint(0, 0), QPoint(10, 10));
+    QCOMPARE(m_view->camera.state().panX, 0.0f);
 }
 
 void TstViewMouse::manualSingleSupports()
 {
     Model *flat = add(makeBox({-25, 20, 0}, {-15, 30, 0.05f})); // its top is 0.05 mm high
-    m_ws->setManualAddingSupport(true);
+    m_ws->supports()->setManualAddingSupport(true);
     const QPoint top = pixelOf({3, -4, 15});
     // The first click on a model only selects it.
     click(top);
     QVERIFY(m_model->selected);
     QCOMPARE(countType(*m_ws, Model::TYPE_SUPPORT), 0);
     // The next one puts a pillar there.
-    QSignalSpy status(m_ws.get(), &QuorModel::modelStatusChanged);
+    QSignalSpy status(m_ws->scene(), &SceneObjects::modelStatusChanged);
     click(top);
     QCOMPARE(countType(*m_ws, Model::TYPE_SUPPORT), 1);
     QCOMPARE(m_model->supports.size(), size_t(1));
@@ -303,9 +310,9 @@ void TstViewMouse::manualSingleSupports()
     QCOMPARE(countType(*m_ws, Model::TYPE_SUPPORT), 2);
     // Empty space clears the selection.
     click(QPoint(5, 5));
-    QVERIFY(!m_ws->getSelectedModel());
+    QVERIFY(!m_ws->scene()->getSelectedModel());
     // Leaving manual mode: clicks select again.
-    m_ws->setManualAddingSupport(false);
+    m_ws->supports()->setManualAddingSupport(false);
     click(top);
     QCOMPARE(countType(*m_ws, Model::TYPE_SUPPORT), 2);
     QVERIFY(m_model->selected);
@@ -314,7 +321,7 @@ void TstViewMouse::manualSingleSupports()
 void TstViewMouse::manualMultiPointSupport()
 {
     Model *other = add(makeBox({20, -30, 5}, {30, -20, 15}));
-    m_ws->setManualAddingSupport(true);
+    m_ws->supports()->setManualAddingSupport(true);
     click(pixelOf({0, 0, 15})); // select
     LogCapture log;
     // Two points collected with Shift, one on another model skipped.
@@ -330,7 +337,7 @@ void TstViewMouse::manualMultiPointSupport()
     QCOMPARE(countType(*m_ws, Model::TYPE_MULTI_POINT_SUPPORT), 1);
     QVERIFY(log.contains(QStringLiteral("create multi point support")));
     QCOMPARE(countType(*m_ws, Model::TYPE_SUPPORT), 0);
-    const Model *multi = m_ws->models.back();
+    const Model *multi = m_ws->scene()->objects().back();
     QCOMPARE(multi->type, int(Model::TYPE_MULTI_POINT_SUPPORT));
     QCOMPARE(multi->parent, m_model);
     // The next click starts afresh: a single pillar.
@@ -340,7 +347,7 @@ void TstViewMouse::manualMultiPointSupport()
 
 void TstViewMouse::manualMultiPointThatCannotBeBuilt()
 {
-    m_ws->setManualAddingSupport(true);
+    m_ws->supports()->setManualAddingSupport(true);
     click(pixelOf({0, 0, 15})); // select
     // Two points 18 mm apart on the top, then the plate far away: the lowest point would be
     // the foot, and the struts cannot reach down to it.

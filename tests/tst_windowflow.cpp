@@ -148,27 +148,28 @@ void TstWindowFlow::escapeAndCtrlCCancelASlice()
     // 120 mm tall: 2400 layers, time enough to cancel.
     QVERIFY(
         w.openThroughDialog({writeBoxFile(QStringLiteral("tall.stl"), {0, 0, 0}, {50, 50, 120})}));
-    QuorModel *ws = w.workspace();
+    Workspace *ws = w.workspace();
     for (const Qt::KeyboardModifiers mods :
          {Qt::KeyboardModifiers(Qt::NoModifier), Qt::KeyboardModifiers(Qt::ControlModifier)}) {
         QVERIFY(w.click(QStringLiteral("sliceButton")));
         QVERIFY(w.acceptFileDialog(
             {QUrl::fromLocalFile(QDir::currentPath() + QStringLiteral("/tall.cws"))}));
-        QTRY_COMPARE(int(ws->status), int(QuorModel::MODEL_SLICING));
+        QTRY_COMPARE(int(ws->scene()->status()), int(SceneObjects::MODEL_SLICING));
         w.clickAt(w.scene()->mapToScene(QPointF(600, 60)).toPoint()); // the view has the keys
         w.key(mods == Qt::NoModifier ? Qt::Key_Escape : Qt::Key_C, mods);
-        QTRY_COMPARE_WITH_TIMEOUT(int(ws->status), int(QuorModel::MODEL_LOADED), 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(int(ws->scene()->status()), int(SceneObjects::MODEL_LOADED),
+                                  30000);
         QTRY_VERIFY(!w.visibleItem(QStringLiteral("sliceProgress")));
-        QVERIFY(!ws->lastSliceCompleted());
+        QVERIFY(!ws->jobs()->lastSliceCompleted());
         QVERIFY(!w.dialogVisible(QStringLiteral("completionDialog")));
     }
     // Escape also leaves manual support adding.
     QVERIFY(w.click(QStringLiteral("supportButton")));
     QVERIFY(w.click(QStringLiteral("addSupportManually")));
-    QVERIFY(ws->isManualAddingSupport());
+    QVERIFY(ws->supports()->isManualAddingSupport());
     w.clickAt(w.scene()->mapToScene(QPointF(600, 60)).toPoint());
     w.key(Qt::Key_Escape);
-    QVERIFY(!ws->isManualAddingSupport());
+    QVERIFY(!ws->supports()->isManualAddingSupport());
     QVERIFY(!w.item(QStringLiteral("addSupportManually"))->property("checked").toBool());
 }
 
@@ -266,7 +267,7 @@ void TstWindowFlow::menuAndKeySequences()
              QStringList({"All model files (*.stl *.obj *.qsp)", "Makora jobs (*.qsp)"}));
     QMetaObject::invokeMethod(files, "reject"); // cancelling does nothing
     QTRY_VERIFY(!files->property("visible").toBool());
-    QCOMPARE(w.workspace()->modelSize(), 0);
+    QCOMPARE(w.workspace()->scene()->modelSize(), 0);
     // Save without a project file asks where.
     QVERIFY(w.openThroughDialog({writeBoxFile(QStringLiteral("a.stl"), {0, 0, 0}, {10, 10, 10})}));
     QVERIFY(w.click(QStringLiteral("menuButton")));
@@ -292,7 +293,7 @@ void TstWindowFlow::menuAndKeySequences()
     QCOMPARE(w.app()->prjFile(), other);
     // A project opens through Open.
     QVERIFY(w.openThroughDialog({QUrl::fromLocalFile(project)}));
-    QTRY_COMPARE(w.workspace()->modelSize(), 2);
+    QTRY_COMPARE(w.workspace()->scene()->modelSize(), 2);
     // The menu closes on a press elsewhere; Exit and the Quit keys quit.
     QVERIFY(w.click(QStringLiteral("menuButton")));
     QVERIFY(w.visibleItem(QStringLiteral("dropDownMenu")));
@@ -310,26 +311,26 @@ void TstWindowFlow::openRules()
 {
     WindowDriver w;
     QVERIFY(w.waitForFrames());
-    QuorModel *ws = w.workspace();
+    Workspace *ws = w.workspace();
     // One file into an empty workspace: where it loads, no layout.
     LogCapture log;
     QVERIFY(
         w.openThroughDialog({writeBoxFile(QStringLiteral("a.stl"), {50, 50, 0}, {60, 60, 10})}));
-    QCOMPARE(ws->modelSize(), 1);
+    QCOMPARE(ws->scene()->modelSize(), 1);
     QVERIFY(!log.contains(QStringLiteral("autoLayoutModel")));
     // Another one into a workspace with a model: everything is laid out.
     QVERIFY(w.openThroughDialog({writeBoxFile(QStringLiteral("b.stl"), {0, 0, 0}, {10, 10, 10})}));
-    QCOMPARE(ws->modelSize(), 2);
+    QCOMPARE(ws->scene()->modelSize(), 2);
     QCOMPARE(log.count(QStringLiteral("autoLayoutModel")), 1);
     // Two at once: each opened, then laid out.
-    ws->selectModel(ws->models[1]);
-    ws->deleteSelectedModel();
-    ws->selectModel(ws->models[1]);
-    ws->deleteSelectedModel();
-    QCOMPARE(ws->modelSize(), 0);
+    ws->scene()->selectModel(ws->scene()->objects()[1]);
+    ws->scene()->deleteSelectedModel();
+    ws->scene()->selectModel(ws->scene()->objects()[1]);
+    ws->scene()->deleteSelectedModel();
+    QCOMPARE(ws->scene()->modelSize(), 0);
     QVERIFY(w.openThroughDialog({writeBoxFile(QStringLiteral("c.stl"), {0, 0, 0}, {10, 10, 10}),
                                  writeBoxFile(QStringLiteral("d.stl"), {0, 0, 0}, {10, 10, 10})}));
-    QCOMPARE(ws->modelSize(), 2);
+    QCOMPARE(ws->scene()->modelSize(), 2);
     QCOMPARE(log.count(QStringLiteral("autoLayoutModel")), 2);
 }
 
@@ -337,7 +338,7 @@ void TstWindowFlow::qmlGetsTheProgressWithItsEvent()
 {
     WindowDriver w;
     QVERIFY(w.waitForFrames());
-    // A document's handler of the workspace's progress receives the event it names.
+    // A document's handler of the jobs' progress receives the event it names.
     QQmlComponent component(w.engine());
     component.setData("import QtQuick 2.9\n"
                       "Connections {\n"
@@ -349,22 +350,22 @@ void TstWindowFlow::qmlGetsTheProgressWithItsEvent()
                       QUrl());
     std::unique_ptr<QObject> handler(component.create());
     QVERIFY2(handler, qPrintable(component.errorString()));
-    handler->setProperty("target", QVariant::fromValue<QObject *>(w.workspace()));
-    emit w.workspace()->sliceCompletedProgress(0.25f, false, QStringLiteral("autoSupport"));
+    handler->setProperty("target", QVariant::fromValue<QObject *>(w.workspace()->jobs()));
+    emit w.workspace()->jobs()->sliceCompletedProgress(0.25f, false, QStringLiteral("autoSupport"));
     QCOMPARE(handler->property("lastEvent").toString(), QStringLiteral("autoSupport"));
     QCOMPARE(handler->property("lastRatio").toDouble(), 0.25);
     // Bindings on the panel state follow the workspace from C++.
     QVERIFY(!w.enabledItem(QStringLiteral("sliceButton")));
     QVERIFY(w.openThroughDialog({writeBoxFile(QStringLiteral("a.stl"), {0, 0, 0}, {10, 10, 10})}));
     QVERIFY(w.enabledItem(QStringLiteral("sliceButton")));
-    w.workspace()->setModelStatus(QuorModel::MODEL_SLICING);
+    w.workspace()->scene()->setModelStatus(SceneObjects::MODEL_SLICING);
     QVERIFY(!w.enabledItem(QStringLiteral("sliceButton")));
-    w.workspace()->setModelStatus(QuorModel::MODEL_LOADED);
+    w.workspace()->scene()->setModelStatus(SceneObjects::MODEL_LOADED);
     QVERIFY(w.enabledItem(QStringLiteral("sliceButton")));
     // The manual mode property drives the cursor over the view.
-    w.workspace()->setManualAddingSupport(true);
+    w.workspace()->supports()->setManualAddingSupport(true);
     QCOMPARE(w.item(QStringLiteral("viewMouseArea"))->cursor().shape(), Qt::CrossCursor);
-    w.workspace()->setManualAddingSupport(false);
+    w.workspace()->supports()->setManualAddingSupport(false);
     QCOMPARE(w.item(QStringLiteral("viewMouseArea"))->cursor().shape(), Qt::ArrowCursor);
 }
 
@@ -386,20 +387,20 @@ void TstWindowFlow::wholeSession()
 {
     WindowDriver w;
     QVERIFY(w.waitForFrames());
-    QuorModel *ws = w.workspace();
+    Workspace *ws = w.workspace();
     // Two models through the file dialog: laid out side by side.
     QVERIFY(
         w.openThroughDialog({writeTable(QStringLiteral("table.stl")),
                              writeBoxFile(QStringLiteral("block.stl"), {0, 0, 0}, {15, 12, 8})}));
-    QCOMPARE(ws->modelSize(), 2);
-    Model *table = ws->models[1], *block = ws->models[2];
+    QCOMPARE(ws->scene()->modelSize(), 2);
+    Model *table = ws->scene()->objects()[1], *block = ws->scene()->objects()[2];
     QCOMPARE(block->bboxMax.z() - block->bboxMin.z(), 8.0f);
     QVERIFY(table->bboxMax.x() <= block->bboxMin.x() || block->bboxMax.x() <= table->bboxMin.x() ||
             table->bboxMax.y() <= block->bboxMin.y() || block->bboxMax.y() <= table->bboxMin.y());
     // Move the block 2 mm along y on the Move page.
     w.clickAt(w.windowPixelOf(QVector3D((block->bboxMin.x() + block->bboxMax.x()) / 2,
                                         (block->bboxMin.y() + block->bboxMax.y()) / 2, 8)));
-    QTRY_COMPARE(ws->getSelectedModel(), block);
+    QTRY_COMPARE(ws->scene()->getSelectedModel(), block);
     const float y = block->bboxMin.y();
     QVERIFY(w.click(QStringLiteral("moveButton")));
     QVERIFY(w.typeInto(QStringLiteral("moveY"), QStringLiteral("2")));
@@ -411,10 +412,10 @@ void TstWindowFlow::wholeSession()
     QCOMPARE(w.fieldValue(QStringLiteral("rotateX")), 0.0);
     // Automatic supports for everything.
     w.clickAt(w.scene()->mapToScene(QPointF(600, 40)).toPoint());
-    QTRY_VERIFY(!ws->getSelectedModel());
+    QTRY_VERIFY(!ws->scene()->getSelectedModel());
     QVERIFY(w.click(QStringLiteral("supportButton")));
     QVERIFY(w.click(QStringLiteral("addSupportAuto")));
-    QTRY_COMPARE_WITH_TIMEOUT(int(ws->status), int(QuorModel::MODEL_LOADED), 60000);
+    QTRY_COMPARE_WITH_TIMEOUT(int(ws->scene()->status()), int(SceneObjects::MODEL_LOADED), 60000);
     QVERIFY(countType(*ws, Model::TYPE_SUPPORT) > 0);
     QVERIFY(w.click(QStringLiteral("supportButton")));
     w.saveScreenshot(QStringLiteral("session-supported"));

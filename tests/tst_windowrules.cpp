@@ -6,9 +6,12 @@
 
 #include "app/WindowGeometry.h"
 #include "model/DoItem.h"
+#include "workspace/JobController.h"
 #include "workspace/PanelRules.h"
 #include "workspace/PanelState.h"
-#include "workspace/QuorModel.h"
+#include "workspace/SceneObjects.h"
+#include "workspace/TransformController.h"
+#include "workspace/Workspace.h"
 
 #include <QSignalSpy>
 #include <QTimer>
@@ -40,7 +43,7 @@ void TstWindowRules::panelRules_data()
     QTest::addColumn<bool>("manual");
     // info move scale rotate flip copy support layout slice, then the page rules.
     QTest::addColumn<QString>("expected");
-    using M = QuorModel;
+    using M = SceneObjects;
     // Columns: I M S R F C | Sup L Sl | rXY low mZ fZ | base auto man rem | box hint
     QTest::newRow("empty") << int(M::MODEL_INIT) << -1 << false << false << false
                            << "000000 000 1111 000 0 0 1";
@@ -99,7 +102,7 @@ void TstWindowRules::rotateZOnlyUprightWithSupports()
 void TstWindowRules::progressStates()
 {
     ScratchConfig scratch;
-    QuorModel ws(scratch.config);
+    Workspace ws(scratch.config);
     PanelState *panel = ws.panel();
     QSignalSpy completed(panel, &PanelState::sliceCompleted);
     // The file dialog shows it at 0 before the job starts.
@@ -107,24 +110,24 @@ void TstWindowRules::progressStates()
     QVERIFY(panel->progressVisible());
     QCOMPARE(panel->progressValue(), 0.0);
     QCOMPARE(panel->progressPrompt(), QStringLiteral("Press Ctrl+C or Escape to cancel slice"));
-    emit ws.sliceCompletedProgress(0.5f, false, QStringLiteral("slice"));
+    emit ws.jobs()->sliceCompletedProgress(0.5f, false, QStringLiteral("slice"));
     QTRY_COMPARE(panel->progressValue(), 0.5);
     // The end hides it and reports the job.
-    emit ws.sliceCompletedProgress(1.1f, false, QStringLiteral("slice"));
+    emit ws.jobs()->sliceCompletedProgress(1.1f, false, QStringLiteral("slice"));
     QTRY_COMPARE(completed.count(), 1);
     QVERIFY(!panel->progressVisible());
     QCOMPARE(panel->progressValue(), 0.0);
     // Automatic supports show their own prompt when their progress first arrives.
-    emit ws.sliceCompletedProgress(0.2f, false, QStringLiteral("autoSupport"));
+    emit ws.jobs()->sliceCompletedProgress(0.2f, false, QStringLiteral("autoSupport"));
     QTRY_VERIFY(panel->progressVisible());
     QCOMPARE(panel->progressPrompt(),
              QStringLiteral("Press Ctrl+C or Escape to cancel auto generating supports"));
-    emit ws.sliceCompletedProgress(1.1f, false, QStringLiteral("autoSupport"));
+    emit ws.jobs()->sliceCompletedProgress(1.1f, false, QStringLiteral("autoSupport"));
     QTRY_VERIFY(!panel->progressVisible());
     QCOMPARE(completed.count(), 1); // no completion dialog for supports
     // A cancelled or failed job only hides the bar.
     panel->showProgress(QStringLiteral("slice"));
-    emit ws.sliceCompletedProgress(1.1f, true, QStringLiteral("slice"));
+    emit ws.jobs()->sliceCompletedProgress(1.1f, true, QStringLiteral("slice"));
     QTRY_VERIFY(!panel->progressVisible());
     QCOMPARE(completed.count(), 1);
 }
@@ -184,8 +187,8 @@ void TstWindowRules::restoredSizes()
 void TstWindowRules::rotateAllDoesNotBlock()
 {
     ScratchConfig scratch;
-    QuorModel ws(scratch.config);
-    ws.ensurePlatformBottom();
+    Workspace ws(scratch.config);
+    ws.scene()->ensurePlatformBottom();
     // Three tilted slabs: each lowers by turning.
     std::vector<Model *> slabs;
     for (int i = 0; i < 3; ++i) {
@@ -193,14 +196,14 @@ void TstWindowRules::rotateAllDoesNotBlock()
         m->pushTransform(DoItem::DO_T_ROTATE);
         m->setRotate(0, 20, 0, QVector3D(0, 0, 15));
         m->updateGeometry(true);
-        ws.addModel(m);
+        ws.scene()->addModel(m);
         slabs.push_back(m);
     }
-    ws.selectModel(slabs[0]);
+    ws.scene()->selectModel(slabs[0]);
     const float tilted = slabs[2]->bboxMax.z() - slabs[2]->bboxMin.z();
     QElapsedTimer timer;
     timer.start();
-    ws.rotateAllToLowest();
+    ws.transform()->rotateAllToLowest();
     // It returns at once with the selected one turned; the others follow from the event loop,
     // which keeps running meanwhile.
     QVERIFY(timer.elapsed() < 250);

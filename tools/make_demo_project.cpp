@@ -6,7 +6,10 @@
 #include "model/DoItem.h"
 #include "model/PickHit.h"
 #include "workspace/QuorApp.h"
-#include "workspace/QuorModel.h"
+#include "workspace/SceneObjects.h"
+#include "workspace/SupportController.h"
+#include "workspace/TransformController.h"
+#include "workspace/Workspace.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -26,20 +29,20 @@ int main(int argc, char *argv[])
     QuorApp service;
     QuorConfig config;
     config.setSaveOnExit(false);
-    QuorModel workspace(config);
+    Workspace workspace(config);
     service.setWorkspace(&workspace);
-    workspace.ensurePlatformBottom();
+    workspace.scene()->ensurePlatformBottom();
     const QUrl sample =
         QUrl::fromLocalFile(QDir().absoluteFilePath(QString::fromLocal8Bit(argv[1])));
-    if (!workspace.loadModel(sample) || !workspace.loadModel(sample))
+    if (!workspace.scene()->loadModel(sample) || !workspace.scene()->loadModel(sample))
         return 1;
-    workspace.autoLayoutModel();
+    workspace.transform()->autoLayoutModel();
 
     // The first model stands 8 mm up on a ring of pillars under its plate.
-    Model *raised = workspace.models[1];
-    workspace.selectModel(raised);
-    workspace.startNewTransform(DoItem::DO_T_TRANSLATE);
-    workspace.setSelectedModelTranslate(0, 0, 8);
+    Model *raised = workspace.scene()->objects()[1];
+    workspace.scene()->selectModel(raised);
+    workspace.transform()->startNewTransform(DoItem::DO_T_TRANSLATE);
+    workspace.transform()->setSelectedModelTranslate(0, 0, 8);
     raised->updateGeometry(true);
     const QVector3D centre = (raised->bboxMin + raised->bboxMax) / 2.0f;
     for (int i = 0; i < 12; ++i) {
@@ -49,12 +52,12 @@ int main(int argc, char *argv[])
         hit.point = QVector3D(centre.x() + 9.0f * std::cos(a), centre.y() + 9.0f * std::sin(a),
                               raised->bboxMin.z());
         hit.normal = QVector3D(0, 0, -1);
-        workspace.addSupportFromHit(hit);
+        workspace.supports()->addSupportFromHit(hit);
     }
     // The second one on a base slab.
-    workspace.selectModel(workspace.models[2]);
-    workspace.addSupportBase(1.0f);
-    workspace.deselectAll(true);
+    workspace.scene()->selectModel(workspace.scene()->objects()[2]);
+    workspace.supports()->addSupportBase(1.0f);
+    workspace.scene()->deselectAll(true);
 
     service.setPrjFile(
         QUrl::fromLocalFile(QDir().absoluteFilePath(QString::fromLocal8Bit(argv[2]))).toString());

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "workspace/CameraState.h"
+#include "view/CameraState.h"
 
 #include <QMatrix4x4>
 #include <QSize>

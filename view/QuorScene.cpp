@@ -1,9 +1,15 @@
 #include "view/QuorScene.h"
 
 #include "view/MouseGesture.h"
+#include "view/SceneCamera.h"
+#include "view/SceneMouse.h"
 #include "view/ScenePicker.h"
 #include "view/SceneRenderer.h"
-#include "workspace/QuorModel.h"
+#include "workspace/JobController.h"
+#include "workspace/SceneObjects.h"
+#include "workspace/SupportController.h"
+#include "workspace/UndoController.h"
+#include "workspace/Workspace.h"
 
 #include <QDebug>
 #include <QElapsedTimer>
@@ -29,29 +35,31 @@ qint64 nowMs()
 class ReleaseRenderer : public QRunnable
 {
 public:
-    ReleaseRenderer(SceneRenderer *renderer, QuorModel *workspace)
-        : m_renderer(renderer), m_workspace(workspace)
+    ReleaseRenderer(SceneRenderer *renderer, std::shared_ptr<std::atomic<SceneRenderer *>> painting)
+        : m_renderer(renderer), m_painting(std::move(painting))
     {
     }
     void run() override
     {
-        if (m_workspace)
-            m_workspace->setRenderer(nullptr);
+        m_painting->store(nullptr);
         m_renderer->releaseGl();
         delete m_renderer;
     }
 
 private:
     SceneRenderer *m_renderer;
-    QuorModel *m_workspace;
+    std::shared_ptr<std::atomic<SceneRenderer *>> m_painting;
 };
 
 } // namespace
 
-QuorScene::QuorScene(QQuickItem *parent) : QQuickItem(parent)
+QuorScene::QuorScene(QQuickItem *parent)
+    : QQuickItem(parent), m_camera(new SceneCamera(this)),
+      m_painting(std::make_shared<std::atomic<SceneRenderer *>>(nullptr))
 {
     qDebug() << QThread::currentThreadId() << "QuorScene construct";
     connect(this, &QQuickItem::windowChanged, this, &QuorScene::handleWindowChanged);
+    connect(m_camera, &SceneCamera::changed, this, &QuorScene::updateView);
     setFlag(ItemAcceptsDrops, true);
 }
 
@@ -60,11 +68,21 @@ QuorScene::~QuorScene()
     qDebug() << QThread::currentThreadId() << "QuorScene::~QuorScene()";
 }
 
-void QuorScene::setWorkspace(QuorModel *workspace)
+void QuorScene::setWorkspace(Workspace *workspace)
 {
+    m_mouse.reset();
+    m_picker.reset();
     m_workspace = workspace;
-    if (workspace)
-        workspace->setPicker(std::make_unique<ScenePicker>(*workspace));
+    if (!workspace)
+        return;
+    SceneObjects *scene = workspace->scene();
+    m_picker = std::make_unique<ScenePicker>(*scene, *m_camera);
+    m_mouse = std::make_unique<SceneMouse>(*workspace, *m_camera, *m_picker);
+    // The plate is there from the first frame on.
+    scene->ensurePlatformBottom();
+    // Every change of the workspace repaints the view.
+    connect(scene, &SceneObjects::quorModelDataChanged, this, &QuorScene::updateView,
+            Qt::UniqueConnection);
 }
 
 void QuorScene::handleWindowChanged(QQuickWindow *win)
@@ -73,6 +91,7 @@ void QuorScene::handleWindowChanged(QQuickWindow *win)
     if (!win)
         return;
     connect(win, &QQuickWindow::beforeSynchronizing, this, &QuorScene::sync, Qt::DirectConnection);
+    connect(win, &QQuickWindow::beforeRendering, this, &QuorScene::paint, Qt::DirectConnection);
     connect(win, &QQuickWindow::sceneGraphInvalidated, this, &QuorScene::cleanup,
             Qt::DirectConnection);
     // The renderer clears and draws first; Qt Quick's items go on top.
@@ -81,7 +100,7 @@ void QuorScene::handleWindowChanged(QQuickWindow *win)
 
 void QuorScene::sync()
 {
-    QuorModel *workspace = m_workspace;
+    Workspace *workspace = m_workspace;
     QQuickWindow *win = window();
     if (!workspace || !win)
         return;
@@ -92,23 +111,24 @@ void QuorScene::sync()
         if (!told)
             qWarning() << "the 3D view needs OpenGL; it stays empty with this scene graph backend";
         told = true;
-        workspace->ensurePlatformBottom();
         return;
     }
-    if (!m_renderer) {
+    if (!m_renderer)
         m_renderer = std::make_unique<SceneRenderer>();
-        // Once per window: a second window (or a test's second engine) gets its own.
-        connect(win, &QQuickWindow::beforeRendering, workspace, &QuorModel::paint,
-                Qt::ConnectionType(Qt::DirectConnection | Qt::UniqueConnection));
-    }
-    // The plate exists from the first frame on.
-    workspace->ensurePlatformBottom();
-    const qreal ratio = win->effectiveDevicePixelRatio();
     // A hidden view (another page in front of it) draws nothing at all.
-    const QSize size = isVisible() ? QSize(int(width() * ratio), int(height() * ratio)) : QSize();
-    workspace->setViewportSize(size);
-    workspace->setRenderer(m_renderer.get());
-    m_renderer->synchronize(*workspace, win);
+    const QSize itemPx = isVisible() ? QSize(int(width()), int(height())) : QSize();
+    const qreal ratio = win->effectiveDevicePixelRatio();
+    const QSize devicePx =
+        isVisible() ? QSize(int(width() * ratio), int(height() * ratio)) : QSize();
+    m_camera->setViewSize(itemPx);
+    m_painting->store(m_renderer.get());
+    m_renderer->synchronize(*workspace, *m_camera, devicePx, win);
+}
+
+void QuorScene::paint()
+{
+    if (SceneRenderer *renderer = m_painting->load())
+        renderer->paint();
 }
 
 void QuorScene::cleanup()
@@ -116,8 +136,7 @@ void QuorScene::cleanup()
     qDebug() << QThread::currentThreadId() << "QuorScene::cleanup()";
     // The context is still current: the GL objects go with it, on this thread.
     if (m_renderer) {
-        if (m_workspace)
-            m_workspace->setRenderer(nullptr);
+        m_painting->store(nullptr);
         m_renderer->releaseGl();
         m_renderer.reset();
     }
@@ -126,7 +145,7 @@ void QuorScene::cleanup()
 void QuorScene::releaseResources()
 {
     if (m_renderer && window())
-        window()->scheduleRenderJob(new ReleaseRenderer(m_renderer.release(), m_workspace),
+        window()->scheduleRenderJob(new ReleaseRenderer(m_renderer.release(), m_painting),
                                     QQuickWindow::BeforeSynchronizingStage);
 }
 
@@ -141,62 +160,61 @@ void QuorScene::updateView()
 void QuorScene::mousePressed(int button, int x, int y)
 {
     m_gesture.press(QPoint(x, y), nowMs());
-    if (QuorModel *workspace = m_workspace)
-        workspace->onMousePressed(uint(MouseGesture::buttonNumber(button)), uint(x), uint(y));
+    if (m_mouse)
+        m_mouse->pressed(MouseGesture::buttonNumber(button), QPoint(x, y));
 }
 
 void QuorScene::mouseMoved(int buttons, int x, int y)
 {
     const MouseGesture::Step step = m_gesture.move(QPoint(x, y));
-    if (QuorModel *workspace = m_workspace)
-        workspace->onMousePressedMove(uint(MouseGesture::moveButton(buttons)), step.from, step.pre,
-                                      step.to);
+    if (m_mouse)
+        m_mouse->moved(MouseGesture::moveButton(buttons), step.from, step.pre, step.to);
 }
 
 void QuorScene::mouseReleased(int button, int x, int y, int modifiers)
 {
-    QuorModel *workspace = m_workspace;
-    const uint number = uint(MouseGesture::buttonNumber(button));
-    if (workspace)
-        workspace->onMouseReleased(number, uint(x), uint(y));
-    if (workspace && m_gesture.isClick(QPoint(x, y), nowMs()))
-        workspace->onMouseClicked(number, uint(x), uint(y), modifiers & Qt::ShiftModifier);
+    const int number = MouseGesture::buttonNumber(button);
+    if (m_mouse)
+        m_mouse->released(number, QPoint(x, y));
+    if (m_mouse && m_gesture.isClick(QPoint(x, y), nowMs()))
+        m_mouse->clicked(number, QPoint(x, y), modifiers & Qt::ShiftModifier);
     // Keys (Delete above all) keep working after any click on the view.
     forceActiveFocus();
 }
 
 void QuorScene::wheel(int angleDeltaX, int angleDeltaY)
 {
-    if (QuorModel *workspace = m_workspace)
-        workspace->onWheel(QPoint(angleDeltaX, angleDeltaY));
+    if (m_mouse)
+        m_mouse->wheel(QPoint(angleDeltaX, angleDeltaY));
 }
 
 QString QuorScene::keyPressed(int key, int modifiers)
 {
-    QuorModel *workspace = m_workspace;
+    Workspace *workspace = m_workspace;
     if (!workspace)
         return QString();
+    SceneObjects *scene = workspace->scene();
     const Qt::KeyboardModifiers mods =
         Qt::KeyboardModifiers(modifiers) & ~Qt::KeyboardModifiers(Qt::KeypadModifier);
     if (key == Qt::Key_Delete) {
         // Deleting a model takes its supports with it: the user confirms that first.
-        if (workspace->isSelectedModelTypeNormal() && workspace->isSelectedModelHaveAnySupports())
+        if (scene->isSelectedModelTypeNormal() && scene->isSelectedModelHaveAnySupports())
             return QStringLiteral("confirmDelete");
-        workspace->deleteSelectedModel();
+        scene->deleteSelectedModel();
         return QString();
     }
     if (key == Qt::Key_Home) {
-        workspace->resetViewPrj();
+        m_camera->resetViewPrj();
         return QString();
     }
     if (key == Qt::Key_Escape || (key == Qt::Key_C && (mods & Qt::ControlModifier))) {
-        workspace->cancelSlice();
-        workspace->setManualAddingSupport(false);
+        workspace->jobs()->cancelSlice();
+        workspace->supports()->setManualAddingSupport(false);
         return QString();
     }
     const QKeySequence pressed(int(mods) | key);
     if (QKeySequence::keyBindings(QKeySequence::Undo).contains(pressed)) {
-        workspace->undo();
+        workspace->undo()->undo();
         return QString();
     }
     if (key == Qt::Key_Up)

@@ -4,25 +4,34 @@
 
 #include <QQuickItem>
 
+#include <atomic>
 #include <memory>
 
-class QuorModel;
+class SceneCamera;
+class SceneMouse;
+class ScenePicker;
 class SceneRenderer;
+class Workspace;
 
-// The 3D view's item: it draws nothing itself. It hooks the window's scene-graph signals so
-// that the workspace's picture is drawn under Qt Quick's items, passes its pixel size on,
-// schedules repaints, takes dropped files, and forwards the mouse to the workspace.
+// The 3D view's item: it draws nothing itself. It hooks the window's scene-graph signals so that
+// its renderer draws the workspace under Qt Quick's items, passes its size on, schedules
+// repaints, takes dropped files, and owns the camera, the picker and the rules of the mouse.
+// Positions are in item pixels throughout; only the renderer's GL viewport is in device pixels.
 class QuorScene : public QQuickItem
 {
     Q_OBJECT
+    // The view buttons turn and zoom it.
+    Q_PROPERTY(SceneCamera *camera READ camera CONSTANT)
 public:
     explicit QuorScene(QQuickItem *parent = nullptr);
     ~QuorScene() override;
 
-    // The workspace it shows and forwards the mouse to; start-up hands it over before the
-    // window is shown.
-    void setWorkspace(QuorModel *workspace);
-    QuorModel *workspace() const { return m_workspace; }
+    // The workspace it shows and edits; start-up hands it over before the window is shown.
+    void setWorkspace(Workspace *workspace);
+    Workspace *workspace() const { return m_workspace; }
+    SceneCamera *camera() const { return m_camera; }
+    ScenePicker *picker() const { return m_picker.get(); }
+    SceneMouse *mouse() const { return m_mouse.get(); }
 
     // The mouse area over the view hands its events here (positions in item pixels).
     Q_INVOKABLE void mousePressed(int button, int x, int y);
@@ -30,7 +39,7 @@ public:
     Q_INVOKABLE void mouseReleased(int button, int x, int y, int modifiers);
     Q_INVOKABLE void wheel(int angleDeltaX, int angleDeltaY);
     // The keys of the view. Returns "confirmDelete" when the UI must ask before deleting,
-    // an empty string otherwise.
+    // "layerUp" or "layerDown" for the layer slider, an empty string otherwise.
     Q_INVOKABLE QString keyPressed(int key, int modifiers);
 
 signals:
@@ -38,7 +47,10 @@ signals:
     void filesDropped(const QList<QUrl> &files);
 
 public slots:
+    // Render thread, while the GUI thread waits: the next frame's data.
     void sync();
+    // Render thread, before Qt Quick draws its own items: the whole 3D picture.
+    void paint();
     void cleanup();
     void updateView();
 
@@ -52,8 +64,13 @@ private slots:
     void handleWindowChanged(QQuickWindow *win);
 
 private:
-    QuorModel *m_workspace = nullptr;
-    // Render thread only.
-    std::unique_ptr<SceneRenderer> m_renderer;
+    Workspace *m_workspace = nullptr;
+    SceneCamera *m_camera = nullptr;
+    std::unique_ptr<ScenePicker> m_picker;
+    std::unique_ptr<SceneMouse> m_mouse;
     MouseGesture m_gesture;
+    // Render thread only: the renderer, and the one paint() draws with (shared with a release
+    // job that may run after this item is gone).
+    std::unique_ptr<SceneRenderer> m_renderer;
+    std::shared_ptr<std::atomic<SceneRenderer *>> m_painting;
 };

@@ -1,18 +1,25 @@
 #include "view/SceneFrame.h"
 
 #include "model/Model.h"
-#include "workspace/QuorModel.h"
+#include "view/SceneCamera.h"
+#include "workspace/LayerPreview.h"
+#include "workspace/SceneObjects.h"
+#include "workspace/Workspace.h"
 
-SceneFrame takeSceneFrame(QuorModel &workspace, const CameraMath::Volume &volume)
+SceneFrame takeSceneFrame(Workspace &workspace, const SceneCamera &camera,
+                          const QSize &viewportDevicePx, const CameraMath::Volume &volume)
 {
+    SceneObjects &scene = *workspace.scene();
+    const LayerPreview &preview = *workspace.layers();
     SceneFrame frame;
-    frame.camera = workspace.camera();
-    frame.viewportPx = workspace.viewportSize();
+    frame.camera = camera.state();
+    frame.viewportPx = viewportDevicePx;
     frame.volume = volume;
-    frame.released = workspace.takeReleasedBuffers();
-    frame.items.reserve(workspace.models.size());
-    const int layer = workspace.currentLayer;
-    for (Model *object : workspace.models) {
+    frame.released = scene.takeReleasedBuffers();
+    frame.items.reserve(scene.objects().size());
+    const int layer = preview.currentLayer();
+    const float layerZ = preview.currentLayerZ();
+    for (Model *object : scene.objects()) {
         object->updateGeometry(false);
         DrawItem item;
         item.drawId = object->drawId;
@@ -24,10 +31,10 @@ SceneFrame takeSceneFrame(QuorModel &workspace, const CameraMath::Volume &volume
         item.meshReady = object->meshReady;
         item.mesh = object->mesh;
         // The layer preview shows what lies below the layer of every object it reaches.
-        if (layer >= 0 && workspace.currentLayerZ <= object->bboxMax.z()) {
+        if (layer >= 0 && layerZ <= object->bboxMax.z()) {
             item.preview = true;
             if (!object->layerCutCache.cutAt(layer))
-                object->buildPreviewCut(layer, workspace.currentLayerZ);
+                object->buildPreviewCut(layer, layerZ);
             item.cut = object->layerCutCache.cutAt(layer);
         }
         item.changed = !object->buffersUploaded;

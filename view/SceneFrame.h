@@ -3,7 +3,7 @@
 #include "model/LayerCut.h"
 #include "model/MeshPrimitiveData.h"
 #include "view/CameraMath.h"
-#include "workspace/CameraState.h"
+#include "view/CameraState.h"
 
 #include <QMatrix4x4>
 #include <QSize>
@@ -12,7 +12,8 @@
 #include <memory>
 #include <vector>
 
-class QuorModel;
+class SceneCamera;
+class Workspace;
 
 // One object as the view saw it when it last synchronised with the workspace.
 struct DrawItem
@@ -36,6 +37,7 @@ struct DrawItem
 struct SceneFrame
 {
     CameraState camera;
+    // The GL viewport: the view's size in device pixels.
     QSize viewportPx;
     CameraMath::Volume volume;
     std::vector<DrawItem> items;
@@ -46,4 +48,5 @@ struct SceneFrame
 // Takes the frame and marks what the view now holds (buffersUploaded, inView). Builds the
 // preview cut of an object that has none at the shown layer. GUI data: call it only while the
 // GUI thread waits (sync) or on it.
-SceneFrame takeSceneFrame(QuorModel &workspace, const CameraMath::Volume &volume);
+SceneFrame takeSceneFrame(Workspace &workspace, const SceneCamera &camera,
+                          const QSize &viewportDevicePx, const CameraMath::Volume &volume);

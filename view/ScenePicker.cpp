@@ -2,8 +2,9 @@
 
 #include "model/Model.h"
 #include "view/MeshPickIndex.h"
+#include "view/SceneCamera.h"
 #include "view/SceneFrame.h"
-#include "workspace/QuorModel.h"
+#include "workspace/SceneObjects.h"
 
 #include <QDebug>
 #include <QElapsedTimer>
@@ -96,22 +97,22 @@ struct ScenePicker::Cache
     std::unordered_map<const MeshPrimitiveData *, Entry> entries;
 };
 
-ScenePicker::ScenePicker(QuorModel &workspace)
-    : m_workspace(workspace), m_cache(std::make_shared<Cache>())
+ScenePicker::ScenePicker(SceneObjects &scene, const SceneCamera &camera, QObject *parent)
+    : QObject(parent), m_scene(scene), m_camera(camera), m_cache(std::make_shared<Cache>())
 {
     // Indexes start building as soon as a large mesh appears, so the first pick is fast too.
-    connect(&workspace, &QuorModel::quorModelDataChanged, this, &ScenePicker::prepareIndexes);
+    connect(&scene, &SceneObjects::quorModelDataChanged, this, &ScenePicker::prepareIndexes);
 }
 
 ScenePicker::~ScenePicker() = default;
 
 bool ScenePicker::rayAt(int x, int y, PickMath::Ray *ray) const
 {
-    const QSize viewport = m_workspace.viewportSize();
+    const QSize viewport = m_camera.viewSize();
     // Without a size every position would divide by zero.
     if (viewport.width() <= 0 || viewport.height() <= 0)
         return false;
-    const CameraState &camera = m_workspace.camera();
+    const CameraState &camera = m_camera.state();
     *ray = PickMath::pickRay(x, y, viewport,
                              CameraMath::projectionMatrix(viewport, camera.panX, camera.panY),
                              CameraMath::viewMatrix(camera));
@@ -127,7 +128,7 @@ std::vector<PickHit> ScenePicker::pickObjects(int x, int y, const QSet<int> &typ
         return {};
     const CameraMath::Volume v = CameraMath::Volume();
     std::vector<PickHit> hits =
-        pickFast(m_workspace.models, ray, types, CameraMath::modelScaleMatrix(v),
+        pickFast(m_scene.objects(), ray, types, CameraMath::modelScaleMatrix(v),
                  CameraMath::sceneScaleMm(v));
     qDebug() << "ray picking use time: " << timer.elapsed();
     return hits;
@@ -135,10 +136,10 @@ std::vector<PickHit> ScenePicker::pickObjects(int x, int y, const QSet<int> &typ
 
 bool ScenePicker::dragDeltaMm(const QPoint &from, const QPoint &to, QVector3D *deltaMm)
 {
-    const QSize viewport = m_workspace.viewportSize();
+    const QSize viewport = m_camera.viewSize();
     if (viewport.width() <= 0 || viewport.height() <= 0)
         return false;
-    const CameraState &camera = m_workspace.camera();
+    const CameraState &camera = m_camera.state();
     const QMatrix4x4 projection = CameraMath::projectionMatrix(viewport, camera.panX, camera.panY);
     const QMatrix4x4 view = CameraMath::viewMatrix(camera);
     const QMatrix4x4 modelScale = CameraMath::modelScaleMatrix(CameraMath::Volume());
@@ -256,7 +257,7 @@ void ScenePicker::prepareIndexes()
             else
                 ++it;
         }
-        for (const Model *object : m_workspace.models) {
+        for (const Model *object : m_scene.objects()) {
             // Normal models only: their meshes never change once loaded.
             if (object->type != Model::TYPE_NORMAL || !object->meshReady ||
                 object->mesh->indices.size() / 3 < kIndexedTriangles)

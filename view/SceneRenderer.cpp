@@ -1,7 +1,6 @@
 #include "view/SceneRenderer.h"
 
 #include "model/Model.h"
-#include "workspace/QuorModel.h"
 
 #include <QDebug>
 #include <QElapsedTimer>
@@ -40,10 +39,11 @@ void SceneRenderer::setDrawHook(DrawHook hook)
     s_drawHook = hook;
 }
 
-void SceneRenderer::synchronize(QuorModel &workspace, QQuickWindow *window)
+void SceneRenderer::synchronize(Workspace &workspace, const SceneCamera &camera,
+                                const QSize &viewportDevicePx, QQuickWindow *window)
 {
     m_window = window;
-    m_frame = takeSceneFrame(workspace, CameraMath::Volume());
+    m_frame = takeSceneFrame(workspace, camera, viewportDevicePx, CameraMath::Volume());
     m_released.insert(m_released.end(), m_frame.released.begin(), m_frame.released.end());
     for (const DrawItem &item : m_frame.items) {
         GpuMesh &gpu = m_gpu[item.drawId];

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "view/SceneFrame.h"
-#include "workspace/ViewRenderer.h"
 
 #include <QOpenGLFunctions>
 
@@ -11,20 +10,22 @@
 
 class QOpenGLShaderProgram;
 class QQuickWindow;
-class QuorModel;
+class SceneCamera;
+class Workspace;
 
 // Draws the workspace with OpenGL under Qt Quick's items, on the render thread. It reads only
 // the frame copied in synchronize(), never the workspace itself.
-class SceneRenderer : public ViewRenderer, protected QOpenGLFunctions
+class SceneRenderer : protected QOpenGLFunctions
 {
 public:
     SceneRenderer();
-    ~SceneRenderer() override;
+    ~SceneRenderer();
 
     // Render thread, while the GUI thread waits: copies the next frame.
-    void synchronize(QuorModel &workspace, QQuickWindow *window);
-    // Render thread, context current: the whole picture.
-    void paint() override;
+    void synchronize(Workspace &workspace, const SceneCamera &camera, const QSize &viewportDevicePx,
+                     QQuickWindow *window);
+    // Render thread, context current, before Qt Quick draws its own items: the whole picture.
+    void paint();
     // Render thread, context current: frees every GL object; the renderer can start again.
     void releaseGl();
 

@@ -1,17 +1,17 @@
 #include "workspace/PanelRules.h"
 
-#include "workspace/QuorModel.h"
+#include "workspace/SceneObjects.h"
 
 PanelRules PanelRules::evaluate(int status, int selectedIndex, bool haveSupports, bool isNormalType,
                                 bool manualAdding)
 {
-    const bool loaded = status == QuorModel::MODEL_LOADED;
-    const bool showingSlice = status == QuorModel::MODEL_SHOW_SLICE;
+    const bool loaded = status == SceneObjects::MODEL_LOADED;
+    const bool showingSlice = status == SceneObjects::MODEL_SHOW_SLICE;
     PanelRules r;
     const bool editable = loaded && selectedIndex >= 0 && isNormalType;
     r.info = r.move = r.copy = r.flip = r.rotate = editable;
     r.scale = editable && !haveSupports;
-    r.support = loaded || showingSlice || status == QuorModel::MODEL_AUTO_GEN_SUPPORT;
+    r.support = loaded || showingSlice || status == SceneObjects::MODEL_AUTO_GEN_SUPPORT;
     r.layout = r.slice = loaded;
     // A model standing on supports may only turn about z and move across the plate.
     r.rotateXY = !haveSupports;
@@ -22,7 +22,7 @@ PanelRules PanelRules::evaluate(int status, int selectedIndex, bool haveSupports
     r.manualSupport = loaded || showingSlice;
     r.removeSupports = loaded && haveSupports && !manualAdding;
     r.showSlice = loaded || showingSlice;
-    r.hint = status == QuorModel::MODEL_INIT;
+    r.hint = status == SceneObjects::MODEL_INIT;
     return r;
 }
 

@@ -1,16 +1,23 @@
 #include "workspace/PanelState.h"
 
-PanelState::PanelState(QuorModel &workspace) : QObject(&workspace), m_workspace(workspace)
+#include "workspace/JobController.h"
+#include "workspace/SupportController.h"
+
+PanelState::PanelState(SceneObjects &scene, SupportController &supports, JobController &jobs,
+                       QObject *parent)
+    : QObject(parent), m_scene(scene), m_supports(supports), m_jobs(jobs)
 {
-    connect(&workspace, &QuorModel::modelStatusChanged, this, &PanelState::onStatusChanged);
-    connect(&workspace, &QuorModel::manualAddingSupportChanged, this, &PanelState::reevaluate);
-    // Progress comes from the jobs' threads; the bar follows on the GUI thread.
-    connect(&workspace, &QuorModel::sliceCompletedProgress, this, &PanelState::updateProgress,
+    connect(&scene, &SceneObjects::modelStatusChanged, this, &PanelState::onStatusChanged);
+    connect(&supports, &SupportController::manualAddingSupportChanged, this,
+            &PanelState::reevaluate);
+    // The bar follows after the job's own listeners, as it did when progress came from the
+    // jobs' threads.
+    connect(&jobs, &JobController::sliceCompletedProgress, this, &PanelState::updateProgress,
             Qt::QueuedConnection);
     m_rules = PanelRules::evaluate(m_status, -1, false, false, false);
 }
 
-void PanelState::onStatusChanged(QuorModel::ModelStatus, QuorModel::ModelStatus statusNew,
+void PanelState::onStatusChanged(SceneObjects::ModelStatus, SceneObjects::ModelStatus statusNew,
                                  bool haveSupports, bool isNormalType)
 {
     m_status = statusNew;
@@ -21,8 +28,8 @@ void PanelState::onStatusChanged(QuorModel::ModelStatus, QuorModel::ModelStatus 
 
 void PanelState::reevaluate()
 {
-    m_rules = PanelRules::evaluate(m_status, m_workspace.getSelectedModelIndex(), m_haveSupports,
-                                   m_isNormalType, m_workspace.isManualAddingSupport());
+    m_rules = PanelRules::evaluate(m_status, m_scene.getSelectedModelIndex(), m_haveSupports,
+                                   m_isNormalType, m_supports.isManualAddingSupport());
     emit rulesChanged();
 }
 
@@ -58,7 +65,7 @@ void PanelState::updateProgress(float ratio, bool canceld, const QString &event)
         m_progressValue = 0.0;
         emit progressChanged();
         if (event == QLatin1String("slice"))
-            emit sliceCompleted(m_workspace.sliceNumber(), m_workspace.getSliceCostTime());
+            emit sliceCompleted(m_jobs.sliceNumber(), m_jobs.getSliceCostTime());
         return;
     }
     emit progressChanged();

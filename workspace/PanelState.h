@@ -1,10 +1,13 @@
 #pragma once
 
 #include "workspace/PanelRules.h"
-#include "workspace/QuorModel.h"
+#include "workspace/SceneObjects.h"
 
 #include <QObject>
 #include <QString>
+
+class JobController;
+class SupportController;
 
 // What the window shows of the workspace's state: the enabling rules of its controls,
 // re-evaluated on every status change, and the progress bar of long jobs. The documents bind
@@ -36,7 +39,8 @@ class PanelState : public QObject
     Q_PROPERTY(double progressValue READ progressValue NOTIFY progressChanged)
     Q_PROPERTY(QString progressPrompt READ progressPrompt NOTIFY progressChanged)
 public:
-    explicit PanelState(QuorModel &workspace);
+    PanelState(SceneObjects &scene, SupportController &supports, JobController &jobs,
+               QObject *parent = nullptr);
 
     bool infoEnabled() const { return m_rules.info; }
     bool moveEnabled() const { return m_rules.move; }
@@ -77,15 +81,17 @@ signals:
     void sliceCompleted(int layers, const QString &costTime);
 
 private:
-    void onStatusChanged(QuorModel::ModelStatus statusPre, QuorModel::ModelStatus statusNew,
+    void onStatusChanged(SceneObjects::ModelStatus statusPre, SceneObjects::ModelStatus statusNew,
                          bool haveSupports, bool isNormalType);
     void reevaluate();
     void updateProgress(float ratio, bool canceld, const QString &event);
     static QString promptFor(const QString &event);
 
-    QuorModel &m_workspace;
+    SceneObjects &m_scene;
+    SupportController &m_supports;
+    JobController &m_jobs;
     PanelRules m_rules;
-    int m_status = QuorModel::MODEL_INIT;
+    int m_status = SceneObjects::MODEL_INIT;
     bool m_haveSupports = false;
     bool m_isNormalType = false;
     bool m_progressVisible = false;

@@ -1,6 +1,9 @@
 #include "workspace/ProjectFile.h"
 
-#include "workspace/QuorModel.h"
+#include "config/QuorConfig.h"
+#include "workspace/SceneObjects.h"
+#include "workspace/SceneRecords.h"
+#include "workspace/Workspace.h"
 
 #include <QDataStream>
 #include <QDebug>
@@ -23,20 +26,20 @@ void prepare(QDataStream &s)
 
 } // namespace
 
-bool ProjectFile::write(QIODevice &device, const QuorModel &workspace)
+bool ProjectFile::write(QIODevice &device, const Workspace &workspace)
 {
     QDataStream out(&device);
     prepare(out);
     out << kStartMark << kFormatMark;
     out.writeRawData(kLogo, sizeof(kLogo));
     out << kMajorVersion << kMinorVersion;
-    if (!workspace.saveObjects(out))
+    if (!SceneRecords::write(out, *workspace.scene()))
         return false;
     out << kEndMark1 << kEndMark2;
     return out.status() == QDataStream::Ok;
 }
 
-ProjectFile::ReadOutcome ProjectFile::readProject(QIODevice &device, QuorModel &workspace)
+ProjectFile::ReadOutcome ProjectFile::readProject(QIODevice &device, Workspace &workspace)
 {
     QDataStream in(&device);
     prepare(in);
@@ -65,9 +68,11 @@ ProjectFile::ReadOutcome ProjectFile::readProject(QIODevice &device, QuorModel &
     // Version 1.0 files hold every float in double precision.
     if (minor == 0)
         in.setFloatingPointPrecision(QDataStream::DoublePrecision);
+    const SceneObjects &scene = *workspace.scene();
     const bool busy =
-        workspace.status != QuorModel::MODEL_INIT && workspace.status != QuorModel::MODEL_LOADED;
-    if (!workspace.loadObjects(in, major, minor))
+        scene.status() != SceneObjects::MODEL_INIT && scene.status() != SceneObjects::MODEL_LOADED;
+    if (!SceneRecords::read(in, major, minor, *workspace.scene(),
+                            workspace.config().supportConfig()))
         return busy ? ReadOutcome::Busy : ReadOutcome::Damaged;
     qint32 end1 = 0, end2 = 0;
     in >> end1;

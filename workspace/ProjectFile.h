@@ -3,7 +3,7 @@
 #include <QtGlobal>
 
 class QIODevice;
-class QuorModel;
+class Workspace;
 
 // The project file around the workspace's objects block: marks, logo and version.
 class ProjectFile
@@ -13,7 +13,7 @@ public:
     static constexpr qint16 kMinorVersion = 1;
 
     // Writes the whole project; false when the device reported an error.
-    static bool write(QIODevice &device, const QuorModel &workspace);
+    static bool write(QIODevice &device, const Workspace &workspace);
 
     // How a read ended. Objects read before a refusal stay in the workspace.
     enum class ReadOutcome
@@ -25,9 +25,9 @@ public:
     };
 
     // Reads a project into the workspace (adding to what is there).
-    static ReadOutcome readProject(QIODevice &device, QuorModel &workspace);
+    static ReadOutcome readProject(QIODevice &device, Workspace &workspace);
     // True only when the file was read up to its end marks.
-    static bool read(QIODevice &device, QuorModel &workspace)
+    static bool read(QIODevice &device, Workspace &workspace)
     {
         return readProject(device, workspace) == ReadOutcome::Complete;
     }

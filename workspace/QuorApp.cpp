@@ -1,7 +1,9 @@
 #include "workspace/QuorApp.h"
 
 #include "config/QuorConfig.h"
-#include "workspace/QuorModel.h"
+#include "workspace/SceneObjects.h"
+#include "workspace/TransformController.h"
+#include "workspace/Workspace.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -54,7 +56,7 @@ bool QuorApp::openModelOrProject(const QUrl &file)
         return true;
     }
     // The workspace's data-changed signal repaints the view once the model is in.
-    return m_workspace && m_workspace->loadModel(file);
+    return m_workspace && m_workspace->scene()->loadModel(file);
 }
 
 void QuorApp::open(QUrl file)
@@ -73,16 +75,16 @@ void QuorApp::open(QUrl file)
     }
     if (!handled) {
         if (m_workspace)
-            emit m_workspace->showAlert(tr("Load model failed!"));
+            emit m_workspace->scene()->showAlert(tr("Load model failed!"));
     }
 }
 
 void QuorApp::openFiles(const QList<QUrl> &files)
 {
-    QuorModel *workspace = m_workspace;
+    Workspace *workspace = m_workspace;
     if (!workspace)
         return;
-    const int before = workspace->modelSize();
+    const int before = workspace->scene()->modelSize();
     for (const QUrl &url : files) {
         // Nothing is fetched from the network, and a folder is not a model.
         if (!url.isLocalFile() || QFileInfo(url.toLocalFile()).isDir()) {
@@ -92,7 +94,7 @@ void QuorApp::openFiles(const QList<QUrl> &files)
         open(url);
     }
     if (before > 0 || files.size() > 1)
-        workspace->autoLayoutModel();
+        workspace->transform()->autoLayoutModel();
 }
 
 void QuorApp::newPrj()

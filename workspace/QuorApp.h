@@ -5,7 +5,7 @@
 #include <QUrl>
 
 class PrinterStatusCheck;
-class QuorModel;
+class Workspace;
 
 // The application service: opens model and project files, holds the project and job file
 // names, and offers version strings and web links to the UI.
@@ -35,7 +35,7 @@ public:
 
     // The workspace that opened files go to and that projects are saved from; without one,
     // nothing opens.
-    void setWorkspace(QuorModel *workspace) { m_workspace = workspace; }
+    void setWorkspace(Workspace *workspace) { m_workspace = workspace; }
 
     Q_INVOKABLE void open(QUrl file);
     // Opens several files as a drop or the file dialog does: each in order, then the plate is
@@ -94,7 +94,7 @@ private:
     void loadPrj(const QUrl &file);
     bool writePrj();
 
-    QuorModel *m_workspace = nullptr;
+    Workspace *m_workspace = nullptr;
     QUrl m_prjFile;
     QUrl m_cwsFile;
     Machine m_machine;

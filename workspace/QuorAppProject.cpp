@@ -2,7 +2,9 @@
 #include "workspace/ProjectFile.h"
 #include "workspace/ProjectSaveFile.h"
 #include "workspace/QuorApp.h"
-#include "workspace/QuorModel.h"
+#include "workspace/SceneObjects.h"
+#include "workspace/TransformController.h"
+#include "workspace/Workspace.h"
 
 #include <QDebug>
 #include <QFile>
@@ -13,7 +15,7 @@
 bool QuorApp::writePrj()
 {
     const QString path = m_prjFile.toLocalFile();
-    QuorModel *workspace = m_workspace;
+    Workspace *workspace = m_workspace;
     // Written beside the old file and renamed over it only when complete.
     ProjectSaveFile file(path);
     if (path.isEmpty() || !workspace || !file.open(QIODevice::WriteOnly)) {
@@ -46,7 +48,7 @@ void QuorApp::savePrj()
     }
     if (!saved) {
         if (m_workspace)
-            emit m_workspace->showAlert(tr("Save project failed!"));
+            emit m_workspace->scene()->showAlert(tr("Save project failed!"));
     }
 }
 
@@ -54,35 +56,35 @@ void QuorApp::loadPrj(const QUrl &file)
 {
     qDebug() << "QuorApp::loadPrj()" << file;
     m_prjFile.clear();
-    QuorModel *workspace = m_workspace;
+    Workspace *workspace = m_workspace;
     if (!workspace)
         return;
     const QString name = QFileInfo(file.toLocalFile()).fileName();
     QFile f(file.toLocalFile());
     if (!f.open(QIODevice::ReadOnly)) {
         qWarning() << "open file failed" << file;
-        emit workspace->showAlert(tr("The project %1 could not be opened.").arg(name));
+        emit workspace->scene()->showAlert(tr("The project %1 could not be opened.").arg(name));
         return;
     }
     // A refused file never passes for a loaded one: the person learns what they have.
-    const int before = workspace->modelSize();
+    const int before = workspace->scene()->modelSize();
     switch (ProjectFile::readProject(f, *workspace)) {
     case ProjectFile::ReadOutcome::Complete:
         m_prjFile = file;
         return;
     case ProjectFile::ReadOutcome::Busy:
-        emit workspace->showAlert(
+        emit workspace->scene()->showAlert(
             tr("The project %1 was not opened: wait until the running job ends, or leave the "
                "layer preview.")
                 .arg(name));
         return;
     case ProjectFile::ReadOutcome::NotAProject:
     case ProjectFile::ReadOutcome::Damaged:
-        if (workspace->modelSize() > before)
-            emit workspace->showAlert(
+        if (workspace->scene()->modelSize() > before)
+            emit workspace->scene()->showAlert(
                 tr("The project %1 is damaged: it was loaded only in part.").arg(name));
         else
-            emit workspace->showAlert(
+            emit workspace->scene()->showAlert(
                 tr("The project %1 could not be loaded: it is damaged or not a project.")
                     .arg(name));
         return;

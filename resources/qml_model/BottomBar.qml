@@ -1,27 +1,16 @@
 import QtQuick 2.9
 import QtQuick.Controls 1.4
+import Quor3D 1.0
 
 // The information bar along the bottom: the job settings, the volume and the layer count.
 Rectangle {
     id: bar
-    property var workspace
-    property string volume: "0.00"
-    property int layerCount: 0
+    property SceneObjects scene
+    property LayerPreview preview
     signal configRequested()
     height: 34
     color: "#E8E8EC"
     border.color: "#C8C8D0"
-
-    function refresh() {
-        volume = workspace.getTotalVolume().toFixed(2)
-        layerCount = workspace.calcNumSlices()
-    }
-    Component.onCompleted: refresh()
-
-    Connections {
-        target: bar.workspace
-        function onQuorModelDataChanged() { bar.refresh() }
-    }
 
     Row {
         id: infoRow
@@ -41,7 +30,7 @@ Rectangle {
         Label { text: qsTr("Volume"); anchors.verticalCenter: parent.verticalCenter }
         Label {
             objectName: "volumeLabel"
-            text: bar.volume + " mL"
+            text: bar.scene.totalVolumeMl.toFixed(2) + " mL"
             font.bold: true
             anchors.verticalCenter: parent.verticalCenter
         }
@@ -49,7 +38,7 @@ Rectangle {
         Label { text: qsTr("Layers"); anchors.verticalCenter: parent.verticalCenter }
         Label {
             objectName: "layersLabel"
-            text: bar.layerCount
+            text: bar.preview.sceneLayerCount
             font.bold: true
             anchors.verticalCenter: parent.verticalCenter
         }

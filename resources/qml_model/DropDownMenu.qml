@@ -5,7 +5,8 @@ import QtQuick.Controls 1.4
 Item {
     id: menu
     property alias open: catcher.visible
-    signal chosen(string entry)
+    // The entry's id, whatever its translated text.
+    signal chosen(string action)
     anchors.fill: parent
     z: 1000
 
@@ -40,11 +41,11 @@ Item {
                 width: parent.width
                 Repeater {
                     model: [
-                        { text: "Open", name: "menuOpen" },
-                        { text: "&Save", name: "menuSave" },
-                        { text: "Save &As...", name: "menuSaveAs" },
-                        { text: "Slice...", name: "menuSlice" },
-                        { text: "Exit", name: "menuExit" }
+                        { action: "open", text: qsTr("Open"), name: "menuOpen" },
+                        { action: "save", text: qsTr("&Save"), name: "menuSave" },
+                        { action: "saveAs", text: qsTr("Save &As..."), name: "menuSaveAs" },
+                        { action: "slice", text: qsTr("Slice..."), name: "menuSlice" },
+                        { action: "exit", text: qsTr("Exit"), name: "menuExit" }
                     ]
                     delegate: Rectangle {
                         objectName: modelData.name
@@ -65,7 +66,7 @@ Item {
                             hoverEnabled: true
                             onClicked: {
                                 menu.open = false
-                                menu.chosen(modelData.text)
+                                menu.chosen(modelData.action)
                             }
                         }
                     }

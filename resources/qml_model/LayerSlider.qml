@@ -1,19 +1,15 @@
 import QtQuick 2.9
 import QtQuick.Controls 1.4
+import Quor3D 1.0
 
 // The layer preview: a vertical slider over the layers, enabled by "show 3D slice".
 Column {
     id: layers
-    property var workspace
-    property var panel
+    property LayerPreview preview
+    property PanelState panel
     property alias slider: slider
     property alias showSlice: showSlice
     spacing: 8
-
-    Connections {
-        target: layers.workspace
-        function onLayerChanged(layer) { slider.maximumValue = Math.max(0, layer - 1) }
-    }
 
     Item {
         width: 60
@@ -25,7 +21,8 @@ Column {
             height: parent.height
             orientation: Qt.Vertical
             minimumValue: 0
-            maximumValue: 0
+            // The layers counted when the preview was entered.
+            maximumValue: Math.max(0, layers.preview.layerCount - 1)
             stepSize: 1
             activeFocusOnPress: false
             enabled: layers.panel.showSliceEnabled && showSlice.checked
@@ -33,7 +30,7 @@ Column {
             onEnabledChanged: value = minimumValue
             onValueChanged: {
                 if (enabled && showSlice.checked)
-                    layers.workspace.setCurrentLayer(value)
+                    layers.preview.setCurrentLayer(value)
             }
         }
         Rectangle {
@@ -62,6 +59,6 @@ Column {
         enabled: layers.panel.showSliceEnabled
         activeFocusOnPress: false
         // The workspace decides whether the preview is on.
-        onClicked: checked = layers.workspace.setShowSliceEnable(checked)
+        onClicked: checked = layers.preview.setShowSliceEnable(checked)
     }
 }

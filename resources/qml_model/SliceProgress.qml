@@ -1,10 +1,11 @@
 import QtQuick 2.9
 import QtQuick.Controls 1.4
+import Quor3D 1.0
 
 // The progress of a slicing job or of automatic supports, across the bottom of the view.
 Rectangle {
     id: progress
-    property var panel
+    property PanelState panel
     objectName: "sliceProgress"
     height: 80
     color: "#F0404048"

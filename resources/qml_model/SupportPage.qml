@@ -1,5 +1,6 @@
 import QtQuick 2.9
 import QtQuick.Controls 1.4
+import Quor3D 1.0
 
 // Supports for the selected model (or all models): a base, automatic pillars, pillars placed
 // by clicking, and the pillar sizes.
@@ -8,8 +9,9 @@ PageFrame {
     objectName: "supportPage"
     title: qsTr("Support")
     width: 330
-    property var workspace
-    property var panel
+    property SupportController supports
+    property JobController jobs
+    property PanelState panel
     property bool loaded: false
 
     // The size fields start from the current parameters.
@@ -24,13 +26,13 @@ PageFrame {
     onVisibleChanged: {
         if (!visible && manual.checked) {
             manual.checked = false
-            workspace.setManualAddingSupport(false)
+            supports.setManualAddingSupport(false)
         }
     }
     Connections {
-        target: page.workspace
+        target: page.supports
         // Escape and Ctrl+C in the view leave manual adding too.
-        function onManualAddingSupportChanged() { manual.checked = page.workspace.manualAddingSupport }
+        function onManualAddingSupportChanged() { manual.checked = page.supports.manualAddingSupport }
     }
 
     Column {
@@ -46,26 +48,26 @@ PageFrame {
             objectName: "addSupportBase"
             text: qsTr("Add+Update Support")
             enabled: page.panel.supportBaseEnabled
-            onClicked: page.workspace.addSupportBase(thickness.value)
+            onClicked: page.supports.addSupportBase(thickness.value)
         }
         Button {
             objectName: "addSupportAuto"
             text: qsTr("Add support auto smart")
             enabled: page.panel.autoSupportEnabled
-            onClicked: page.workspace.addSupportAuto(thickness.value)
+            onClicked: page.jobs.addSupportAuto(thickness.value)
         }
         CheckBox {
             id: manual
             objectName: "addSupportManually"
             text: qsTr("Add support manually")
             enabled: page.panel.manualSupportEnabled
-            onClicked: page.workspace.setManualAddingSupport(checked)
+            onClicked: page.supports.setManualAddingSupport(checked)
         }
         Button {
             objectName: "removeAllSupports"
             text: qsTr("Remove all supports")
             enabled: page.panel.removeSupportsEnabled && !manual.checked
-            onClicked: page.workspace.removeAllSupportsOfSelectedModel()
+            onClicked: page.supports.removeAllSupportsOfSelectedModel()
         }
         Label { text: qsTr("Radius:"); font.bold: true }
         NumberField {

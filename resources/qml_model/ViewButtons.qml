@@ -1,10 +1,11 @@
 import QtQuick 2.9
 import QtQuick.Controls 1.4
+import Quor3D 1.0
 
 // Zoom and camera presets, over the top right of the 3D view.
 Row {
     id: buttons
-    property var workspace
+    property SceneCamera camera
     spacing: 2
 
     Repeater {
@@ -29,13 +30,13 @@ Row {
             onClicked: {
                 switch (modelData.name) {
                 // "+" makes the picture grow.
-                case "zoomPlus": buttons.workspace.zoomOut(); break
-                case "zoomMinus": buttons.workspace.zoomIn(); break
-                case "viewLeft": buttons.workspace.resetViewLeft(); break
-                case "viewTop": buttons.workspace.resetViewTop(); break
-                case "viewHome": buttons.workspace.resetViewPrj(); break
-                case "viewFront": buttons.workspace.resetViewFront(); break
-                case "viewRight": buttons.workspace.resetViewRight(); break
+                case "zoomPlus": buttons.camera.zoomOut(); break
+                case "zoomMinus": buttons.camera.zoomIn(); break
+                case "viewLeft": buttons.camera.resetViewLeft(); break
+                case "viewTop": buttons.camera.resetViewTop(); break
+                case "viewHome": buttons.camera.resetViewPrj(); break
+                case "viewFront": buttons.camera.resetViewFront(); break
+                case "viewRight": buttons.camera.resetViewRight(); break
                 }
             }
         }

@@ -1,7 +1,15 @@
 // The rules of the mouse over the 3D view: camera turns and pans, selecting, dragging a model
 // across the plate, and placing supports by clicking in manual mode.
-#include "workspace/QuorModel.h"
-#include "workspace/ViewPicker.h"
+#include "view/SceneMouse.h"
+
+#include "model/DoItem.h"
+#include "model/Model.h"
+#include "view/SceneCamera.h"
+#include "view/ScenePicker.h"
+#include "workspace/SceneObjects.h"
+#include "workspace/SupportController.h"
+#include "workspace/TransformController.h"
+#include "workspace/Workspace.h"
 
 #include <QDebug>
 
@@ -14,94 +22,95 @@ const QSet<int> kClickTypes = {Model::TYPE_NORMAL, Model::TYPE_SUPPORT, Model::T
 
 } // namespace
 
-void QuorModel::onMousePressed(uint button, uint x, uint y)
+SceneMouse::SceneMouse(Workspace &workspace, SceneCamera &camera, ScenePicker &picker,
+                       QObject *parent)
+    : QObject(parent), m_workspace(workspace), m_camera(camera), m_picker(picker)
+{
+    connect(workspace.scene(), &SceneObjects::objectRemoving, this, &SceneMouse::forget);
+}
+
+void SceneMouse::pressed(int button, const QPoint &pos)
 {
     Q_UNUSED(button)
-    Q_UNUSED(x)
-    Q_UNUSED(y)
-    if (status == MODEL_LOADED && !manualAddingSupport)
+    Q_UNUSED(pos)
+    if (m_workspace.scene()->status() == SceneObjects::MODEL_LOADED &&
+        !m_workspace.supports()->isManualAddingSupport())
         m_dragState = 1;
 }
 
-void QuorModel::onMouseReleased(uint button, uint x, uint y)
+void SceneMouse::released(int button, const QPoint &pos)
 {
     Q_UNUSED(button)
-    Q_UNUSED(x)
-    Q_UNUSED(y)
+    Q_UNUSED(pos)
     m_dragState = 0;
     m_dragged = nullptr;
 }
 
-void QuorModel::onMousePressedMove(uint button, QPoint from, QPoint pre, QPoint to)
+void SceneMouse::moved(int button, const QPoint &from, const QPoint &pre, const QPoint &to)
 {
     if (button == 2) {
-        // Without a size the view shows nothing to pan.
-        if (m_viewportPx.width() <= 0 || m_viewportPx.height() <= 0)
-            return;
-        m_camera.panX += 2.0f * float(to.x() - pre.x()) / float(m_viewportPx.width());
-        m_camera.panY -= 2.0f * float(to.y() - pre.y()) / float(m_viewportPx.height());
-        emit quorModelDataChanged();
+        m_camera.pan(pre, to);
         return;
     }
     if (button != 1)
         return;
 
+    SceneObjects &scene = *m_workspace.scene();
     if (m_dragState == 1) {
-        const std::vector<PickHit> hits = pickObjects(from.x(), from.y(), Model::TYPE_NORMAL);
+        const std::vector<PickHit> hits =
+            m_picker.pickObjects(from.x(), from.y(), {Model::TYPE_NORMAL});
         if (hits.empty()) {
             m_dragState = 0;
         } else {
             m_dragState = 2;
             m_dragged = hits.front().object;
-            selectModel(m_dragged);
-            startNewTransform(DoItem::DO_T_TRANSLATE);
+            scene.selectModel(m_dragged);
+            m_workspace.transform()->startNewTransform(DoItem::DO_T_TRANSLATE);
         }
     }
     if (m_dragState == 2) {
         QVector3D delta;
-        if (m_dragged && m_picker && m_picker->dragDeltaMm(pre, to, &delta)) {
+        if (m_dragged && m_picker.dragDeltaMm(pre, to, &delta)) {
             // Dragging never changes the height.
             m_dragged->translateBy(delta.x(), delta.y(), 0.0f);
-            selectModel(m_dragged);
+            scene.selectModel(m_dragged);
         }
         return;
     }
-    // The sum is truncated, not the step: slow drags still turn the camera.
-    m_camera.yawDeg = int(float(m_camera.yawDeg) + float(to.x() - pre.x()) * 0.5f);
-    m_camera.pitchDeg += to.y() - pre.y();
-    emit quorModelDataChanged();
+    m_camera.orbit(pre, to);
 }
 
-void QuorModel::onWheel(QPoint angleDelta)
+void SceneMouse::wheel(const QPoint &angleDelta)
 {
-    const int v = angleDelta.y() / 120;
-    if (v > 0)
-        zoomOut();
-    else if (v < 0)
-        zoomIn();
+    m_camera.wheel(angleDelta);
 }
 
-void QuorModel::onMouseClicked(uint button, uint x, uint y, bool holdingShift)
+void SceneMouse::clicked(int button, const QPoint &pos, bool holdingShift)
 {
-    if ((status != MODEL_LOADED && status != MODEL_SHOW_SLICE) || button != 1)
+    SceneObjects &scene = *m_workspace.scene();
+    const SceneObjects::ModelStatus status = scene.status();
+    if ((status != SceneObjects::MODEL_LOADED && status != SceneObjects::MODEL_SHOW_SLICE) ||
+        button != 1)
         return;
     if (m_dragState >= 2) {
         m_dragState = 0;
         return;
     }
-    if (manualAddingSupport) {
-        manualSupportClick(x, y, holdingShift);
+    if (m_workspace.supports()->isManualAddingSupport()) {
+        manualSupportClick(pos, holdingShift);
         return;
     }
-    const std::vector<PickHit> hits = pickObjects(int(x), int(y), kClickTypes);
+    const std::vector<PickHit> hits = m_picker.pickObjects(pos.x(), pos.y(), kClickTypes);
     if (hits.empty())
-        deselectAll(true);
+        scene.deselectAll(true);
     else
-        selectModel(hits.front().object);
+        scene.selectModel(hits.front().object);
 }
 
-void QuorModel::manualSupportClick(uint x, uint y, bool holdingShift)
+void SceneMouse::manualSupportClick(const QPoint &pos, bool holdingShift)
 {
+    SceneObjects &scene = *m_workspace.scene();
+    SupportController &supports = *m_workspace.supports();
     int &c = m_multiPointCount;
     QSet<int> types = {Model::TYPE_NORMAL};
     if (holdingShift) {
@@ -118,10 +127,10 @@ void QuorModel::manualSupportClick(uint x, uint y, bool holdingShift)
         types = kClickTypes;
         types.insert(Model::TYPE_PLATFORM_BOTTOM);
     }
-    const std::vector<PickHit> hits = pickObjects(int(x), int(y), types);
+    const std::vector<PickHit> hits = m_picker.pickObjects(pos.x(), pos.y(), types);
 
     if (c <= 1 && hits.empty()) {
-        deselectAll(true);
+        scene.deselectAll(true);
         c = 0;
         m_collectedPoints.clear();
         return;
@@ -132,7 +141,7 @@ void QuorModel::manualSupportClick(uint x, uint y, bool holdingShift)
     if (!collecting && !hits.empty() && hits.front().object->type == Model::TYPE_NORMAL &&
         !hits.front().object->selected) {
         // The first click on a model only selects it.
-        selectModel(hits.front().object);
+        scene.selectModel(hits.front().object);
         c = 0;
         m_collectedPoints.clear();
         return;
@@ -140,7 +149,7 @@ void QuorModel::manualSupportClick(uint x, uint y, bool holdingShift)
 
     if (c == 0) {
         m_collectedPoints.clear();
-        addSupportFromHit(hits.front());
+        supports.addSupportFromHit(hits.front());
         return;
     }
     if (c >= 1) {
@@ -152,7 +161,7 @@ void QuorModel::manualSupportClick(uint x, uint y, bool holdingShift)
         if (m_collectedPoints.empty() || m_collectedPoints.front().object == h.object) {
             m_collectedPoints.push_back(h);
             if (!h.object->selected)
-                selectModel(h.object);
+                scene.selectModel(h.object);
         } else {
             qDebug() << "skip other model's point";
             --c;
@@ -161,10 +170,10 @@ void QuorModel::manualSupportClick(uint x, uint y, bool holdingShift)
     }
     // c == -1: the click without Shift adds its own point and builds the support.
     m_collectedPoints.push_back(hits.front());
-    addMultiPointSupport(m_collectedPoints);
+    supports.addMultiPointSupport(m_collectedPoints);
 }
 
-void QuorModel::forgetMouseStateOf(const Model *object)
+void SceneMouse::forget(const Model *object)
 {
     if (m_dragged == object) {
         m_dragged = nullptr;

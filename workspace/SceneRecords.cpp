@@ -1,12 +1,14 @@
 // The objects block of a project file: every normal model, then the support family, then
 // the pairs that hang each support on its owner.
-#include "config/QuorConfig.h"
+#include "workspace/SceneRecords.h"
+
+#include "config/SupportConfig.h"
 #include "model/MultiPointSupport.h"
 #include "model/RecordIo.h"
 #include "model/Support.h"
 #include "model/SupportBase.h"
 #include "model/SupportLinker.h"
-#include "workspace/QuorModel.h"
+#include "workspace/SceneObjects.h"
 
 #include <QDataStream>
 #include <QDebug>
@@ -53,10 +55,27 @@ bool canAttach(const Model *support, const Model *owner)
     return support->type != Model::TYPE_SUPPORT_BASE || !owner->supportBase;
 }
 
+// Ends a failed load with what was read so far editable.
+bool failLoad(SceneObjects &scene)
+{
+    if (scene.modelSize() > 0 && scene.status() == SceneObjects::MODEL_INIT) {
+        scene.setModelStatus(SceneObjects::MODEL_LOADED);
+        scene.deselectAll(false);
+        scene.notifyDataChanged();
+    }
+    return false;
+}
+
+bool readObjects(QDataStream &in, int major, int minor, SceneObjects &scene,
+                 const CWS::SupportConfig *supportConfig);
+
 } // namespace
 
-bool QuorModel::saveObjects(QDataStream &out) const
+namespace SceneRecords {
+
+bool write(QDataStream &out, const SceneObjects &scene)
 {
+    const std::vector<Model *> &models = scene.objects();
     std::vector<Model *> sequence;
     for (Model *object : models)
         if (object->type == Model::TYPE_NORMAL)
@@ -84,39 +103,36 @@ bool QuorModel::saveObjects(QDataStream &out) const
     return out.status() == QDataStream::Ok;
 }
 
-bool QuorModel::failProjectLoad()
+bool read(QDataStream &in, int major, int minor, SceneObjects &scene,
+          const CWS::SupportConfig *supportConfig)
 {
-    if (modelSize() > 0 && status == MODEL_INIT) {
-        setModelStatus(MODEL_LOADED);
-        deselectAll(false);
-        emit quorModelDataChanged();
-    }
-    return false;
-}
-
-bool QuorModel::loadObjects(QDataStream &in, int major, int minor)
-{
-    if (status != MODEL_INIT && status != MODEL_LOADED) {
+    const SceneObjects::ModelStatus status = scene.status();
+    if (status != SceneObjects::MODEL_INIT && status != SceneObjects::MODEL_LOADED) {
         qDebug() << "invalid status for load" << status;
         return false;
     }
     try {
-        return readObjects(in, major, minor);
+        return readObjects(in, major, minor, scene, supportConfig);
     } catch (...) {
         // What was read so far stays, as after a refused record, and the view hears of it.
-        failProjectLoad();
+        failLoad(scene);
         throw;
     }
 }
 
-bool QuorModel::readObjects(QDataStream &in, int major, int minor)
+} // namespace SceneRecords
+
+namespace {
+
+bool readObjects(QDataStream &in, int major, int minor, SceneObjects &scene,
+                 const CWS::SupportConfig *supportConfig)
 {
     qint64 count = -1;
     in >> count;
     qDebug() << "total model size" << count;
     if (in.status() != QDataStream::Ok || !RecordIo::fits(in, count, kSmallestObjectBytes)) {
         qWarning() << "object count does not fit the file" << count;
-        return failProjectLoad();
+        return failLoad(scene);
     }
 
     std::vector<Model *> read;
@@ -128,16 +144,15 @@ bool QuorModel::readObjects(QDataStream &in, int major, int minor)
         in >> sequence;
         if (in.status() != QDataStream::Ok || sequence != s) {
             qWarning() << "bad sequence number" << sequence << "at" << s;
-            return failProjectLoad();
+            return failLoad(scene);
         }
         in >> type;
         qDebug() << "type" << type;
-        Model *object = in.status() == QDataStream::Ok
-                            ? createStoredObject(type, m_config.supportConfig())
-                            : nullptr;
+        Model *object =
+            in.status() == QDataStream::Ok ? createStoredObject(type, supportConfig) : nullptr;
         if (!object) {
             qWarning() << QStringLiteral("unknown type: ") + QString::number(type);
-            return failProjectLoad();
+            return failLoad(scene);
         }
         bool ok = false;
         try {
@@ -148,13 +163,13 @@ bool QuorModel::readObjects(QDataStream &in, int major, int minor)
         }
         if (!ok) {
             delete object;
-            return failProjectLoad();
+            return failLoad(scene);
         }
         // The thickness is not stored; the slab rises from the platform to it.
         if (object->type == Model::TYPE_SUPPORT_BASE && !object->mesh->indices.empty())
             static_cast<SupportBase *>(object)->thickness =
                 object->bboxMax.z() - object->bboxMin.z();
-        addModel(object);
+        scene.addModel(object);
         read.push_back(object);
     }
     qDebug() << "success read models" << read.size();
@@ -164,7 +179,7 @@ bool QuorModel::readObjects(QDataStream &in, int major, int minor)
     qDebug() << "support" << relationCount;
     if (in.status() != QDataStream::Ok || !RecordIo::fits(in, relationCount, 8)) {
         qWarning() << "relation count does not fit the file" << relationCount;
-        return failProjectLoad();
+        return failLoad(scene);
     }
     for (qint64 r = 0; r < relationCount; ++r) {
         qint32 supportIndex = -1, ownerIndex = -1;
@@ -172,24 +187,27 @@ bool QuorModel::readObjects(QDataStream &in, int major, int minor)
         if (in.status() != QDataStream::Ok || supportIndex < 0 || supportIndex >= count ||
             ownerIndex < 0 || ownerIndex >= count) {
             qWarning() << "bad relation" << supportIndex << ownerIndex << "of" << count;
-            return failProjectLoad();
+            return failLoad(scene);
         }
         Model *support = read[size_t(supportIndex)];
         Model *owner = read[size_t(ownerIndex)];
         if (!canAttach(support, owner)) {
             qWarning() << "relation does not fit its objects" << supportIndex << ownerIndex;
-            return failProjectLoad();
+            return failLoad(scene);
         }
         const bool repeated = support->parent == owner;
         owner->attachChild(support);
         // Linkers are not stored; version 1.0 files never had them.
         if (!repeated && minor != 0 && support->type == Model::TYPE_SUPPORT)
             if (SupportLinker *linker = static_cast<CWS::Support *>(support)->linkToNearest())
-                addModel(linker);
+                scene.addModel(linker);
     }
     qDebug() << "make support relationship size" << relationCount;
-    setModelStatus(modelSize() == 0 ? MODEL_INIT : MODEL_LOADED);
-    deselectAll(false);
-    emit quorModelDataChanged();
+    scene.setModelStatus(scene.modelSize() == 0 ? SceneObjects::MODEL_INIT
+                                                : SceneObjects::MODEL_LOADED);
+    scene.deselectAll(false);
+    scene.notifyDataChanged();
     return true;
 }
+
+} // namespace
