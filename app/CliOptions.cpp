@@ -70,10 +70,12 @@ QString helpText(const QCommandLineParser &parser, const QuorConfig &config)
     QString text = parser.helpText();
     text += QStringLiteral("\nPrinters: %1\n")
                 .arg(config.getAllModelsModel().join(QStringLiteral(", ")));
-    text += QStringLiteral("Resins: the resin keys of the chosen printer, for example %1\n")
+    // Paragraphs apart: the manual page is made from this text.
+    text += QStringLiteral("\nResins: the resin keys of the chosen printer, for example %1\n")
                 .arg(config.resinKeys().join(QStringLiteral(", ")));
-    text += QStringLiteral("Without an option the saved slice settings apply; options change this "
-                           "job only and are not saved.\n");
+    text +=
+        QStringLiteral("\nWithout an option the saved slice settings apply; options change this "
+                       "job only and are not saved.\n");
     return text;
 }
 
@@ -99,7 +101,11 @@ CliParseResult parseCliArguments(const QStringList &arguments, QuorConfig &confi
     const QCommandLineOption antiAlias(QStringLiteral("antialias"),
                                        QStringLiteral("Anti-aliasing on or off."),
                                        QStringLiteral("on|off"));
+    // Answered before the arguments reach this parser (app/ProgramInfo); listed for --help.
+    const QCommandLineOption version(QStringLiteral("version"),
+                                     QStringLiteral("Shows the name and version."));
     parser.addOption(help);
+    parser.addOption(version);
     parser.addOption(output);
     parser.addOption(printer);
     parser.addOption(resin);

@@ -1,5 +1,6 @@
 #include "app/UiStartup.h"
 
+#include "app/StartupRules.h"
 #include "app/WindowFrame.h"
 #include "app/WindowGeometry.h"
 
@@ -84,7 +85,7 @@ int loadMainDocument(QQmlApplicationEngine &engine, QuorApp &app, const QStringL
 QList<QUrl> commandLineFiles(const QStringList &arguments)
 {
     QList<QUrl> files;
-    for (const QString &argument : arguments.mid(1)) {
+    for (const QString &argument : StartupRules::fileArguments(arguments)) {
         const QUrl url(argument);
         // A path, or a drive letter on systems that have them; anything else is a URL.
         const bool isPath = url.scheme().size() <= 1;

@@ -23,7 +23,8 @@ void publish(QQmlApplicationEngine &engine, QuorApp &app, QuorConfig &config, do
 int loadMainDocument(QQmlApplicationEngine &engine, QuorApp &app, const QStringList &arguments,
                      const QUrl &document = QUrl(QStringLiteral("qrc:/main.qml")));
 
-// Files named on the command line ("Open with" in a file manager): paths or file URLs.
+// Files named on the command line ("Open with" in a file manager): paths or file URLs; options
+// are not files.
 QList<QUrl> commandLineFiles(const QStringList &arguments);
 // The scene item among the descendants of the first root object, or null.
 QuorScene *findScene(QQmlApplicationEngine &engine);

@@ -1,4 +1,5 @@
 #include "app/Logger.h"
+#include "app/ProgramInfo.h"
 #include "app/StartupRules.h"
 #include "app/UiStartup.h"
 #include "config/QuorConfig.h"
@@ -34,14 +35,19 @@ void installTranslation(QGuiApplication &app, QTranslator &translator)
 
 int main(int argc, char *argv[])
 {
+    // Answered before the log sink, the settings or a window exist.
+    if (ProgramInfo::answerEarly(ProgramInfo::Program::Window, argc, argv, stdout))
+        return 0;
+
     Logger logger;
     logger.start(QThread::InheritPriority);
 
     QGuiApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Quor3D"));
     QCoreApplication::setOrganizationDomain(QStringLiteral("quor3d.com"));
-    QCoreApplication::setApplicationName(QStringLiteral("Quor Slice"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("2.1.6"));
+    QCoreApplication::setApplicationName(ProgramInfo::applicationName());
+    QCoreApplication::setApplicationVersion(ProgramInfo::version());
+    QGuiApplication::setDesktopFileName(ProgramInfo::desktopId());
 
     QTranslator translator;
     installTranslation(app, translator);

@@ -65,6 +65,8 @@ private slots:
     void unwritableArchiveFails();
     void interruptCancels();
     void helpListsOptions();
+    void versionAndHelpStartNothing_data();
+    void versionAndHelpStartNothing();
     void slicesProject();
     void damagedProjectFails();
     void partlyLoadedProjectFails();
@@ -73,7 +75,8 @@ private slots:
     void autoSupportsHoldFloatingModel();
 
 private:
-    Run run(const QStringList &args, int timeoutMs = 120000);
+    Run run(const QStringList &args, int timeoutMs = 120000,
+            const QString &program = QStringLiteral(QUOR_CLI_PATH));
     QString path(const QString &name) const { return m_env->path(name); }
     ConfigTestEnv *m_env = nullptr;
 };
@@ -91,14 +94,17 @@ void TestCli::cleanup()
     m_env = nullptr;
 }
 
-Run TestCli::run(const QStringList &args, int timeoutMs)
+Run TestCli::run(const QStringList &args, int timeoutMs, const QString &program)
 {
     QProcess p;
     p.setWorkingDirectory(m_env->cwd());
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("HOME", m_env->home());
+    // No display at all: a program that opened a window would fail.
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(QLatin1String(name));
     p.setProcessEnvironment(env);
-    p.start(QStringLiteral(QUOR_CLI_PATH), args);
+    p.start(program, args);
     Run r;
     if (!p.waitForFinished(timeoutMs))
         return r;
@@ -274,6 +280,42 @@ void TestCli::helpListsOptions()
           "--lift-down-speed", "--wait", "--base", "--auto-supports"})
         QVERIFY2(r.out.contains(option), option);
     QVERIFY(r.out.contains("H310, K200, K200A"));
+}
+
+void TestCli::versionAndHelpStartNothing_data()
+{
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("firstLine");
+    const QString cli = QStringLiteral(QUOR_CLI_PATH);
+    const QString version = QStringLiteral(" (Quor Slice) " QUOR_PROJECT_VERSION);
+    QTest::newRow("slicer") << cli << QStringList({"--version"}) << "quorslice-cli" + version;
+    // The version wins over a job: nothing is sliced.
+    QTest::newRow("slicer, with a job")
+        << cli << QStringList({"cube.stl", "-o", "cube.cws", "--version"})
+        << "quorslice-cli" + version;
+#ifdef QUOR_WINDOW_PATH
+    const QString window = QStringLiteral(QUOR_WINDOW_PATH);
+    QTest::newRow("window") << window << QStringList({"--version"}) << "quorslice" + version;
+    QTest::newRow("window, with a file")
+        << window << QStringList({"cube.stl", "--version"}) << "quorslice" + version;
+    QTest::newRow("window help") << window << QStringList({"--help"})
+                                 << QStringLiteral("Usage: quorslice [FILE...]");
+#endif
+}
+
+void TestCli::versionAndHelpStartNothing()
+{
+    QFETCH(QString, program);
+    QFETCH(QStringList, args);
+    QFETCH(QString, firstLine);
+    const Run r = run(args, 30000, program);
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(r.out.section('\n', 0, 0), firstLine);
+    QCOMPARE(r.err, QString());
+    // No settings folder, no log file, no archive.
+    QCOMPARE(QDir(m_env->home()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
+    QCOMPARE(QDir(m_env->cwd()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
 }
 
 void TestCli::slicesProject()
