@@ -24,7 +24,9 @@ ApplicationWindow {
     style: ApplicationWindowStyle {
         background: Item {}
     }
-    title: quor3dConfig.appName() + " v" + quor3dApp.version() + " " + quor3dApp.bitInfo()
+    // The open project first, as desktops show it in their task lists.
+    title: (quor3dApp.prjName !== "" ? quor3dApp.prjName + " \u2014 " : "") + quor3dConfig.appName()
+           + " v" + quor3dApp.version() + " " + quor3dApp.bitInfo()
 
     WindowFrame {
         id: frame

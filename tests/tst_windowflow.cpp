@@ -277,6 +277,13 @@ void TstWindowFlow::menuAndKeySequences()
     QFile::remove(project);
     QVERIFY(w.acceptFileDialog({QUrl::fromLocalFile(project)}));
     QTRY_VERIFY(QFile::exists(project));
+    // The title, and the title bar that shows it, name the project from now on.
+    const auto titleBarText = [&] {
+        return w.item(QStringLiteral("windowTitle"))->property("text").toString();
+    };
+    const QString programTitle = QStringLiteral(" \u2014 Makora v2.1.6 32-bit");
+    QCOMPARE(w.window->title(), "scene.qsp" + programTitle);
+    QCOMPARE(titleBarText(), w.window->title());
     // With a project file, Save (the key too) writes it without asking.
     QFile::remove(project);
     w.key(Qt::Key_S, Qt::ControlModifier);
@@ -290,9 +297,12 @@ void TstWindowFlow::menuAndKeySequences()
     QVERIFY(w.acceptFileDialog({QUrl::fromLocalFile(other)}));
     QTRY_VERIFY(QFile::exists(other));
     QCOMPARE(w.app()->prjFile(), other);
+    QCOMPARE(titleBarText(), "other.qsp" + programTitle);
     // A project opens through Open.
     QVERIFY(w.openThroughDialog({QUrl::fromLocalFile(project)}));
     QTRY_COMPARE(w.workspace()->modelSize(), 2);
+    QCOMPARE(titleBarText(), "scene.qsp" + programTitle);
+    w.saveScreenshot(QStringLiteral("window-title-project"));
     // The menu closes on a press elsewhere; Exit and the Quit keys quit.
     QVERIFY(w.click(QStringLiteral("menuButton")));
     QVERIFY(w.visibleItem(QStringLiteral("dropDownMenu")));

@@ -21,14 +21,28 @@ void prepare(QDataStream &s)
     s.setFloatingPointPrecision(QDataStream::SinglePrecision);
 }
 
+void writeHeader(QDataStream &out)
+{
+    out << kStartMark << kFormatMark;
+    out.writeRawData(kLogo, sizeof(kLogo));
+}
+
 } // namespace
+
+bool ProjectFile::hasProjectHeader(QIODevice &device)
+{
+    QByteArray expected;
+    QDataStream out(&expected, QIODevice::WriteOnly);
+    prepare(out);
+    writeHeader(out);
+    return device.peek(expected.size()) == expected;
+}
 
 bool ProjectFile::write(QIODevice &device, const QuorModel &workspace)
 {
     QDataStream out(&device);
     prepare(out);
-    out << kStartMark << kFormatMark;
-    out.writeRawData(kLogo, sizeof(kLogo));
+    writeHeader(out);
     out << kMajorVersion << kMinorVersion;
     if (!workspace.saveObjects(out))
         return false;

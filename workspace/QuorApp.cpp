@@ -1,6 +1,7 @@
 #include "workspace/QuorApp.h"
 
 #include "config/QuorConfig.h"
+#include "workspace/ProjectFile.h"
 #include "workspace/QuorModel.h"
 
 #include <QCoreApplication>
@@ -36,7 +37,15 @@ QuorApp::~QuorApp()
 
 bool QuorApp::isProjectFile(const QUrl &url)
 {
-    return url.fileName().toLower().endsWith(QuorConfig::instance()->jobType());
+    const QString name = url.fileName();
+    if (name.toLower().endsWith(QuorConfig::instance()->jobType()))
+        return true;
+    // A project under another name, handed over by a desktop that knows projects by their
+    // content; a model extension keeps its meaning.
+    if (!url.isLocalFile() || QuorModel::hasModelExtension(name))
+        return false;
+    QFile file(url.toLocalFile());
+    return file.open(QIODevice::ReadOnly) && ProjectFile::hasProjectHeader(file);
 }
 
 QUrl QuorApp::quor3DLink(const QString &t)
@@ -115,12 +124,10 @@ void QuorApp::setCwsFile(QUrl file)
 
 void QuorApp::setPrjFile(const QString &text)
 {
-    const QUrl url(text);
     // The UI writes file URLs; the same URL again, or its own local path, is no change.
-    if (text == prjFile() || url == m_prjFile)
+    if (text == prjFile())
         return;
-    m_prjFile = url;
-    emit prjFileChanged();
+    setProjectUrl(QUrl(text));
 }
 
 void QuorApp::openQuor3DLink(QString t)

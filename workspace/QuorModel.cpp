@@ -274,6 +274,12 @@ QStringList QuorModel::getSelectedModelInfo() const
 
 // ---- loading ----
 
+bool QuorModel::hasModelExtension(const QString &fileName)
+{
+    const QString name = fileName.toLower();
+    return name.endsWith(QLatin1String(".stl")) || name.endsWith(QLatin1String(".obj"));
+}
+
 bool QuorModel::loadModel(const QUrl &url)
 {
     qDebug() << QThread::currentThreadId() << "QuorModel::loadModel " << url;
@@ -281,8 +287,7 @@ bool QuorModel::loadModel(const QUrl &url)
         qDebug() << "invalid status for load" << status;
         return false;
     }
-    const QString fileName = url.fileName().toLower();
-    if (!fileName.endsWith(QLatin1String(".stl")) && !fileName.endsWith(QLatin1String(".obj"))) {
+    if (!hasModelExtension(url.fileName())) {
         qWarning() << "unsupported file type";
         return false;
     }

@@ -120,6 +120,8 @@ public:
     void selectModel(Model *object);
     void deselectAll(bool notify);
     bool loadModel(const QUrl &url);
+    // The model file extensions import reads (.stl, .obj, in any case).
+    static bool hasModelExtension(const QString &fileName);
 
     // The objects block of a project file (workspace/QuorModelProject.cpp). Loading adds to
     // what is there; on failure the objects read so far stay.
