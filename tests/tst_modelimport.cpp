@@ -3,6 +3,8 @@
 #include "SceneMeshes.h"
 
 #include "config/QuorConfig.h"
+#include "cws/LayerMath.h"
+#include "cws/Slice.h"
 #include "model/DoItem.h"
 #include "model/Model.h"
 #include "workspace/QuorApp.h"
@@ -48,7 +50,67 @@ std::vector<Triangle> box(const QVector3D &lo, const QVector3D &hi)
     return boxTriangles(lo, hi);
 }
 
+using Parts = std::vector<std::vector<Triangle>>;
+
+// One block a part under `keyword` (o or g), with faces by relative (negative) indices or a
+// material of their own when asked.
+QByteArray objText(const Parts &parts, const char *keyword, bool negative, bool materials)
+{
+    QByteArray out = materials ? "mtllib parts.mtl\n" : "";
+    int next = 1;
+    for (size_t n = 0; n < parts.size(); ++n) {
+        out += keyword + QByteArray(" part") + QByteArray::number(int(n)) + '\n';
+        for (const Triangle &t : parts[n]) {
+            if (materials)
+                out += "usemtl m" + QByteArray::number(next % 6) + '\n';
+            for (const QVector3D &p : t)
+                out += asciiVector("v", p);
+            auto ref = [&](int k) { return QByteArray::number(negative ? k - 3 : next + k); };
+            out += "f " + ref(0) + ' ' + ref(1) + ' ' + ref(2) + '\n';
+            next += 3;
+        }
+    }
+    return out;
+}
+
+// Triangles as text, rounded, sorted: equal lists hold every face the same number of times.
+QStringList faceKeys(const std::vector<Triangle> &tris, const QVector3D &shift = QVector3D())
+{
+    QStringList keys;
+    for (const Triangle &t : tris) {
+        QString key;
+        for (const QVector3D &p : t)
+            for (float c : {p.x() - shift.x(), p.y() - shift.y(), p.z() - shift.z()})
+                key += QString::number(double(c), 'f', 3) + QLatin1Char(' ');
+        keys << key;
+    }
+    keys.sort();
+    return keys;
+}
+
+std::vector<Triangle> trianglesOf(const Model &m)
+{
+    std::vector<Triangle> out;
+    const auto &v = m.mesh->vertices;
+    const auto &i = m.mesh->indices;
+    for (size_t k = 0; k + 2 < i.size(); k += 3)
+        out.push_back({QVector3D(v[i[k]].px, v[i[k]].py, v[i[k]].pz),
+                       QVector3D(v[i[k + 1]].px, v[i[k + 1]].py, v[i[k + 1]].pz),
+                       QVector3D(v[i[k + 2]].px, v[i[k + 2]].py, v[i[k + 2]].pz)});
+    return out;
+}
+
+std::vector<Triangle> joined(const Parts &parts)
+{
+    std::vector<Triangle> all;
+    for (const auto &p : parts)
+        all.insert(all.end(), p.begin(), p.end());
+    return all;
+}
+
 } // namespace
+
+Q_DECLARE_METATYPE(Parts)
 
 class TstModelImport : public QObject
 {
@@ -65,7 +127,10 @@ private slots:
     void asciiStlLoads();
     void zeroNormalsReloadWithGenerated_data();
     void zeroNormalsReloadWithGenerated();
-    void objWithTwoObjectsLoadsFirst();
+    void multiPartFiles_data();
+    void multiPartFiles();
+    void layersEqualOneMesh_data();
+    void layersEqualOneMesh();
     void tallModelScale_data();
     void tallModelScale();
     void tallModelScaleIsNotUndone();
@@ -193,17 +258,18 @@ void TstModelImport::asciiStlLoads()
 
 void TstModelImport::zeroNormalsReloadWithGenerated_data()
 {
-    QTest::addColumn<bool>("ascii");
-    QTest::newRow("binary") << false;
-    QTest::newRow("ascii") << true;
+    QTest::addColumn<QByteArray>("bytes");
+    const auto tris = box({0, 0, 0}, {4, 4, 4});
+    QTest::newRow("binary") << binaryStl(tris, true);
+    QTest::newRow("ascii") << asciiStl(tris, true);
+    // The first solid's normals are fine; the second's are not.
+    QTest::newRow("second solid") << asciiStl(box({9, 0, 0}, {12, 4, 4})) + asciiStl(tris, true);
 }
 
 void TstModelImport::zeroNormalsReloadWithGenerated()
 {
-    QFETCH(bool, ascii);
-    const auto tris = box({0, 0, 0}, {4, 4, 4});
-    const QUrl url =
-        write(QStringLiteral("flat.stl"), ascii ? asciiStl(tris, true) : binaryStl(tris, true));
+    QFETCH(QByteArray, bytes);
+    const QUrl url = write(QStringLiteral("flat.stl"), bytes);
     LogCapture log;
     QVERIFY(m_ws->loadModel(url));
     QVERIFY(log.contains(QStringLiteral("normal is invalid, reload and generate normal")));
@@ -216,19 +282,97 @@ void TstModelImport::zeroNormalsReloadWithGenerated()
         QVERIFY(qAbs(QVector3D(v.nx, v.ny, v.nz).length() - 1.0f) < 1e-4f);
 }
 
-void TstModelImport::objWithTwoObjectsLoadsFirst()
+void TstModelImport::multiPartFiles_data()
 {
-    const auto first = box({0, 0, 0}, {1, 1, 1});
-    const auto second = box({5, 5, 5}, {9, 9, 9});
-    const QUrl url = write(QStringLiteral("two.obj"), objFile({first, second}));
-    LogCapture log;
-    QVERIFY(m_ws->loadModel(url));
-    QVERIFY2(log.contains(QStringLiteral("skip 1 children nodes in file")) ||
-                 log.contains(QStringLiteral("skip 1 meshes in file")),
-             qPrintable(log.lines().join('\n')));
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<Parts>("parts");
+    QTest::addColumn<float>("volumeCm3");
+    QTest::addColumn<int>("partCount");
+    const Parts three{box({0, 0, 0}, {10, 10, 10}), box({20, 0, 0}, {30, 10, 25}),
+                      box({40, 0, 0}, {50, 10, 5})};
+    const Parts two{box({0, 0, 0}, {10, 10, 10}), box({20, 0, 0}, {30, 10, 25})};
+    const Parts plateAndTower{box({0, 0, 0}, {40, 40, 2}), box({15, 15, 2}, {25, 25, 30})};
+    // 1 + 2.5 + 0.5 cm³; 1 + 2.5; 3.2 + 2.8.
+    QTest::newRow("o objects") << "o.obj" << objText(three, "o", false, false) << three << 4.0f
+                               << 3;
+    QTest::newRow("g groups") << "g.obj" << objText(two, "g", false, false) << two << 3.5f << 2;
+    // A mesh per material, each one open: the meshes of one object close together.
+    QTest::newRow("materials") << "m.obj" << objText(two, "o", false, true) << two << 3.5f << 2;
+    QTest::newRow("negative indices")
+        << "n.obj" << objText(two, "o", true, false) << two << 3.5f << 2;
+    QTest::newRow("STL solids") << "s.stl"
+                                << asciiStl(plateAndTower[0]) + asciiStl(plateAndTower[1])
+                                << plateAndTower << 6.0f << 2;
+    // Points and lines have no faces: that part is left out.
+    QTest::newRow("points and lines") << "p.obj"
+                                      << "o dots\nv 0 0 0\nv 1 0 0\nv 0 1 0\np 1 2 3\nl 1 2\n" +
+                                             objText({two[1]}, "o", true, false)
+                                      << Parts{two[1]} << 2.5f << 1;
+}
+
+void TstModelImport::multiPartFiles()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, bytes);
+    QFETCH(Parts, parts);
+    QFETCH(float, volumeCm3);
+    QFETCH(int, partCount);
+    QByteArray mtl;
+    for (int k = 0; k < 6; ++k)
+        mtl += "newmtl m" + QByteArray::number(k) + "\nKd 0.5 0.5 0.5\n";
+    write(QStringLiteral("parts.mtl"), mtl);
+    QVERIFY(m_ws->loadModel(write(name, bytes)));
     const Model *m = m_ws->models[0];
-    QCOMPARE(m->mesh->vertices.size(), size_t(36));
-    QCOMPARE(m->bboxMax - m->bboxMin, QVector3D(1, 1, 1)); // the unit box, not the second
+    const std::vector<Triangle> all = joined(parts);
+    QVector3D lo = all[0][0], hi = all[0][0];
+    for (const Triangle &t : all)
+        for (const QVector3D &p : t) {
+            lo = QVector3D(std::min(lo.x(), p.x()), std::min(lo.y(), p.y()),
+                           std::min(lo.z(), p.z()));
+            hi = QVector3D(std::max(hi.x(), p.x()), std::max(hi.y(), p.y()),
+                           std::max(hi.z(), p.z()));
+        }
+    QCOMPARE(m->bboxMax - m->bboxMin, hi - lo);
+    QVERIFY2(qAbs(m->volume - volumeCm3) < 1e-4f, qPrintable(QString::number(double(m->volume))));
+    // Every face once, moved as a whole by the placement.
+    QCOMPARE(faceKeys(trianglesOf(*m), m->bboxMin - lo), faceKeys(all));
+    QCOMPARE(int(std::max<size_t>(1, m->mesh->partStarts.size())), partCount);
+}
+
+void TstModelImport::layersEqualOneMesh_data()
+{
+    QTest::addColumn<QByteArray>("parts");
+    QTest::addColumn<QByteArray>("oneMesh");
+    const Parts apart{box({0, 0, 0}, {10, 10, 10}), box({20, 5, 0}, {30, 25, 4})};
+    QTest::newRow("parts apart") << objText(apart, "o", false, false) << binaryStl(joined(apart));
+    // Cut as one list, the shared 10 mm would be a hole; the parts fill it.
+    const Parts overlapping{box({0, 0, 0}, {20, 10, 10}), box({10, 0, 0}, {30, 10, 10})};
+    QTest::newRow("overlapping parts print solid")
+        << objText(overlapping, "o", false, false) << binaryStl(box({0, 0, 0}, {30, 10, 10}));
+}
+
+void TstModelImport::layersEqualOneMesh()
+{
+    QFETCH(QByteArray, parts);
+    QFETCH(QByteArray, oneMesh);
+    QVERIFY(m_ws->loadModel(write(QStringLiteral("parts.obj"), parts)));
+    QVERIFY(m_ws->loadModel(write(QStringLiteral("one.stl"), oneMesh)));
+    Model *multi = m_ws->models[0];
+    Model *single = m_ws->models[1];
+    QCOMPARE(multi->bboxMin, single->bboxMin);
+    SliceBuildConfig settings = *m_config->buildConfig();
+    settings.antiAliasOff();
+    const float t = settings.layerThicknessMm;
+    const int layers = CWS::LayerMath::layerCount(single->bboxMax.z(), t);
+    QVERIFY(layers > 50);
+    // Every fifth layer, the last one too: boxes change along z only at their tops.
+    for (int layer = 0; layer < layers; layer = layer + 5 < layers ? layer + 5 : layer + 1) {
+        const float z = (float(layer) + 0.5f) * t;
+        CWS::Slice a(nullptr, settings, layer, z), b(nullptr, settings, layer, z);
+        QVERIFY2(*a.buildLayerImage(false, multi) == *b.buildLayerImage(false, single),
+                 qPrintable(QStringLiteral("layer %1").arg(layer)));
+    }
 }
 
 void TstModelImport::tallModelScale_data()
