@@ -69,6 +69,8 @@ private slots:
     void damagedProjectFails();
     void partlyLoadedProjectFails();
     void emptyProjectHasNothingToSlice();
+    void unprintableScenes_data();
+    void unprintableScenes();
     void baseLiftsModels();
     void autoSupportsHoldFloatingModel();
 
@@ -271,7 +273,7 @@ void TestCli::helpListsOptions()
     for (const char *option :
          {"--output", "--printer", "--resin", "--thickness", "--bottom-layers", "--bottom-exposure",
           "--exposure", "--antialias", "--aa-factor", "--lift-height", "--lift-up-speed",
-          "--lift-down-speed", "--wait", "--base", "--auto-supports"})
+          "--lift-down-speed", "--wait", "--base", "--auto-supports", "--allow-outside"})
         QVERIFY2(r.out.contains(option), option);
     QVERIFY(r.out.contains("H310, K200, K200A"));
 }
@@ -341,6 +343,70 @@ void TestCli::emptyProjectHasNothingToSlice()
     const Run both = run({path("empty.qsp"), path("cube.stl"), "-o", path("cube.cws")});
     QCOMPARE(both.exitCode, 0);
     QVERIFY(QFile::exists(path("cube.cws")));
+}
+
+void TestCli::unprintableScenes_data()
+{
+    QTest::addColumn<QVector3D>("hi"); // a box from the origin, or three boxes in one OBJ file
+    QTest::addColumn<bool>("allowOutside");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("no height") << QVector3D(10, 10, 0) << false << 1
+                               << "nothing to slice: no object reaches the first layer";
+    // K200: 65.02 x 116 x 130 mm, the model standing on the plate's centre.
+    QTest::newRow("too tall") << QVector3D(10, 10, 180) << false << 1
+                              << "Outside the build volume of K200 (65.02 x 116.00 x 130.00 "
+                                 "mm):\nbox.stl: 50.00 mm above the build height\nUse "
+                                 "--allow-outside";
+    QTest::newRow("too wide") << QVector3D(100, 10, 2) << false << 1
+                              << "box.stl: 17.49 mm past the plate on the -x side\n"
+                                 "box.stl: 17.49 mm past the plate on the +x side\n";
+    QTest::newRow("too deep") << QVector3D(10, 150, 2) << false << 1
+                              << "box.stl: 17.00 mm past the plate on the +y side";
+    QTest::newRow("too wide, allowed")
+        << QVector3D(100, 10, 2) << true << 0 << "warning: Outside the build volume of K200";
+    // 10, 25 and 5 mm tall: the tallest gives the 500 layers.
+    QTest::newRow("every part of a file") << QVector3D() << false << 0 << "";
+}
+
+void TestCli::unprintableScenes()
+{
+    QFETCH(QVector3D, hi);
+    QFETCH(bool, allowOutside);
+    QFETCH(int, exitCode);
+    QFETCH(QString, message);
+    QString model = path("box.stl");
+    if (hi.isNull()) {
+        model = path("three.obj");
+        QFile f(model);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        int first = 1;
+        for (const QVector3D &top :
+             {QVector3D(10, 10, 10), QVector3D(30, 10, 25), QVector3D(50, 10, 5)}) {
+            const TestMesh m = TestMesh::box(QVector3D(top.x() - 10, 0, 0), top);
+            f.write("o part\n");
+            for (const QVector3D &p : m.positions)
+                f.write(QStringLiteral("v %1 %2 %3\n").arg(p.x()).arg(p.y()).arg(p.z()).toLatin1());
+            for (int i = 0; i + 2 < m.indices.size(); i += 3)
+                f.write(QStringLiteral("f %1 %2 %3\n")
+                            .arg(first + int(m.indices[i]))
+                            .arg(first + int(m.indices[i + 1]))
+                            .arg(first + int(m.indices[i + 2]))
+                            .toLatin1());
+            first += m.positions.size();
+        }
+    } else {
+        writeStl(model, TestMesh::box(QVector3D(0, 0, 0), hi));
+    }
+    QStringList args{model, "-o", path("job.cws"), "--printer", "K200", "--antialias", "off"};
+    if (allowOutside)
+        args << "--allow-outside";
+    const Run r = run(args);
+    QCOMPARE(r.exitCode, exitCode);
+    QVERIFY2(r.err.contains(message), qPrintable(r.err));
+    QCOMPARE(QFile::exists(path("job.cws")), exitCode == 0);
+    if (hi.isNull())
+        QVERIFY2(r.out.startsWith("Sliced 500 layers"), qPrintable(r.out));
 }
 
 void TestCli::baseLiftsModels()
