@@ -6,6 +6,7 @@
 #include "cws/LayerMath.h"
 #include "cws/Slice.h"
 #include "model/DoItem.h"
+#include "model/MeshImport.h"
 #include "model/Model.h"
 #include "workspace/QuorApp.h"
 #include "workspace/QuorModel.h"
@@ -88,11 +89,11 @@ QStringList faceKeys(const std::vector<Triangle> &tris, const QVector3D &shift =
     return keys;
 }
 
-std::vector<Triangle> trianglesOf(const Model &m)
+std::vector<Triangle> trianglesOf(const MeshPrimitiveData &m)
 {
     std::vector<Triangle> out;
-    const auto &v = m.mesh->vertices;
-    const auto &i = m.mesh->indices;
+    const auto &v = m.vertices;
+    const auto &i = m.indices;
     for (size_t k = 0; k + 2 < i.size(); k += 3)
         out.push_back({QVector3D(v[i[k]].px, v[i[k]].py, v[i[k]].pz),
                        QVector3D(v[i[k + 1]].px, v[i[k + 1]].py, v[i[k + 1]].pz),
@@ -131,6 +132,7 @@ private slots:
     void multiPartFiles();
     void layersEqualOneMesh_data();
     void layersEqualOneMesh();
+    void nodeTransformsPlaceMeshes();
     void tallModelScale_data();
     void tallModelScale();
     void tallModelScaleIsNotUndone();
@@ -336,7 +338,7 @@ void TstModelImport::multiPartFiles()
     QCOMPARE(m->bboxMax - m->bboxMin, hi - lo);
     QVERIFY2(qAbs(m->volume - volumeCm3) < 1e-4f, qPrintable(QString::number(double(m->volume))));
     // Every face once, moved as a whole by the placement.
-    QCOMPARE(faceKeys(trianglesOf(*m), m->bboxMin - lo), faceKeys(all));
+    QCOMPARE(faceKeys(trianglesOf(*m->mesh), m->bboxMin - lo), faceKeys(all));
     QCOMPARE(int(std::max<size_t>(1, m->mesh->partStarts.size())), partCount);
 }
 
@@ -373,6 +375,32 @@ void TstModelImport::layersEqualOneMesh()
         QVERIFY2(*a.buildLayerImage(false, multi) == *b.buildLayerImage(false, single),
                  qPrintable(QStringLiteral("layer %1").arg(layer)));
     }
+}
+
+void TstModelImport::nodeTransformsPlaceMeshes()
+{
+    // STL and OBJ files put every mesh at the root; a format with a node tree shows that each
+    // mesh is placed by its nodes: one triangle used by a moved node and by a node under a
+    // scaled one.
+    const QByteArray gltf = R"({"asset": {"version": "2.0"}, "scene": 0,
+        "scenes": [{"nodes": [0, 1]}],
+        "nodes": [{"mesh": 0, "translation": [20, 0, 0]}, {"scale": [2, 2, 2], "children": [2]},
+                  {"mesh": 0, "translation": [0, 0, 1]}],
+        "meshes": [{"primitives": [{"attributes": {"POSITION": 0}}]}],
+        "buffers": [{"byteLength": 36, "uri": "data:application/octet-stream;base64,)"
+                            R"(AAAAAAAAAAAAAAAAAACAPwAAAAAAAAAAAAAAAAAAgD8AAAAA"}],
+        "bufferViews": [{"buffer": 0, "byteLength": 36}],
+        "accessors": [{"bufferView": 0, "componentType": 5126, "count": 3, "type": "VEC3",
+                       "min": [0, 0, 0], "max": [1, 1, 0]}]})";
+    MeshPrimitiveData mesh;
+    QVERIFY(MeshImport::readMeshes(write(QStringLiteral("nodes.gltf"), gltf).toLocalFile(), false,
+                                   false, mesh));
+    const std::vector<Triangle> expected{
+        {QVector3D(20, 0, 0), QVector3D(21, 0, 0), QVector3D(20, 1, 0)},
+        {QVector3D(0, 0, 2), QVector3D(2, 0, 2), QVector3D(0, 2, 2)}};
+    QCOMPARE(faceKeys(trianglesOf(mesh)), faceKeys(expected));
+    for (const Vertex &v : mesh.vertices) // turned with their triangles and still unit length
+        QVERIFY(qAbs(QVector3D(v.nx, v.ny, v.nz).length() - 1.0f) < 1e-4f);
 }
 
 void TstModelImport::tallModelScale_data()
