@@ -347,66 +347,58 @@ void TestCli::emptyProjectHasNothingToSlice()
 
 void TestCli::unprintableScenes_data()
 {
-    QTest::addColumn<QVector3D>("hi"); // a box from the origin, or three boxes in one OBJ file
-    QTest::addColumn<bool>("allowOutside");
+    QTest::addColumn<QString>("file"); // a box from lo to hi, as a model or a project
+    QTest::addColumn<QVector3D>("lo");
+    QTest::addColumn<QVector3D>("hi");
+    QTest::addColumn<QStringList>("options");
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("message");
-    QTest::newRow("no height") << QVector3D(10, 10, 0) << false << 1
+    const QVector3D o;
+    QTest::newRow("no height") << "box.stl" << o << QVector3D(10, 10, 0) << QStringList() << 1
                                << "nothing to slice: no object reaches the first layer";
-    // K200: 65.02 x 116 x 130 mm, the model standing on the plate's centre.
-    QTest::newRow("too tall") << QVector3D(10, 10, 180) << false << 1
+    // K200: 65.02 x 116 x 130 mm; a model file stands on the plate's centre.
+    QTest::newRow("too tall") << "box.stl" << o << QVector3D(10, 10, 180) << QStringList() << 1
                               << "Outside the build volume of K200 (65.02 x 116.00 x 130.00 "
                                  "mm):\nbox.stl: 50.00 mm above the build height\nUse "
                                  "--allow-outside";
-    QTest::newRow("too wide") << QVector3D(100, 10, 2) << false << 1
+    QTest::newRow("too wide") << "box.stl" << o << QVector3D(100, 10, 2) << QStringList() << 1
                               << "box.stl: 17.49 mm past the plate on the -x side\n"
                                  "box.stl: 17.49 mm past the plate on the +x side\n";
-    QTest::newRow("too deep") << QVector3D(10, 150, 2) << false << 1
+    QTest::newRow("too deep") << "box.stl" << o << QVector3D(10, 150, 2) << QStringList() << 1
                               << "box.stl: 17.00 mm past the plate on the +y side";
     QTest::newRow("too wide, allowed")
-        << QVector3D(100, 10, 2) << true << 0 << "warning: Outside the build volume of K200";
-    // 10, 25 and 5 mm tall: the tallest gives the 500 layers.
-    QTest::newRow("every part of a file") << QVector3D() << false << 0 << "";
+        << "box.stl" << o << QVector3D(100, 10, 2) << QStringList{"--allow-outside"} << 0
+        << "warning: Outside the build volume of K200";
+    QTest::newRow("the plate's size")
+        << "box.stl" << o << QVector3D(65.02f, 116, 2) << QStringList() << 0 << "";
+    // Without supports the job sets it down on the plate first.
+    QTest::newRow("floating above the height")
+        << "float.qsp" << QVector3D(0, 0, 150) << QVector3D(10, 10, 160) << QStringList() << 0
+        << "";
+    // The base reaches 2 mm past the model on each side.
+    QTest::newRow("base past the plate")
+        << "box.stl" << o << QVector3D(62, 10, 2) << QStringList{"--base", "1"} << 1
+        << "the base of box.stl: 0.49 mm past the plate on the -x side";
 }
 
 void TestCli::unprintableScenes()
 {
+    QFETCH(QString, file);
+    QFETCH(QVector3D, lo);
     QFETCH(QVector3D, hi);
-    QFETCH(bool, allowOutside);
+    QFETCH(QStringList, options);
     QFETCH(int, exitCode);
     QFETCH(QString, message);
-    QString model = path("box.stl");
-    if (hi.isNull()) {
-        model = path("three.obj");
-        QFile f(model);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        int first = 1;
-        for (const QVector3D &top :
-             {QVector3D(10, 10, 10), QVector3D(30, 10, 25), QVector3D(50, 10, 5)}) {
-            const TestMesh m = TestMesh::box(QVector3D(top.x() - 10, 0, 0), top);
-            f.write("o part\n");
-            for (const QVector3D &p : m.positions)
-                f.write(QStringLiteral("v %1 %2 %3\n").arg(p.x()).arg(p.y()).arg(p.z()).toLatin1());
-            for (int i = 0; i + 2 < m.indices.size(); i += 3)
-                f.write(QStringLiteral("f %1 %2 %3\n")
-                            .arg(first + int(m.indices[i]))
-                            .arg(first + int(m.indices[i + 1]))
-                            .arg(first + int(m.indices[i + 2]))
-                            .toLatin1());
-            first += m.positions.size();
-        }
-    } else {
-        writeStl(model, TestMesh::box(QVector3D(0, 0, 0), hi));
-    }
-    QStringList args{model, "-o", path("job.cws"), "--printer", "K200", "--antialias", "off"};
-    if (allowOutside)
-        args << "--allow-outside";
-    const Run r = run(args);
+    if (file.endsWith(".qsp"))
+        writeProject(path(file), lo, hi);
+    else
+        writeStl(path(file), TestMesh::box(lo, hi));
+    const Run r = run(
+        QStringList{path(file), "-o", path("job.cws"), "--printer", "K200", "--antialias", "off"} +
+        options);
     QCOMPARE(r.exitCode, exitCode);
     QVERIFY2(r.err.contains(message), qPrintable(r.err));
     QCOMPARE(QFile::exists(path("job.cws")), exitCode == 0);
-    if (hi.isNull())
-        QVERIFY2(r.out.startsWith("Sliced 500 layers"), qPrintable(r.out));
 }
 
 void TestCli::baseLiftsModels()

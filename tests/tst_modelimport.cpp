@@ -74,44 +74,31 @@ QByteArray objText(const Parts &parts, const char *keyword, bool negative, bool 
     return out;
 }
 
-// Triangles as text, rounded, sorted: equal lists hold every face the same number of times.
-QStringList faceKeys(const std::vector<Triangle> &tris, const QVector3D &shift = QVector3D())
+// Every face as text, moved back by shift, sorted: equal lists hold the same faces as often.
+QStringList faceKeys(const MeshPrimitiveData &m, const QVector3D &shift = QVector3D())
 {
     QStringList keys;
-    for (const Triangle &t : tris) {
+    for (size_t k = 0; k + 2 < m.indices.size(); k += 3) {
         QString key;
-        for (const QVector3D &p : t)
-            for (float c : {p.x() - shift.x(), p.y() - shift.y(), p.z() - shift.z()})
-                key += QString::number(double(c), 'f', 3) + QLatin1Char(' ');
+        for (size_t c = k; c < k + 3; ++c) {
+            const QVector3D p = QVector3D(m.vertices[m.indices[c]].px, m.vertices[m.indices[c]].py,
+                                          m.vertices[m.indices[c]].pz) -
+                                shift;
+            key += QStringLiteral("%1 %2 %3 ")
+                       .arg(p.x(), 0, 'f', 3)
+                       .arg(p.y(), 0, 'f', 3)
+                       .arg(p.z(), 0, 'f', 3);
+        }
         keys << key;
     }
     keys.sort();
     return keys;
 }
 
-std::vector<Triangle> trianglesOf(const MeshPrimitiveData &m)
-{
-    std::vector<Triangle> out;
-    const auto &v = m.vertices;
-    const auto &i = m.indices;
-    for (size_t k = 0; k + 2 < i.size(); k += 3)
-        out.push_back({QVector3D(v[i[k]].px, v[i[k]].py, v[i[k]].pz),
-                       QVector3D(v[i[k + 1]].px, v[i[k + 1]].py, v[i[k + 1]].pz),
-                       QVector3D(v[i[k + 2]].px, v[i[k + 2]].py, v[i[k + 2]].pz)});
-    return out;
-}
-
-std::vector<Triangle> joined(const Parts &parts)
-{
-    std::vector<Triangle> all;
-    for (const auto &p : parts)
-        all.insert(all.end(), p.begin(), p.end());
-    return all;
-}
-
 } // namespace
 
 Q_DECLARE_METATYPE(Parts)
+Q_DECLARE_METATYPE(std::vector<Triangle>)
 
 class TstModelImport : public QObject
 {
@@ -130,8 +117,6 @@ private slots:
     void zeroNormalsReloadWithGenerated();
     void multiPartFiles_data();
     void multiPartFiles();
-    void layersEqualOneMesh_data();
-    void layersEqualOneMesh();
     void nodeTransformsPlaceMeshes();
     void tallModelScale_data();
     void tallModelScale();
@@ -289,28 +274,36 @@ void TstModelImport::multiPartFiles_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<Parts>("parts");
-    QTest::addColumn<float>("volumeCm3");
     QTest::addColumn<int>("partCount");
-    const Parts three{box({0, 0, 0}, {10, 10, 10}), box({20, 0, 0}, {30, 10, 25}),
-                      box({40, 0, 0}, {50, 10, 5})};
+    QTest::addColumn<std::vector<Triangle>>("solid"); // what prints; none: the parts as one mesh
     const Parts two{box({0, 0, 0}, {10, 10, 10}), box({20, 0, 0}, {30, 10, 25})};
-    const Parts plateAndTower{box({0, 0, 0}, {40, 40, 2}), box({15, 15, 2}, {25, 25, 30})};
-    // 1 + 2.5 + 0.5 cm³; 1 + 2.5; 3.2 + 2.8.
-    QTest::newRow("o objects") << "o.obj" << objText(three, "o", false, false) << three << 4.0f
-                               << 3;
-    QTest::newRow("g groups") << "g.obj" << objText(two, "g", false, false) << two << 3.5f << 2;
+    const Parts three{two[0], two[1], box({40, 0, 0}, {50, 10, 5})};
+    const std::vector<Triangle> none;
+    QTest::newRow("o objects") << "o.obj" << objText(three, "o", false, false) << three << 3
+                               << none;
+    QTest::newRow("g groups") << "g.obj" << objText(two, "g", false, false) << two << 2 << none;
     // A mesh per material, each one open: the meshes of one object close together.
-    QTest::newRow("materials") << "m.obj" << objText(two, "o", false, true) << two << 3.5f << 2;
+    QTest::newRow("materials") << "m.obj" << objText(two, "o", false, true) << two << 2 << none;
     QTest::newRow("negative indices")
-        << "n.obj" << objText(two, "o", true, false) << two << 3.5f << 2;
+        << "n.obj" << objText(two, "o", true, false) << two << 2 << none;
+    const Parts plateAndTower{box({0, 0, 0}, {40, 40, 2}), box({15, 15, 2}, {25, 25, 30})};
     QTest::newRow("STL solids") << "s.stl"
                                 << asciiStl(plateAndTower[0]) + asciiStl(plateAndTower[1])
-                                << plateAndTower << 6.0f << 2;
+                                << plateAndTower << 2 << none;
     // Points and lines have no faces: that part is left out.
     QTest::newRow("points and lines") << "p.obj"
                                       << "o dots\nv 0 0 0\nv 1 0 0\nv 0 1 0\np 1 2 3\nl 1 2\n" +
                                              objText({two[1]}, "o", true, false)
-                                      << Parts{two[1]} << 2.5f << 1;
+                                      << Parts{two[1]} << 1 << none;
+    // Halves of one box in two groups are cut together, beside the closed box.
+    const Parts halves{Parts::value_type(two[0].begin(), two[0].begin() + 6),
+                       Parts::value_type(two[0].begin() + 6, two[0].end()), two[1]};
+    QTest::newRow("a surface over groups")
+        << "h.obj" << objText(halves, "g", false, false) << halves << 2 << none;
+    // Cut as one surface, the shared 10 mm would be a hole; as parts it prints solid.
+    const Parts overlapping{box({0, 0, 0}, {20, 10, 10}), box({10, 0, 0}, {30, 10, 10})};
+    QTest::newRow("overlapping parts") << "v.obj" << objText(overlapping, "o", false, false)
+                                       << overlapping << 2 << box({0, 0, 0}, {30, 10, 10});
 }
 
 void TstModelImport::multiPartFiles()
@@ -318,61 +311,34 @@ void TstModelImport::multiPartFiles()
     QFETCH(QString, name);
     QFETCH(QByteArray, bytes);
     QFETCH(Parts, parts);
-    QFETCH(float, volumeCm3);
     QFETCH(int, partCount);
-    QByteArray mtl;
-    for (int k = 0; k < 6; ++k)
-        mtl += "newmtl m" + QByteArray::number(k) + "\nKd 0.5 0.5 0.5\n";
-    write(QStringLiteral("parts.mtl"), mtl);
+    QFETCH(std::vector<Triangle>, solid);
+    write(QStringLiteral("parts.mtl"),
+          "newmtl m0\nnewmtl m1\nnewmtl m2\nnewmtl m3\nnewmtl m4\nnewmtl m5\n");
     QVERIFY(m_ws->loadModel(write(name, bytes)));
-    const Model *m = m_ws->models[0];
-    const std::vector<Triangle> all = joined(parts);
-    QVector3D lo = all[0][0], hi = all[0][0];
-    for (const Triangle &t : all)
-        for (const QVector3D &p : t) {
-            lo = QVector3D(std::min(lo.x(), p.x()), std::min(lo.y(), p.y()),
-                           std::min(lo.z(), p.z()));
-            hi = QVector3D(std::max(hi.x(), p.x()), std::max(hi.y(), p.y()),
-                           std::max(hi.z(), p.z()));
-        }
-    QCOMPARE(m->bboxMax - m->bboxMin, hi - lo);
-    QVERIFY2(qAbs(m->volume - volumeCm3) < 1e-4f, qPrintable(QString::number(double(m->volume))));
+    Model *m = m_ws->models[0];
+    std::vector<Triangle> all;
+    for (const auto &p : parts)
+        all.insert(all.end(), p.begin(), p.end());
+    std::unique_ptr<Model> merged(makeModel(all)); // where the file put them, as one mesh
+    QCOMPARE(m->bboxMax - m->bboxMin, merged->bboxMax - merged->bboxMin);
+    QVERIFY(qAbs(m->volume - merged->volume) < 1e-5f);
     // Every face once, moved as a whole by the placement.
-    QCOMPARE(faceKeys(trianglesOf(*m->mesh), m->bboxMin - lo), faceKeys(all));
+    const QVector3D placement = m->bboxMin - merged->bboxMin;
+    QCOMPARE(faceKeys(*m->mesh, placement), faceKeys(*merged->mesh));
     QCOMPARE(int(std::max<size_t>(1, m->mesh->partStarts.size())), partCount);
-}
 
-void TstModelImport::layersEqualOneMesh_data()
-{
-    QTest::addColumn<QByteArray>("parts");
-    QTest::addColumn<QByteArray>("oneMesh");
-    const Parts apart{box({0, 0, 0}, {10, 10, 10}), box({20, 5, 0}, {30, 25, 4})};
-    QTest::newRow("parts apart") << objText(apart, "o", false, false) << binaryStl(joined(apart));
-    // Cut as one list, the shared 10 mm would be a hole; the parts fill it.
-    const Parts overlapping{box({0, 0, 0}, {20, 10, 10}), box({10, 0, 0}, {30, 10, 10})};
-    QTest::newRow("overlapping parts print solid")
-        << objText(overlapping, "o", false, false) << binaryStl(box({0, 0, 0}, {30, 10, 10}));
-}
-
-void TstModelImport::layersEqualOneMesh()
-{
-    QFETCH(QByteArray, parts);
-    QFETCH(QByteArray, oneMesh);
-    QVERIFY(m_ws->loadModel(write(QStringLiteral("parts.obj"), parts)));
-    QVERIFY(m_ws->loadModel(write(QStringLiteral("one.stl"), oneMesh)));
-    Model *multi = m_ws->models[0];
-    Model *single = m_ws->models[1];
-    QCOMPARE(multi->bboxMin, single->bboxMin);
+    // The layers are those of the solid cut as one surface, placed where the model is.
+    std::unique_ptr<Model> reference(solid.empty() ? merged.release() : makeModel(solid));
+    reference->pushTransform(DoItem::DO_T_TRANSLATE);
+    reference->setTranslate(placement.x(), placement.y(), placement.z());
     SliceBuildConfig settings = *m_config->buildConfig();
     settings.antiAliasOff();
     const float t = settings.layerThicknessMm;
-    const int layers = CWS::LayerMath::layerCount(single->bboxMax.z(), t);
-    QVERIFY(layers > 50);
-    // Every fifth layer, the last one too: boxes change along z only at their tops.
-    for (int layer = 0; layer < layers; layer = layer + 5 < layers ? layer + 5 : layer + 1) {
+    for (int layer = 0; layer < CWS::LayerMath::layerCount(m->bboxMax.z(), t); layer += 25) {
         const float z = (float(layer) + 0.5f) * t;
         CWS::Slice a(nullptr, settings, layer, z), b(nullptr, settings, layer, z);
-        QVERIFY2(*a.buildLayerImage(false, multi) == *b.buildLayerImage(false, single),
+        QVERIFY2(*a.buildLayerImage(false, m) == *b.buildLayerImage(false, reference.get()),
                  qPrintable(QStringLiteral("layer %1").arg(layer)));
     }
 }
@@ -392,13 +358,12 @@ void TstModelImport::nodeTransformsPlaceMeshes()
         "bufferViews": [{"buffer": 0, "byteLength": 36}],
         "accessors": [{"bufferView": 0, "componentType": 5126, "count": 3, "type": "VEC3",
                        "min": [0, 0, 0], "max": [1, 1, 0]}]})";
-    MeshPrimitiveData mesh;
+    MeshPrimitiveData mesh, expected;
     QVERIFY(MeshImport::readMeshes(write(QStringLiteral("nodes.gltf"), gltf).toLocalFile(), false,
                                    false, mesh));
-    const std::vector<Triangle> expected{
-        {QVector3D(20, 0, 0), QVector3D(21, 0, 0), QVector3D(20, 1, 0)},
-        {QVector3D(0, 0, 2), QVector3D(2, 0, 2), QVector3D(0, 2, 2)}};
-    QCOMPARE(faceKeys(trianglesOf(mesh)), faceKeys(expected));
+    fillMesh(expected, {{QVector3D(20, 0, 0), QVector3D(21, 0, 0), QVector3D(20, 1, 0)},
+                        {QVector3D(0, 0, 2), QVector3D(2, 0, 2), QVector3D(0, 2, 2)}});
+    QCOMPARE(faceKeys(mesh), faceKeys(expected));
     for (const Vertex &v : mesh.vertices) // turned with their triangles and still unit length
         QVERIFY(qAbs(QVector3D(v.nx, v.ny, v.nz).length() - 1.0f) < 1e-4f);
 }
