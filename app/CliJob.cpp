@@ -1,6 +1,7 @@
 #include "app/CliJob.h"
 
 #include "config/QuorConfig.h"
+#include "cws/JobCheck.h"
 #include "workspace/QuorApp.h"
 #include "workspace/QuorModel.h"
 
@@ -99,6 +100,28 @@ bool CliJob::addAutoSupports()
     return true;
 }
 
+bool CliJob::checkScene()
+{
+    QuorConfig *config = QuorConfig::instance();
+    const CWS::JobCheck check =
+        CWS::checkJob(QuorModel::instance()->models, config->currentPrinterModel(),
+                      config->buildConfig()->layerThicknessMm);
+    if (check.nothingToSlice()) {
+        std::fprintf(m_err, "quorslice-cli: nothing to slice: %s\n",
+                     qPrintable(check.nothingToSliceReason()));
+        return false;
+    }
+    if (!check.outsideVolume())
+        return true;
+    if (!m_options.allowOutside) {
+        std::fprintf(m_err, "quorslice-cli: %s\nUse --allow-outside to slice it anyway.\n",
+                     qPrintable(check.outsideText()));
+        return false;
+    }
+    std::fprintf(m_err, "quorslice-cli: warning: %s\n", qPrintable(check.outsideText()));
+    return true;
+}
+
 int CliJob::run()
 {
     QuorApp *app = QuorApp::instance();
@@ -146,6 +169,8 @@ int CliJob::run()
         std::fprintf(m_err, "quorslice-cli: cancelled\n");
         return kCancelled;
     }
+    if (!checkScene())
+        return kFailed;
 
     const QString archive = QFileInfo(m_options.output).absoluteFilePath();
     QElapsedTimer timer;

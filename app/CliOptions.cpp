@@ -114,6 +114,11 @@ CliParseResult parseCliArguments(const QStringList &arguments, QuorConfig &confi
         QStringLiteral("auto-supports"),
         QStringLiteral("Adds automatic supports to every model before slicing."));
     parser.addOption(autoSupports);
+    const QCommandLineOption allowOutside(
+        QStringLiteral("allow-outside"),
+        QStringLiteral("Slices even when a model or its supports reach outside the printer's "
+                       "build volume (a warning is printed); without it such a job is refused."));
+    parser.addOption(allowOutside);
     for (const Range *r : kRanges)
         parser.addOption(rangeOption(*r));
     parser.addPositionalArgument(QStringLiteral("files"),
@@ -134,6 +139,7 @@ CliParseResult parseCliArguments(const QStringList &arguments, QuorConfig &confi
     o.inputs = parser.positionalArguments();
     o.output = parser.value(output);
     o.autoSupports = parser.isSet(autoSupports);
+    o.allowOutside = parser.isSet(allowOutside);
     if (o.inputs.isEmpty()) {
         result.text = QStringLiteral("No model or project file given (see --help).");
         return result;

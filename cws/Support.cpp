@@ -146,21 +146,8 @@ bool Support::build(Model *owner, const QVector3D &top, const QVector3D &normal)
 
 int Support::sliceLayer(int layerIndex, float z, SegmentListSet &out)
 {
-    const int size = int(mesh->indices.size());
     // Without a part list the whole mesh is one part; leaving it out would drop the pillar.
-    if (partStarts.empty())
-        return Model::sliceLayer(layerIndex, z, out);
-    int total = 0;
-    int previousEnd = 0;
-    for (size_t i = 0; i < partStarts.size(); ++i) {
-        const int first = std::max(previousEnd, std::min(std::max(partStarts[i], 0), size));
-        int end = i + 1 < partStarts.size() ? std::min(std::max(partStarts[i + 1], 0), size) : size;
-        end = std::max(end, first);
-        previousEnd = end;
-        out.append(SegmentList());
-        total += sliceTriangles(layerIndex, z, out.last(), first, end, false);
-    }
-    return total;
+    return sliceParts(layerIndex, z, partStarts, out);
 }
 
 void Support::shiftBottom(float dzMm)

@@ -17,7 +17,7 @@ class QDataStream;
 namespace CWS {
 class SliceMesh;
 class Support;
-}
+} // namespace CWS
 
 // A scene object with a transform stack and cached world geometry: user models and the
 // support family, told apart by `type`.
@@ -105,6 +105,10 @@ public:
 
     // Layer cross-sections: one segment list per closed surface, appended to out.
     virtual int sliceLayer(int layerIndex, float z, CWS::SegmentListSet &out);
+    // One segment list per part of the index list (parts begin at partStarts; none: the whole
+    // list is one part).
+    int sliceParts(int layerIndex, float z, const std::vector<int> &partStarts,
+                   CWS::SegmentListSet &out);
     // Cuts the triangles of indices [first, end); withCache builds the preview cut instead.
     int sliceTriangles(int layerIndex, float z, CWS::SegmentList &out, int first, int end,
                        bool withCache);
@@ -122,6 +126,7 @@ public:
 
 private:
     TransformItem *topItem();
+    bool anyPartWithoutNormals() const;
     // The preview cut being filled by sliceTriangles(withCache).
     LayerCut *m_cutInProgress = nullptr;
 };

@@ -69,8 +69,28 @@ void addBelowPlane(LayerCut &cut, uint32_t base, const uint32_t tri[3], const QV
 
 int Model::sliceLayer(int layerIndex, float z, SegmentListSet &out)
 {
-    out.append(SegmentList());
-    return sliceTriangles(layerIndex, z, out.last(), 0, int(mesh->indices.size()), false);
+    return sliceParts(layerIndex, z, mesh->partStarts, out);
+}
+
+int Model::sliceParts(int layerIndex, float z, const std::vector<int> &partStarts,
+                      SegmentListSet &out)
+{
+    const int size = int(mesh->indices.size());
+    if (partStarts.empty()) {
+        out.append(SegmentList());
+        return sliceTriangles(layerIndex, z, out.last(), 0, size, false);
+    }
+    int total = 0;
+    int previousEnd = 0;
+    for (size_t i = 0; i < partStarts.size(); ++i) {
+        const int first = std::max(previousEnd, std::min(std::max(partStarts[i], 0), size));
+        int end = i + 1 < partStarts.size() ? std::min(std::max(partStarts[i + 1], 0), size) : size;
+        end = std::max(end, first);
+        previousEnd = end;
+        out.append(SegmentList());
+        total += sliceTriangles(layerIndex, z, out.last(), first, end, false);
+    }
+    return total;
 }
 
 int Model::sliceTriangles(int layerIndex, float z, SegmentList &out, int first, int end,

@@ -40,7 +40,8 @@ private slots:
     void previewCutIsCachedPerLayer();
     void cubeJobArchive();
     void antiAliasedModelsAndHardSupports();
-    void emptyWorkspaceJob();
+    void jobWithoutLayers_data();
+    void jobWithoutLayers();
     void cancelledJobHasNoGcode();
     void uncreatableArchiveIsReportedAsFailure();
     void fullDiskIsReportedAsFailure();
@@ -228,16 +229,28 @@ void TestSliceJob::antiAliasedModelsAndHardSupports()
     QCOMPARE(scene.config->buildConfig()->antiAliasActive, false);
 }
 
-void TestSliceJob::emptyWorkspaceJob()
+void TestSliceJob::jobWithoutLayers_data()
 {
+    QTest::addColumn<bool>("flatModel");
+    QTest::newRow("empty workspace") << false;
+    QTest::newRow("model without height") << true;
+}
+
+// No layer to print: no archive, and the job says why instead of reporting success.
+void TestSliceJob::jobWithoutLayers()
+{
+    QFETCH(bool, flatModel);
     SliceTestScene scene;
-    QSignalSpy status(scene.workspace.get(), &QuorModel::modelStatusChanged);
+    if (flatModel)
+        scene.add(modelFromMesh(TestMesh::box(QVector3D(-5, -5, 0), QVector3D(5, 5, 0))));
+    QSignalSpy alert(scene.workspace.get(), &QuorModel::showAlert);
     const QList<QVariant> end = scene.slice(scene.archivePath("empty.cws"));
     QVERIFY(!end.isEmpty());
-    QCOMPARE(scene.workspace->status, QuorModel::MODEL_INIT);
-    const ArchiveContents c = ArchiveContents::read(scene.archivePath("empty.cws"));
-    QCOMPARE(c.names, QStringList({"empty.gcode"}));
-    QVERIFY(gcodeOf(c, "empty").contains(";Number of Slices         = 0\n"));
+    QCOMPARE(scene.workspace->status, flatModel ? QuorModel::MODEL_LOADED : QuorModel::MODEL_INIT);
+    QVERIFY(!scene.workspace->lastSliceCompleted());
+    QCOMPARE(alert.count(), 1);
+    QVERIFY(alert[0][0].toString().startsWith(QStringLiteral("Nothing to slice")));
+    QVERIFY(!QFile::exists(scene.archivePath("empty.cws")));
 }
 
 void TestSliceJob::cancelledJobHasNoGcode()

@@ -1,5 +1,7 @@
 #include "workspace/ProjectFile.h"
 
+#include "model/Model.h"
+#include "workspace/ProjectPartsBlock.h"
 #include "workspace/QuorModel.h"
 
 #include <QDataStream>
@@ -47,6 +49,12 @@ bool ProjectFile::write(QIODevice &device, const QuorModel &workspace)
     if (!workspace.saveObjects(out))
         return false;
     out << kEndMark1 << kEndMark2;
+    // The stored sequence begins with every normal model in workspace order.
+    std::vector<const Model *> normalModels;
+    for (const Model *object : workspace.models)
+        if (object->type == Model::TYPE_NORMAL)
+            normalModels.push_back(object);
+    ProjectPartsBlock::write(out, normalModels);
     return out.status() == QDataStream::Ok;
 }
 
@@ -81,6 +89,8 @@ ProjectFile::ReadOutcome ProjectFile::readProject(QIODevice &device, QuorModel &
         in.setFloatingPointPrecision(QDataStream::DoublePrecision);
     const bool busy =
         workspace.status != QuorModel::MODEL_INIT && workspace.status != QuorModel::MODEL_LOADED;
+    // The objects read are appended in their stored order (linkers made for them come after).
+    const size_t before = workspace.models.size();
     if (!workspace.loadObjects(in, major, minor))
         return busy ? ReadOutcome::Busy : ReadOutcome::Damaged;
     qint32 end1 = 0, end2 = 0;
@@ -89,6 +99,10 @@ ProjectFile::ReadOutcome ProjectFile::readProject(QIODevice &device, QuorModel &
         return ReadOutcome::Damaged;
     in >> end2;
     if (in.status() != QDataStream::Ok || end2 != kEndMark2)
+        return ReadOutcome::Damaged;
+    const std::vector<Model *> sequence(
+        workspace.models.begin() + qMin(before, workspace.models.size()), workspace.models.end());
+    if (!ProjectPartsBlock::read(in, sequence))
         return ReadOutcome::Damaged;
     return ReadOutcome::Complete;
 }

@@ -1,6 +1,7 @@
 // QuorModel's background jobs and placement: slicing, the layer preview, orientation, docking
 // and layout.
 #include "config/QuorConfig.h"
+#include "cws/JobCheck.h"
 #include "cws/LayerMath.h"
 #include "cws/PlatformBottom.h"
 #include "cws/Slice.h"
@@ -106,6 +107,15 @@ void QuorModel::startSlice()
     m_lastSliceCompleted = false;
     m_lastSliceError.clear();
     m_sliceNumber = calcNumSlices();
+    if (m_sliceNumber == 0) {
+        // An archive of no layers would send the printer through a job that prints nothing.
+        m_lastSliceError = CWS::nothingToSliceText(layerThickness);
+        qWarning() << m_lastSliceError;
+        setModelStatus(modelSize() == 0 ? MODEL_INIT : MODEL_LOADED);
+        emit showAlert(m_lastSliceError);
+        emit sliceCompletedProgress(1.1f, true, QStringLiteral("slice"));
+        return;
+    }
 
     SliceBuildConfig *settings = QuorConfig::instance()->buildConfig();
     const QuorApp *app = QuorApp::instance();

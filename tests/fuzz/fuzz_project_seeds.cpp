@@ -91,6 +91,17 @@ int main(int argc, char **argv)
         ws.addModel(grid);
         ok &= savePrj(dir + QStringLiteral("/grid.qsp"));
     }
+    {
+        // A model of two overlapping parts: the block behind the end marks.
+        QuorModel ws;
+        auto *parts = new Model(Model::TYPE_NORMAL);
+        appendBox(parts, QVector3D(0, 0, 0), QVector3D(10, 10, 10));
+        appendBox(parts, QVector3D(5, 0, 0), QVector3D(15, 10, 10));
+        parts->mesh->partStarts = {0, 36};
+        parts->finishMesh();
+        ws.addModel(parts);
+        ok &= savePrj(dir + QStringLiteral("/parts.qsp"));
+    }
     std::fprintf(stdout, "seed corpus in %s\n", argv[1]);
     return ok ? 0 : 1;
 }
