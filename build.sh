@@ -13,6 +13,7 @@ PACKAGES=(
   qml-module-qtquick-layouts qml-module-qtquick-window2 qml-module-qtgraphicaleffects
   qml-module-qt-labs-settings qml-module-qtwebengine qml-module-qttest libqt5svg5
   libassimp-dev libquazip1-qt5-dev zlib1g-dev libdeflate-dev
+  libpng-dev unzip
   xvfb xauth libgl1-mesa-dri
   clang-14 libclang-rt-14-dev
 )
