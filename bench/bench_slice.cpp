@@ -224,8 +224,11 @@ Floors outputFloorMs(const QString &archive, const QString &floorArchive, bool w
                     const QString &name = names[from + k];
 #ifdef HAVE_LAYER_PNG
                     if (pass == 1) {
-                        const CWS::ZipEntryData entry =
-                            CWS::deflateEntry(CWS::LayerPng::encode(images[k]));
+                        const CWS::ZipEntryData entry = CWS::deflateEntry(
+                            CWS::LayerPng::encode(images[k]),
+                            images[k].format() == QImage::Format_Grayscale8
+                                ? CWS::kGreyLayerEntryLevel
+                                : CWS::kMonoLayerEntryLevel);
                         QMutexLocker lock(&mutex);
                         CWS::writeDeflatedEntry(zip, name, entry);
                         return;

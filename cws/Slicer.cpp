@@ -189,7 +189,9 @@ void Slicer::writeLayer(int layerIndex, const QImage &image)
     const QByteArray png = m_pngCache.encode(layerIndex, image);
     if (png.isEmpty())
         m_writeFailed = true;
-    const ZipEntryData entry = deflateEntry(png);
+    const ZipEntryData entry =
+        deflateEntry(png, image.format() == QImage::Format_Grayscale8 ? kGreyLayerEntryLevel
+                                                                      : kMonoLayerEntryLevel);
     if (!entry.ok)
         m_writeFailed = true;
     QMutexLocker lock(&m_writeMutex);
