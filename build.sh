@@ -14,6 +14,7 @@ PACKAGES=(
   qml-module-qtquick-layouts qml-module-qtquick-window2 qml-module-qtgraphicaleffects
   qml-module-qt-labs-settings qml-module-qtwebengine qml-module-qttest libqt5svg5
   libassimp-dev libquazip1-qt5-dev zlib1g-dev libdeflate-dev
+  libpng-dev unzip
   xvfb xauth libgl1-mesa-dri
   clang-14 libclang-rt-14-dev
   librsvg2-bin help2man desktop-file-utils shared-mime-info xdg-utils libfile-mimeinfo-perl x11-utils
