@@ -610,5 +610,5 @@ void TstMainWindow::screenshots()
     QVERIFY(!w->item(QStringLiteral("menuCatcher"))->isVisible());
 }
 
-QTEST_MAIN(TstMainWindow)
+QUOR_WINDOW_TEST_MAIN(TstMainWindow)
 #include "tst_mainwindow.moc"
