@@ -1,6 +1,7 @@
 #include "app/UiApplication.h"
 
 #include "app/DialogPlacement.h"
+#include "app/DisabledButtonTips.h"
 
 #include <QApplication>
 #include <QtWebEngine/qtwebengineglobal.h>
@@ -34,6 +35,7 @@ std::unique_ptr<QApplication> create(int &argc, char **argv)
     auto app = std::make_unique<QApplication>(argc, argv);
     setIdentity();
     new DialogPlacement(app.get());
+    new DisabledButtonTips(app.get());
     return app;
 }
 

@@ -19,7 +19,8 @@ void prepareProcess();
 void setIdentity();
 
 // prepareProcess(), a QApplication (tool tips and the widget file dialog need one), its
-// identity, then the dialogs' placement. argc must outlive the application.
+// identity, then the dialogs' placement and the tips of disabled buttons. argc must outlive
+// the application.
 std::unique_ptr<QApplication> create(int &argc, char **argv);
 
 } // namespace UiApplication

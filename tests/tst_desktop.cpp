@@ -1,6 +1,6 @@
-// What a desktop user meets: the file dialog is large, over the window, with its mode's
-// filters, in the folder last used for its kind of file (after a restart too); the other
-// dialogs open centred over the window.
+// What a desktop user meets: every icon button names itself when hovered, enabled or not; the
+// file dialog is large, over the window, with its mode's filters, in the folder last used for
+// its kind of file (after a restart too); the other dialogs open centred over the window.
 #include "QuickItems.h"
 #include "SceneMeshes.h"
 #include "WindowDriver.h"
@@ -8,11 +8,21 @@
 #include "app/DialogPlacement.h"
 
 #include <QHeaderView>
+#include <QLabel>
 #include <QScreen>
+#include <QToolTip>
 #include <QTreeView>
 #include <QtTest>
 
 namespace {
+
+QLabel *shownTip()
+{
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (w->inherits("QTipLabel") && w->isVisible())
+            return qobject_cast<QLabel *>(w);
+    return nullptr;
+}
 
 // The whole screen: the dialogs are windows of their own.
 void saveScreen(const QString &name)
@@ -50,6 +60,8 @@ class TstDesktop : public QObject
 private slots:
     void initTestCase();
     void cleanup();
+    void toolTips_data();
+    void toolTips();
     void fileDialogs_data();
     void fileDialogs();
     void dialogsCentred_data();
@@ -72,8 +84,53 @@ void TstDesktop::initTestCase()
 
 void TstDesktop::cleanup()
 {
+    QToolTip::hideText();
     while (QWidget *modal = QApplication::activeModalWidget())
         modal->close();
+}
+
+void TstDesktop::toolTips_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("tip");
+    // Without a model every tool is disabled; the view's and the title bar's buttons are enabled
+    // but for the current page's.
+    const QStringList tools = {"info", "move",    "scale",  "rotate", "flip",
+                               "copy", "support", "layout", "slice"};
+    for (const QString &t : tools)
+        QTest::newRow(qPrintable(t)) << t + "Button" << t.left(1).toUpper() + t.mid(1);
+    const char *const others[][2] = {
+        {"zoomPlus", "Zoom in"}, {"zoomMinus", "Zoom out"},      {"viewLeft", "Left"},
+        {"viewTop", "Top"},      {"viewHome", "Home"},           {"viewFront", "Front"},
+        {"viewRight", "Right"},  {"slicePageButton", "Slice"},   {"printPageButton", "Print"},
+        {"menuButton", "Menu"},  {"minimizeButton", "Minimize"}, {"maximizeButton", "Maximize"},
+        {"closeButton", "Close"}};
+    for (const auto &o : others)
+        QTest::newRow(o[0]) << o[0] << o[1];
+}
+
+void TstDesktop::toolTips()
+{
+    QFETCH(QString, button);
+    QFETCH(QString, tip);
+    if (!m_w) {
+        m_w = std::make_unique<WindowDriver>();
+        QVERIFY(m_w->waitForFrames());
+    }
+    QVERIFY(m_w->item(button));
+    const QPoint at = m_w->centreOf(button);
+    QTest::mouseMove(m_w->window, at);
+    QTRY_VERIFY(shownTip());
+    QCOMPARE(shownTip()->text(), tip);
+    QVERIFY(
+        shownTip()->geometry().adjusted(-40, -40, 40, 40).contains(m_w->window->mapToGlobal(at)));
+    if (button == QLatin1String("infoButton")) {
+        QVERIFY(QTest::qWaitForWindowExposed(shownTip()));
+        shownTip()->repaint(); // on the screen now, not at the event loop's next turn
+        saveScreen(QStringLiteral("desktop-tip-disabled-tool"));
+    }
+    QTest::mouseMove(m_w->window, m_w->scene()->mapToScene(QPointF(400, 300)).toPoint());
+    QTRY_VERIFY(!shownTip());
 }
 
 void TstDesktop::fileDialogs_data()
