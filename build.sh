@@ -11,6 +11,7 @@ PACKAGES=(
   cmake ninja-build g++ pkg-config
   qtbase5-dev qtbase5-dev-tools qtdeclarative5-dev qtwebengine5-dev
   qml-module-qtquick-controls qml-module-qtquick-controls2 qml-module-qtquick-dialogs
+  qml-module-qtquick-privatewidgets
   qml-module-qtquick-layouts qml-module-qtquick-window2 qml-module-qtgraphicaleffects
   qml-module-qt-labs-settings qml-module-qtwebengine qml-module-qttest libqt5svg5
   libassimp-dev libquazip1-qt5-dev zlib1g-dev libdeflate-dev

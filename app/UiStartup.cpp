@@ -1,5 +1,6 @@
 #include "app/UiStartup.h"
 
+#include "app/FileDialogChoices.h"
 #include "app/StartupRules.h"
 #include "app/WindowFrame.h"
 #include "app/WindowGeometry.h"
@@ -12,6 +13,7 @@
 #include "workspace/QuorModel.h"
 
 #include <QDebug>
+#include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QQmlApplicationEngine>
@@ -39,6 +41,9 @@ void publish(QQmlApplicationEngine &engine, QuorApp &app, QuorConfig &config, do
     context->setContextProperty(QStringLiteral("quor3dApp"), &app);
     context->setContextProperty(QStringLiteral("quor3dConfig"), &config);
     context->setContextProperty(QStringLiteral("supportConfig"), config.supportConfig());
+    // Where the file dialog starts and what its choices become; the engine owns it.
+    context->setContextProperty(QStringLiteral("fileDialogChoices"),
+                                new FileDialogChoices(QDir::homePath(), config.jobType(), &engine));
 }
 
 QuorScene *findScene(QQmlApplicationEngine &engine)

@@ -15,7 +15,8 @@ namespace UiStartup {
 
 // The element types of the documents, in the module Quor3D 1.0.
 void registerTypes();
-// dpiRatio, quor3dApp, quor3dConfig and supportConfig for the documents.
+// dpiRatio, quor3dApp, quor3dConfig, supportConfig and the file dialog's fileDialogChoices
+// for the documents.
 void publish(QQmlApplicationEngine &engine, QuorApp &app, QuorConfig &config, double dpiRatio);
 // Loads the main document, checks that it made the 3D scene item, connects what the documents
 // cannot, and opens the files named on the command line. 0, or -1 without a root object, or

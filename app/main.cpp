@@ -1,20 +1,18 @@
 #include "app/Logger.h"
 #include "app/ProgramInfo.h"
 #include "app/StartupRules.h"
+#include "app/UiApplication.h"
 #include "app/UiStartup.h"
 #include "config/QuorConfig.h"
 #include "workspace/QuorApp.h"
 
-#include <QGuiApplication>
+#include <QApplication>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QQmlApplicationEngine>
 #include <QScreen>
 #include <QThread>
 #include <QTranslator>
-#include <QtWebEngine/qtwebengineglobal.h>
-
-#include <unistd.h>
 
 namespace {
 
@@ -42,17 +40,12 @@ int main(int argc, char *argv[])
     Logger logger;
     logger.start(QThread::InheritPriority);
 
-    QGuiApplication app(argc, argv);
-    QCoreApplication::setOrganizationName(QStringLiteral("Quor3D"));
-    QCoreApplication::setOrganizationDomain(QStringLiteral("quor3d.com"));
-    QCoreApplication::setApplicationName(ProgramInfo::applicationName());
-    QCoreApplication::setApplicationVersion(ProgramInfo::version());
-    QGuiApplication::setDesktopFileName(ProgramInfo::desktopId());
+    const std::unique_ptr<QApplication> app = UiApplication::create(argc, argv);
 
     QTranslator translator;
-    installTranslation(app, translator);
+    installTranslation(*app, translator);
 
-    for (const QScreen *screen : app.screens())
+    for (const QScreen *screen : app->screens())
         qDebug() << "dpi: " << screen->logicalDotsPerInch() << screen->devicePixelRatio()
                  << screen->physicalDotsPerInch();
 
@@ -66,17 +59,12 @@ int main(int argc, char *argv[])
     {
         QQmlApplicationEngine engine;
         UiStartup::publish(engine, quorApp, config,
-                           StartupRules::uiScaleFactor(app.primaryScreen()->logicalDotsPerInch()));
+                           StartupRules::uiScaleFactor(app->primaryScreen()->logicalDotsPerInch()));
 
-        // The web engine's sandbox cannot start for root; the printer page still works without it.
-        if (geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
-            qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-        QtWebEngine::initialize();
-
-        const int loaded = UiStartup::loadMainDocument(engine, quorApp, app.arguments());
+        const int loaded = UiStartup::loadMainDocument(engine, quorApp, app->arguments());
         if (loaded != 0)
             return loaded;
-        exitCode = app.exec();
+        exitCode = app->exec();
     }
     return exitCode;
 }

@@ -8,6 +8,7 @@
 // "frames" and "startup" need a display (xvfb-run -a).
 #include "BenchMeshes.h"
 
+#include "app/UiApplication.h"
 #include "app/UiStartup.h"
 #include "config/QuorConfig.h"
 #include "view/SceneFrame.h"
@@ -16,11 +17,11 @@
 #include "workspace/QuorApp.h"
 #include "workspace/QuorModel.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QGuiApplication>
 #include <QProcess>
 #include <QQmlApplicationEngine>
 #include <QQuickWindow>
@@ -320,7 +321,8 @@ int main(int argc, char **argv)
         return benchPick();
     }
     qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    QGuiApplication app(argc, argv);
+    // The program's own start-up, so that its start is what is measured.
+    const std::unique_ptr<QApplication> app = UiApplication::create(argc, argv);
     qInstallMessageHandler(quiet);
     if (mode == QLatin1String("frames"))
         return benchFrames();

@@ -155,5 +155,5 @@ void TstMeshRace::drawingWhileJobAndSavesRun()
     QCOMPARE(k, before.size());
 }
 
-QTEST_MAIN(TstMeshRace)
+QUOR_WINDOW_TEST_MAIN(TstMeshRace)
 #include "tst_meshrace.moc"

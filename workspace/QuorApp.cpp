@@ -9,6 +9,7 @@
 #include <QDesktopServices>
 #include <QFile>
 #include <QFileInfo>
+#include <QSysInfo>
 #include <QThread>
 
 #include <exception>
@@ -33,6 +34,11 @@ QuorApp::~QuorApp()
     qDebug() << "QuorApp::~QuorApp()";
     if (s_instance == this)
         s_instance = nullptr;
+}
+
+QString QuorApp::bitInfo() const
+{
+    return QString::number(QSysInfo::WordSize) + QStringLiteral("-bit");
 }
 
 bool QuorApp::isProjectFile(const QUrl &url)

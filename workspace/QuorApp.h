@@ -49,7 +49,8 @@ public:
     Q_INVOKABLE void openLink(QString link);
     Q_INVOKABLE void openRadomQueryLink() {}
     Q_INVOKABLE QString version() const;
-    Q_INVOKABLE QString bitInfo() const { return QStringLiteral("32-bit"); }
+    // The build's word size, "64-bit" on a 64-bit build.
+    Q_INVOKABLE QString bitInfo() const;
     Q_INVOKABLE bool useWebengine() const { return true; }
     // The one-line rich text of the window's bottom-right label: a page shipped with the
     // program, so that nothing is fetched at start-up.
