@@ -11,6 +11,7 @@
 #include <QProcess>
 #include <QQmlComponent>
 #include <QSettings>
+#include <QSysInfo>
 #include <QtTest>
 
 using namespace SceneMeshes;
@@ -286,7 +287,8 @@ void TstWindowFlow::menuAndKeySequences()
     const auto titleBarText = [&] {
         return w.item(QStringLiteral("windowTitle"))->property("text").toString();
     };
-    const QString programTitle = QStringLiteral(" \u2014 Makora v2.1.6 32-bit");
+    const QString programTitle =
+        QStringLiteral(" \u2014 Makora v2.1.6 %1-bit").arg(QSysInfo::WordSize);
     QCOMPARE(w.window->title(), "scene.qsp" + programTitle);
     QCOMPARE(titleBarText(), w.window->title());
     // With a project file, Save (the key too) writes it without asking.
