@@ -1,6 +1,7 @@
 #include "app/CliJob.h"
 
 #include "config/QuorConfig.h"
+#include "cws/JobCheck.h"
 #include "workspace/JobController.h"
 #include "workspace/QuorApp.h"
 #include "workspace/SceneObjects.h"
@@ -105,6 +106,28 @@ bool CliJob::addAutoSupports()
     return true;
 }
 
+bool CliJob::checkScene()
+{
+    const QuorConfig &config = m_workspace.config();
+    const CWS::JobCheck check =
+        CWS::checkJob(m_workspace.scene()->objects(), config.currentPrinterModel(),
+                      config.jobSettings().layerThicknessMm);
+    if (check.nothingToSlice()) {
+        std::fprintf(m_err, "quorslice-cli: nothing to slice: %s\n",
+                     qPrintable(check.nothingToSliceReason()));
+        return false;
+    }
+    if (!check.outsideVolume())
+        return true;
+    if (!m_options.allowOutside) {
+        std::fprintf(m_err, "quorslice-cli: %s\nUse --allow-outside to slice it anyway.\n",
+                     qPrintable(check.outsideText()));
+        return false;
+    }
+    std::fprintf(m_err, "quorslice-cli: warning: %s\n", qPrintable(check.outsideText()));
+    return true;
+}
+
 int CliJob::run()
 {
     QuorApp *app = &m_app;
@@ -153,6 +176,8 @@ int CliJob::run()
         std::fprintf(m_err, "quorslice-cli: cancelled\n");
         return kCancelled;
     }
+    if (!checkScene())
+        return kFailed;
 
     const QString archive = QFileInfo(m_options.output).absoluteFilePath();
     QElapsedTimer timer;

@@ -32,6 +32,9 @@ private:
                           const std::function<bool()> &running);
     // Runs the automatic support generator over every model; false when it was cancelled.
     bool addAutoSupports();
+    // Refuses a job with no layers, and one outside the printer's volume unless allowed;
+    // true when the job may run.
+    bool checkScene();
 
     CliOptions m_options;
     QuorApp &m_app;

@@ -70,10 +70,12 @@ QString helpText(const QCommandLineParser &parser, const QuorConfig &config)
     QString text = parser.helpText();
     text += QStringLiteral("\nPrinters: %1\n")
                 .arg(config.getAllModelsModel().join(QStringLiteral(", ")));
-    text += QStringLiteral("Resins: the resin keys of the chosen printer, for example %1\n")
+    // Paragraphs apart: the manual page is made from this text.
+    text += QStringLiteral("\nResins: the resin keys of the chosen printer, for example %1\n")
                 .arg(config.resinKeys().join(QStringLiteral(", ")));
-    text += QStringLiteral("Without an option the saved slice settings apply; options change this "
-                           "job only and are not saved.\n");
+    text +=
+        QStringLiteral("\nWithout an option the saved slice settings apply; options change this "
+                       "job only and are not saved.\n");
     return text;
 }
 
@@ -99,7 +101,11 @@ CliParseResult parseCliArguments(const QStringList &arguments, QuorConfig &confi
     const QCommandLineOption antiAlias(QStringLiteral("antialias"),
                                        QStringLiteral("Anti-aliasing on or off."),
                                        QStringLiteral("on|off"));
+    // Answered before the arguments reach this parser (app/ProgramInfo); listed for --help.
+    const QCommandLineOption version(QStringLiteral("version"),
+                                     QStringLiteral("Shows the name and version."));
     parser.addOption(help);
+    parser.addOption(version);
     parser.addOption(output);
     parser.addOption(printer);
     parser.addOption(resin);
@@ -108,6 +114,11 @@ CliParseResult parseCliArguments(const QStringList &arguments, QuorConfig &confi
         QStringLiteral("auto-supports"),
         QStringLiteral("Adds automatic supports to every model before slicing."));
     parser.addOption(autoSupports);
+    const QCommandLineOption allowOutside(
+        QStringLiteral("allow-outside"),
+        QStringLiteral("Slices even when a model or its supports reach outside the printer's "
+                       "build volume (a warning is printed); without it such a job is refused."));
+    parser.addOption(allowOutside);
     for (const Range *r : kRanges)
         parser.addOption(rangeOption(*r));
     parser.addPositionalArgument(QStringLiteral("files"),
@@ -128,6 +139,7 @@ CliParseResult parseCliArguments(const QStringList &arguments, QuorConfig &confi
     o.inputs = parser.positionalArguments();
     o.output = parser.value(output);
     o.autoSupports = parser.isSet(autoSupports);
+    o.allowOutside = parser.isSet(allowOutside);
     if (o.inputs.isEmpty()) {
         result.text = QStringLiteral("No model or project file given (see --help).");
         return result;

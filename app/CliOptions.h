@@ -27,6 +27,8 @@ struct CliOptions
     // Before slicing: automatic supports first, then a base of this thickness.
     bool autoSupports = false;
     std::optional<float> baseMm;
+    // Slice even when objects reach outside the printer's volume (with a warning).
+    bool allowOutside = false;
 };
 
 struct CliParseResult

@@ -1,5 +1,7 @@
 #include "app/UiStartup.h"
 
+#include "app/FileDialogChoices.h"
+#include "app/StartupRules.h"
 #include "app/WindowFrame.h"
 #include "app/WindowGeometry.h"
 
@@ -18,6 +20,7 @@
 #include "workspace/Workspace.h"
 
 #include <QDebug>
+#include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QQmlApplicationEngine>
@@ -64,6 +67,9 @@ void publish(QQmlApplicationEngine &engine, QuorApp &app, QuorConfig &config, Wo
         QQmlEngine::setObjectOwnership(part.second, QQmlEngine::CppOwnership);
         context->setContextProperty(QString::fromLatin1(part.first), part.second);
     }
+    // Where the file dialog starts and what its choices become; the engine owns it.
+    context->setContextProperty(QStringLiteral("fileDialogChoices"),
+                                new FileDialogChoices(QDir::homePath(), config.jobType(), &engine));
 }
 
 QuorScene *findScene(QQmlApplicationEngine &engine)
@@ -112,7 +118,7 @@ int loadMainDocument(QQmlApplicationEngine &engine, QuorApp &app, Workspace &wor
 QList<QUrl> commandLineFiles(const QStringList &arguments)
 {
     QList<QUrl> files;
-    for (const QString &argument : arguments.mid(1)) {
+    for (const QString &argument : StartupRules::fileArguments(arguments)) {
         const QUrl url(argument);
         // A path, or a drive letter on systems that have them; anything else is a URL.
         const bool isPath = url.scheme().size() <= 1;

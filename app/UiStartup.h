@@ -16,9 +16,10 @@ namespace UiStartup {
 
 // The element types of the documents, in the module Quor3D 1.0.
 void registerTypes();
-// dpiRatio, quor3dApp, quor3dConfig, supportConfig and the workspace's parts (sceneObjects,
-// selectionTransform, supportTools, backgroundJobs, layerPreview, undoHistory, panelState) for
-// the documents; the application service opens files into the workspace.
+// dpiRatio, quor3dApp, quor3dConfig, supportConfig, the file dialog's fileDialogChoices and the
+// workspace's parts (sceneObjects, selectionTransform, supportTools, backgroundJobs,
+// layerPreview, undoHistory, panelState) for the documents; the application service opens files
+// into the workspace.
 void publish(QQmlApplicationEngine &engine, QuorApp &app, QuorConfig &config, Workspace &workspace,
              double dpiRatio);
 // Loads the main document, checks that it made the 3D scene item, hands it the workspace,
@@ -28,7 +29,8 @@ int loadMainDocument(QQmlApplicationEngine &engine, QuorApp &app, Workspace &wor
                      const QStringList &arguments,
                      const QUrl &document = QUrl(QStringLiteral("qrc:/main.qml")));
 
-// Files named on the command line ("Open with" in a file manager): paths or file URLs.
+// Files named on the command line ("Open with" in a file manager): paths or file URLs; options
+// are not files.
 QList<QUrl> commandLineFiles(const QStringList &arguments);
 // The scene item among the descendants of the first root object, or null.
 QuorScene *findScene(QQmlApplicationEngine &engine);

@@ -39,4 +39,17 @@ QSize fitted(const QSize &stored, const QSize &minimum, const QList<QRect> &scre
     return QSize(std::max(width, minimum.width()), std::max(height, minimum.height()));
 }
 
+QRect placedOver(const QSize &dialog, const QSize &minimum, const QRect &over,
+                 const QRect &available)
+{
+    const int width = std::min(std::max(dialog.width(), minimum.width()), available.width());
+    const int height = std::min(std::max(dialog.height(), minimum.height()), available.height());
+    const QRect centre = over.isValid() ? over : available;
+    int x = centre.x() + (centre.width() - width) / 2;
+    int y = centre.y() + (centre.height() - height) / 2;
+    x = std::max(available.x(), std::min(x, available.x() + available.width() - width));
+    y = std::max(available.y(), std::min(y, available.y() + available.height() - height));
+    return QRect(x, y, width, height);
+}
+
 } // namespace WindowGeometry

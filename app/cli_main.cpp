@@ -2,6 +2,7 @@
 #include "app/CliJob.h"
 #include "app/CliOptions.h"
 #include "app/Logger.h"
+#include "app/ProgramInfo.h"
 #include "config/QuorConfig.h"
 #include "workspace/JobController.h"
 #include "workspace/QuorApp.h"
@@ -36,8 +37,8 @@ int runCli(int argc, char *argv[])
     // No window system at all: layer images are painted on plain images.
     QCoreApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Quor3D"));
-    QCoreApplication::setApplicationName(QStringLiteral("Quor Slice"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("2.1.6"));
+    QCoreApplication::setApplicationName(ProgramInfo::applicationName());
+    QCoreApplication::setApplicationVersion(ProgramInfo::version());
 
     QuorApp service;
     QuorConfig config;
@@ -74,6 +75,9 @@ int runCli(int argc, char *argv[])
 
 int main(int argc, char *argv[])
 {
+    // Answered before the settings are read or a log line is written.
+    if (ProgramInfo::answerEarly(ProgramInfo::Program::CommandLine, argc, argv, stdout))
+        return 0;
     qInstallMessageHandler(logFileOnly);
     std::signal(SIGINT, onInterrupt);
     std::signal(SIGTERM, onInterrupt);

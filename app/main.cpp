@@ -1,20 +1,19 @@
 #include "app/Logger.h"
+#include "app/ProgramInfo.h"
 #include "app/StartupRules.h"
+#include "app/UiApplication.h"
 #include "app/UiStartup.h"
 #include "config/QuorConfig.h"
 #include "workspace/QuorApp.h"
 #include "workspace/Workspace.h"
 
-#include <QGuiApplication>
+#include <QApplication>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QQmlApplicationEngine>
 #include <QScreen>
 #include <QThread>
 #include <QTranslator>
-#include <QtWebEngine/qtwebengineglobal.h>
-
-#include <unistd.h>
 
 namespace {
 
@@ -35,19 +34,19 @@ void installTranslation(QGuiApplication &app, QTranslator &translator)
 
 int main(int argc, char *argv[])
 {
+    // Answered before the log sink, the settings or a window exist.
+    if (ProgramInfo::answerEarly(ProgramInfo::Program::Window, argc, argv, stdout))
+        return 0;
+
     Logger logger;
     logger.start(QThread::InheritPriority);
 
-    QGuiApplication app(argc, argv);
-    QCoreApplication::setOrganizationName(QStringLiteral("Quor3D"));
-    QCoreApplication::setOrganizationDomain(QStringLiteral("quor3d.com"));
-    QCoreApplication::setApplicationName(QStringLiteral("Quor Slice"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("2.1.6"));
+    const std::unique_ptr<QApplication> app = UiApplication::create(argc, argv);
 
     QTranslator translator;
-    installTranslation(app, translator);
+    installTranslation(*app, translator);
 
-    for (const QScreen *screen : app.screens())
+    for (const QScreen *screen : app->screens())
         qDebug() << "dpi: " << screen->logicalDotsPerInch() << screen->devicePixelRatio()
                  << screen->physicalDotsPerInch();
 
@@ -62,17 +61,13 @@ int main(int argc, char *argv[])
     {
         QQmlApplicationEngine engine;
         UiStartup::publish(engine, quorApp, config, workspace,
-                           StartupRules::uiScaleFactor(app.primaryScreen()->logicalDotsPerInch()));
+                           StartupRules::uiScaleFactor(app->primaryScreen()->logicalDotsPerInch()));
 
-        // The web engine's sandbox cannot start for root; the printer page still works without it.
-        if (geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
-            qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-        QtWebEngine::initialize();
-
-        const int loaded = UiStartup::loadMainDocument(engine, quorApp, workspace, app.arguments());
+        const int loaded =
+            UiStartup::loadMainDocument(engine, quorApp, workspace, app->arguments());
         if (loaded != 0)
             return loaded;
-        exitCode = app.exec();
+        exitCode = app->exec();
     }
     return exitCode;
 }

@@ -5,20 +5,19 @@
 //   - opening the printer page the first time, web engine start included, up to the chosen
 //     printer's page shown, beside the main window's own start to its first frame;
 //   - switching between two printers, each page shown.
-// "early" is the same window with the web engine initialised the documented way, before the
-// application object, for comparison with the order main uses.
 // The printers are HTTP servers of the child itself on 127.0.0.1.
 #include "TestHttpServer.h"
 
+#include "app/UiApplication.h"
 #include "app/UiStartup.h"
 #include "config/QuorConfig.h"
 #include "workspace/QuorApp.h"
 #include "workspace/Workspace.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QGuiApplication>
 #include <QProcess>
 #include <QQmlApplicationEngine>
 #include <QQmlComponent>
@@ -26,7 +25,6 @@
 #include <QQuickWindow>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <QtWebEngine/qtwebengineglobal.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -138,8 +136,8 @@ void settle(int ms)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
 }
 
-// Child: the main window; "bare" without the web engine, "web" as main builds it, "early" with
-// the engine initialised before the application object; then the printer page.
+// Child: the main window; "bare" without the web engine, "web" as main builds it; then the
+// printer page.
 int child(const QString &which)
 {
     QTemporaryDir home;
@@ -161,8 +159,6 @@ int child(const QString &which)
     UiStartup::registerTypes();
     QQmlApplicationEngine engine;
     UiStartup::publish(engine, app, config, workspace, 1.0);
-    if (which == QLatin1String("web"))
-        QtWebEngine::initialize(); // where main calls it
     QElapsedTimer clock;
     clock.start();
     if (UiStartup::loadMainDocument(engine, app, workspace, {QStringLiteral("bench")}) != 0)
@@ -264,12 +260,11 @@ Run runChild(const QString &which)
 
 int parent()
 {
-    std::vector<Run> bare, web, early;
+    std::vector<Run> bare, web;
     runChild(QStringLiteral("web")); // fills the caches
     for (int i = 0; i < 5; ++i) {
         bare.push_back(runChild(QStringLiteral("bare")));
         web.push_back(runChild(QStringLiteral("web")));
-        early.push_back(runChild(QStringLiteral("early")));
     }
     const auto med = [](const std::vector<Run> &runs, auto field) {
         std::vector<double> v;
@@ -291,15 +286,13 @@ int parent()
     std::printf("main window, medians of 5 runs under Xvfb (software OpenGL):\n");
     std::printf("resident memory before the printer page opens\n");
     std::printf("  bare main window (no web engine)                  %7.1f MB = 1.00\n", baseMb);
-    for (const auto &[name, runs] : {std::make_pair("as main builds it", &web),
-                                     std::make_pair("engine initialised early", &early)}) {
+    for (const auto &[name, runs] : {std::make_pair("as main builds it", &web)}) {
         const double m = mb(*runs, [](const Run &r) { return double(r.before.ownKb); });
         std::printf("  %-48s  %7.1f MB = %.2f  (web engine processes: %d)\n", name, m, m / baseMb,
                     helpersBefore(*runs));
     }
     std::printf("resident memory after the printer page opened\n");
-    for (const auto &[name, runs] : {std::make_pair("as main builds it", &web),
-                                     std::make_pair("engine initialised early", &early)}) {
+    for (const auto &[name, runs] : {std::make_pair("as main builds it", &web)}) {
         const double m = mb(*runs, [](const Run &r) { return double(r.after.ownKb); });
         const double h = mb(*runs, [](const Run &r) { return double(r.after.helpersKb); });
         std::printf("  %-48s  %7.1f MB = %.2f  + helper processes %.1f MB\n", name, m, m / baseMb,
@@ -307,8 +300,7 @@ int parent()
     }
     std::printf("times\n");
     std::printf("  start to first frame, bare                        %7.0f ms = 1.00\n", baseMs);
-    for (const auto &[name, runs] : {std::make_pair("as main builds it", &web),
-                                     std::make_pair("engine initialised early", &early)}) {
+    for (const auto &[name, runs] : {std::make_pair("as main builds it", &web)}) {
         const double first = med(*runs, [](const Run &r) { return r.firstFrameMs; });
         const double open = med(*runs, [](const Run &r) { return r.openMs; });
         const double sw = med(*runs, [](const Run &r) { return r.switchMs; });
@@ -329,11 +321,10 @@ int main(int argc, char **argv)
 {
     qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     const bool isChild = argc > 2 && QByteArray(argv[1]) == "child";
-    if (isChild && QByteArray(argv[2]) == "early") {
-        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-        QtWebEngine::initialize();
-    }
-    QGuiApplication app(argc, argv);
+    // The program's own start-up, or the same application without the web engine's set-up.
+    const std::unique_ptr<QApplication> app = isChild && QByteArray(argv[2]) == "bare"
+                                                  ? std::make_unique<QApplication>(argc, argv)
+                                                  : UiApplication::create(argc, argv);
     qInstallMessageHandler(quiet);
     if (isChild)
         return child(QString::fromLocal8Bit(argv[2]));

@@ -5,10 +5,15 @@
 // this build has no encoder of its own, with Qt's PNG writer ("Qt floor").
 //
 // usage: bench_slice [--aa off,2,2.5,3,4,5] [--no-floor] [--qt-floor] [--gyroid-height MM]
-//                    [cube|sphere|parts|gyroid ...]
+//                    [--encodings] [--save-stl DIR] [cube|sphere|parts|gyroid ...]
 // A lower gyroid (same cells, fewer layers) keeps a run under a profiler short.
 //        (all four models and all six settings when none are named)
+// --encodings: every row filter and compressor level of the layer encoder, and the zip entry's
+//              stored and deflated forms, on the job's own layers (processor time, one thread).
+// --save-stl:  writes the models as binary STL files, for the command-line slicers of two
+//              builds to slice the very same meshes.
 #include "GyroidMesh.h"
+#include "SceneMeshes.h"
 #include "TestMeshes.h"
 #include "config/QuorConfig.h"
 #include "model/Model.h"
@@ -18,9 +23,11 @@
 #include "workspace/Workspace.h"
 
 #include <QBuffer>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
 #include <QMutex>
@@ -44,6 +51,7 @@
 
 #include <malloc.h>
 #include <sys/resource.h>
+#include <time.h>
 
 namespace {
 
@@ -57,6 +65,13 @@ double cpuMs()
     getrusage(RUSAGE_SELF, &usage);
     return (double(usage.ru_utime.tv_sec) + double(usage.ru_stime.tv_sec)) * 1e3 +
            (double(usage.ru_utime.tv_usec) + double(usage.ru_stime.tv_usec)) / 1e3;
+}
+
+double threadCpuMs()
+{
+    timespec t;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
 }
 
 long peakRssKb()
@@ -154,23 +169,34 @@ struct Floors
 
 // The floor: the job's own images, encoded and deflated into a fresh archive. Images are
 // decoded in batches outside the timing, so the memory stays bounded.
-Floors outputFloorMs(const QString &archive, const QString &floorArchive, bool withQt)
+struct LayerEntries
 {
     QVector<QByteArray> pngs;
     QStringList names;
-    {
-        QuaZip zip(archive);
-        zip.open(QuaZip::mdUnzip);
-        for (bool more = zip.goToFirstFile(); more; more = zip.goToNextFile()) {
-            const QString name = zip.getCurrentFileName();
-            if (!name.endsWith(QLatin1String(".png")))
-                continue;
-            QuaZipFile f(&zip);
-            f.open(QIODevice::ReadOnly);
-            pngs << f.readAll();
-            names << name;
-        }
+};
+
+LayerEntries readLayerEntries(const QString &archive)
+{
+    LayerEntries out;
+    QuaZip zip(archive);
+    zip.open(QuaZip::mdUnzip);
+    for (bool more = zip.goToFirstFile(); more; more = zip.goToNextFile()) {
+        const QString name = zip.getCurrentFileName();
+        if (!name.endsWith(QLatin1String(".png")))
+            continue;
+        QuaZipFile f(&zip);
+        f.open(QIODevice::ReadOnly);
+        out.pngs << f.readAll();
+        out.names << name;
     }
+    return out;
+}
+
+Floors outputFloorMs(const QString &archive, const QString &floorArchive, bool withQt)
+{
+    const LayerEntries entries = readLayerEntries(archive);
+    const QVector<QByteArray> &pngs = entries.pngs;
+    const QStringList &names = entries.names;
     Floors floors;
     for (int pass = 0; pass < 2; ++pass) {
 #ifdef HAVE_LAYER_PNG
@@ -199,16 +225,13 @@ Floors outputFloorMs(const QString &archive, const QString &floorArchive, bool w
                     const QString &name = names[from + k];
 #ifdef HAVE_LAYER_PNG
                     if (pass == 1) {
-                        const CWS::ZipEntryData entry =
-                            CWS::deflateEntry(CWS::LayerPng::encode(images[k]));
+                        const CWS::ZipEntryData entry = CWS::deflateEntry(
+                            CWS::LayerPng::encode(images[k]),
+                            images[k].format() == QImage::Format_Grayscale8
+                                ? CWS::kGreyLayerEntryLevel
+                                : CWS::kMonoLayerEntryLevel);
                         QMutexLocker lock(&mutex);
-                        QuaZipNewInfo info(name);
-                        info.uncompressedSize = ulong(entry.size);
-                        QuaZipFile out(&zip);
-                        out.open(QIODevice::WriteOnly, info, nullptr, entry.crc, Z_DEFLATED,
-                                 Z_DEFAULT_COMPRESSION, true, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
-                        out.write(entry.deflated);
-                        out.close();
+                        CWS::writeDeflatedEntry(zip, name, entry);
                         return;
                     }
 #endif
@@ -234,6 +257,92 @@ Floors outputFloorMs(const QString &archive, const QString &floorArchive, bool w
     return floors;
 }
 
+#ifdef HAVE_LAYER_PNG
+// Each filter and level on up to 240 of the job's layers, taken evenly, one thread; then the
+// zip entry of the archive's own PNGs stored and deflated.
+void compareEncodings(const QString &archive)
+{
+    using CWS::LayerPng::Compressor;
+    using CWS::LayerPng::RowFilter;
+    const LayerEntries entries = readLayerEntries(archive);
+    const int step = std::max(1, int(entries.pngs.size()) / 240);
+    QVector<QImage> images;
+    for (int i = 0; i < entries.pngs.size(); i += step)
+        images << QImage::fromData(entries.pngs[i], "PNG");
+    if (images.isEmpty())
+        return;
+    const bool grey = images.first().format() == QImage::Format_Grayscale8;
+    const char *filterNames[] = {"none", "sub", "up", "average", "paeth", "adaptive"};
+    struct Row
+    {
+        CWS::LayerPng::Encoding encoding;
+        double ms;
+        double bytes;
+    };
+    QVector<Row> rows;
+    const CWS::LayerPng::Encoding chosen =
+        grey ? CWS::LayerPng::kGreyEncoding : CWS::LayerPng::kMonoEncoding;
+    for (int f = 0; f <= int(RowFilter::Adaptive); ++f) {
+        // Our coder for rows of runs, then libdeflate's levels (12 takes a second a layer).
+        for (int level : {-1, 1, 2, 4, 6, 9}) {
+            const CWS::LayerPng::Encoding e{RowFilter(f),
+                                            level < 0 ? Compressor::Rows : Compressor::Libdeflate,
+                                            std::max(level, 0)};
+            double bytes = 0;
+            const double start = threadCpuMs();
+            for (const QImage &img : qAsConst(images))
+                bytes += CWS::LayerPng::encode(img, e).size();
+            rows.append({e, threadCpuMs() - start, bytes});
+        }
+    }
+    const Row *base = nullptr;
+    auto coder = [](const CWS::LayerPng::Encoding &e) {
+        return e.compressor == Compressor::Rows ? std::string("rows    ")
+                                                : "level " + std::to_string(e.level) + " ";
+    };
+    for (const Row &r : qAsConst(rows))
+        if (r.encoding.filter == chosen.filter && r.encoding.compressor == chosen.compressor &&
+            r.encoding.level == chosen.level)
+            base = &r;
+    std::printf("  %d %s layers, encoder alone (ms and KiB a layer, ratios to %s %s):\n",
+                int(images.size()), grey ? "grey" : "1-bit", filterNames[int(chosen.filter)],
+                coder(chosen).c_str());
+    for (const Row &r : qAsConst(rows))
+        std::printf("  %-9s %s %8.2f ms %9.1f KiB   time %5.2f  size %5.2f\n",
+                    filterNames[int(r.encoding.filter)], coder(r.encoding).c_str(),
+                    r.ms / images.size(), r.bytes / images.size() / 1024.0,
+                    base ? r.ms / base->ms : 0.0, base ? r.bytes / base->bytes : 0.0);
+    {
+        // Qt's writer: libpng's adaptive filters and zlib at its default level.
+        double bytes = 0;
+        const double start = threadCpuMs();
+        for (const QImage &img : qAsConst(images))
+            bytes += CWS::LayerPng::encodePlain(img).size();
+        const double ms = threadCpuMs() - start;
+        std::printf("  Qt's writer        %8.2f ms %9.1f KiB   time %5.2f  size %5.2f\n",
+                    ms / images.size(), bytes / images.size() / 1024.0, base ? ms / base->ms : 0.0,
+                    base ? bytes / base->bytes : 0.0);
+    }
+    // The zip entry of each layer's PNG: stored blocks against libdeflate's levels.
+    QVector<QByteArray> pngs;
+    for (const QImage &img : qAsConst(images))
+        pngs << CWS::LayerPng::encode(img);
+    double pngBytes = 0;
+    for (const QByteArray &png : qAsConst(pngs))
+        pngBytes += png.size();
+    for (int level : {0, 1, 6}) {
+        double bytes = 0;
+        const double start = threadCpuMs();
+        for (const QByteArray &png : qAsConst(pngs))
+            bytes += CWS::deflateEntry(png, level).deflated.size();
+        const double ms = threadCpuMs() - start;
+        std::printf("  zip entry level %d %8.3f ms %9.1f KiB a layer, %+.3f%% of the PNG\n", level,
+                    ms / pngs.size(), bytes / pngs.size() / 1024.0,
+                    (bytes / pngBytes - 1.0) * 100.0);
+    }
+}
+#endif
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -247,6 +356,8 @@ int main(int argc, char *argv[])
     QStringList settings{"off", "2", "2.5", "3", "4", "5"};
     bool floor = true;
     bool qtFloor = false;
+    bool encodings = false;
+    QString stlDir;
     float gyroidHeightMm = 118.0f;
     const QStringList args = application.arguments().mid(1);
     for (int i = 0; i < args.size(); ++i) {
@@ -258,6 +369,10 @@ int main(int argc, char *argv[])
             qtFloor = true;
         else if (args[i] == QLatin1String("--no-floor"))
             floor = false;
+        else if (args[i] == QLatin1String("--encodings"))
+            encodings = true;
+        else if (args[i] == QLatin1String("--save-stl") && i + 1 < args.size())
+            stlDir = args[++i];
         else
             which << args[i];
     }
@@ -275,6 +390,16 @@ int main(int argc, char *argv[])
                 "x floor");
     for (const QString &name : which) {
         const TestMesh mesh = makeMesh(name, gyroidHeightMm);
+        if (!stlDir.isEmpty()) {
+            std::vector<SceneMeshes::Triangle> triangles;
+            for (int i = 0; i + 2 < mesh.indices.size(); i += 3)
+                triangles.push_back({mesh.positions[int(mesh.indices[i])],
+                                     mesh.positions[int(mesh.indices[i + 1])],
+                                     mesh.positions[int(mesh.indices[i + 2])]});
+            SceneMeshes::writeFile(QDir(stlDir).filePath(name + ".stl"),
+                                   SceneMeshes::binaryStl(triangles));
+            continue;
+        }
         for (const QString &setting : settings) {
             const bool antiAlias = setting != QLatin1String("off");
             Workspace workspace(config);
@@ -288,13 +413,18 @@ int main(int argc, char *argv[])
             if (floor)
                 floors = outputFloorMs(archive, scratch.filePath(name + "-floor.cws"), qtFloor);
             const double best = floors.encoderMs > 0 ? floors.encoderMs : floors.qtMs;
-            std::printf("%-7s %9d %4s %6d %9.0f %9.0f %8.2f %9.0f %9.0f %9.0f %8.2f%s\n",
+            std::printf("%-7s %9d %4s %6d %9.0f %9.0f %8.2f %9.0f %9.0f %9.0f %8.2f %10.1f%s\n",
                         qPrintable(name), int(mesh.indices.size() / 3),
                         antiAlias ? qPrintable("x" + setting) : "off", job.layers, job.wallMs,
                         job.cpuMs, job.wallMs / std::max(job.layers, 1),
                         double(job.peakKb) / 1024.0, floors.qtMs, floors.encoderMs,
-                        best > 0 ? job.wallMs / best : 0.0, job.ok ? "" : "  (job FAILED)");
+                        best > 0 ? job.wallMs / best : 0.0, double(QFileInfo(archive).size()) / 1e6,
+                        job.ok ? "" : "  (job FAILED)");
             std::fflush(stdout);
+#ifdef HAVE_LAYER_PNG
+            if (encodings)
+                compareEncodings(archive);
+#endif
             QFile::remove(archive);
         }
     }

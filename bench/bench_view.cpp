@@ -8,6 +8,7 @@
 // "frames" and "startup" need a display (xvfb-run -a).
 #include "BenchMeshes.h"
 
+#include "app/UiApplication.h"
 #include "app/UiStartup.h"
 #include "config/QuorConfig.h"
 #include "view/QuorScene.h"
@@ -20,11 +21,11 @@
 #include "workspace/SceneObjects.h"
 #include "workspace/Workspace.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QGuiApplication>
 #include <QProcess>
 #include <QQmlApplicationEngine>
 #include <QQuickWindow>
@@ -330,7 +331,8 @@ int main(int argc, char **argv)
         return benchPick();
     }
     qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    QGuiApplication app(argc, argv);
+    // The program's own start-up, so that its start is what is measured.
+    const std::unique_ptr<QApplication> app = UiApplication::create(argc, argv);
     qInstallMessageHandler(quiet);
     if (mode == QLatin1String("frames"))
         return benchFrames();

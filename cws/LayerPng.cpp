@@ -1,11 +1,13 @@
 #include "cws/LayerPng.h"
 
+#include "cws/RowDeflate.h"
+#include "cws/ThreadCompressor.h"
+
 #include <QBuffer>
 #include <QColorSpace>
 #include <QImage>
 
 #include <libdeflate.h>
-#include <zlib.h>
 
 #include <emmintrin.h>
 
@@ -20,8 +22,6 @@ namespace {
 
 // libpng's compression buffer: every IDAT chunk but the last holds exactly this much.
 constexpr size_t kIdatChunkBytes = 8192;
-// 1-bit layers: fast, and still a fraction of the size of the raw rows.
-constexpr int kMonoLevel = 1;
 
 void appendBe32(QByteArray &out, quint32 v)
 {
@@ -44,9 +44,7 @@ void appendChunk(QByteArray &out, const char *type, const uchar *data, size_t le
     out.append(type, 4);
     if (length > 0)
         out.append(reinterpret_cast<const char *>(data), int(length));
-    const uLong crc =
-        crc32(0, reinterpret_cast<const Bytef *>(out.constData() + typeAt), uInt(4 + length));
-    appendBe32(out, quint32(crc));
+    appendBe32(out, libdeflate_crc32(0, out.constData() + typeAt, 4 + length));
 }
 
 // Signature, IHDR, PLTE for palette images, pHYs: what Qt hands to libpng for our layers.
@@ -86,51 +84,6 @@ void appendImageData(QByteArray &out, const uchar *zlibStream, size_t length)
     appendChunk(out, "IEND", nullptr, 0);
 }
 
-// The filtered image size as libpng reckons it, for its small-image window choice.
-size_t imageDataBytes(size_t rowBytes, int height)
-{
-    if (rowBytes < 32768 && height < 32768)
-        return (rowBytes + 1) * size_t(height);
-    return 0xffffffffu;
-}
-
-// libpng asks zlib for a smaller window when the whole image fits in one.
-int windowBitsFor(size_t dataBytes)
-{
-    int windowBits = 15;
-    if (dataBytes <= 16384) {
-        unsigned halfWindow = 1u << (windowBits - 1);
-        while (dataBytes + 262 <= halfWindow) {
-            halfWindow >>= 1;
-            --windowBits;
-        }
-    }
-    return windowBits;
-}
-
-// ...and then writes the smallest window that covers the data into the zlib header.
-void optimizeCmf(uchar *data, size_t dataBytes)
-{
-    if (dataBytes > 16384)
-        return;
-    unsigned cmf = data[0];
-    if ((cmf & 0x0f) != 8 || (cmf & 0xf0) > 0x70)
-        return;
-    unsigned cinfo = cmf >> 4;
-    unsigned halfWindow = 1u << (cinfo + 7);
-    if (dataBytes > halfWindow)
-        return;
-    do {
-        halfWindow >>= 1;
-        --cinfo;
-    } while (cinfo > 0 && dataBytes <= halfWindow);
-    cmf = (cmf & 0x0f) | (cinfo << 4);
-    data[0] = uchar(cmf);
-    unsigned flg = data[1] & 0xe0;
-    flg += 0x1f - ((cmf << 8) + flg) % 0x1f;
-    data[1] = uchar(flg);
-}
-
 bool plainMetadata(const QImage &image)
 {
     return image.width() > 0 && image.height() > 0 && image.text().isEmpty() &&
@@ -143,140 +96,6 @@ bool blackWhiteTable(const QImage &image)
     const QVector<QRgb> table = image.colorTable();
     return table.size() == 2 && table[0] == qRgba(0, 0, 0, 255) &&
            table[1] == qRgba(255, 255, 255, 255);
-}
-
-// One deflate stream per thread, reset between images as libpng resets its own: the state is
-// a quarter of a megabyte that would otherwise be allocated and touched afresh for every layer.
-class GreyStream
-{
-public:
-    ~GreyStream()
-    {
-        if (m_ready)
-            deflateEnd(&m_zs);
-    }
-    z_stream *start(int windowBits, int strategy)
-    {
-        if (m_ready && windowBits == m_windowBits && strategy == m_strategy) {
-            if (deflateReset(&m_zs) == Z_OK)
-                return &m_zs;
-        }
-        if (m_ready)
-            deflateEnd(&m_zs);
-        std::memset(&m_zs, 0, sizeof m_zs);
-        m_ready =
-            deflateInit2(&m_zs, Z_DEFAULT_COMPRESSION, Z_DEFLATED, windowBits, 8, strategy) == Z_OK;
-        m_windowBits = windowBits;
-        m_strategy = strategy;
-        return m_ready ? &m_zs : nullptr;
-    }
-
-private:
-    z_stream m_zs;
-    bool m_ready = false;
-    int m_windowBits = 0;
-    int m_strategy = 0;
-};
-
-// The system zlib at libpng's settings, fed one filtered row per call and drained into
-// libpng's buffer size, as libpng does.
-QByteArray encodeGrey(const QImage &image)
-{
-    const int width = image.width();
-    const int height = image.height();
-    const size_t dataBytes = imageDataBytes(size_t(width), height);
-    // libpng drops the filters that need a row above from one-row images, and those that need
-    // a pixel to the left from one-column images; with "none" alone it no longer asks zlib to
-    // favour filtered data.
-    unsigned allowed = kAllFilters;
-    if (height == 1)
-        allowed &= ~((1u << 2) | (1u << 3) | (1u << 4));
-    if (width == 1)
-        allowed &= ~((1u << 1) | (1u << 3) | (1u << 4));
-    thread_local GreyStream reusable;
-    z_stream *stream =
-        reusable.start(windowBitsFor(dataBytes), allowed == 1u ? Z_DEFAULT_STRATEGY : Z_FILTERED);
-    if (!stream)
-        return QByteArray();
-    z_stream &zs = *stream;
-    std::vector<uchar> output;
-    output.reserve(size_t(width) * size_t(height) / 16 + kIdatChunkBytes);
-    size_t used = 0;
-    auto nextBuffer = [&] {
-        output.resize(used + kIdatChunkBytes);
-        zs.next_out = output.data() + used;
-        zs.avail_out = uInt(kIdatChunkBytes);
-    };
-    nextBuffer();
-    const std::vector<uchar> zeros(size_t(width), 0);
-    std::vector<uchar> filtered(size_t(width) + 1);
-    bool ok = true;
-    for (int y = 0; y < height && ok; ++y) {
-        const uchar *prior = y == 0 ? zeros.data() : image.constScanLine(y - 1);
-        filterRow(image.constScanLine(y), prior, width, filtered.data(), allowed);
-        zs.next_in = filtered.data();
-        zs.avail_in = uInt(filtered.size());
-        while (zs.avail_in > 0 && ok) {
-            ok = deflate(&zs, Z_NO_FLUSH) == Z_OK;
-            if (zs.avail_out == 0) {
-                used += kIdatChunkBytes;
-                nextBuffer();
-            }
-        }
-    }
-    while (ok) {
-        const int ret = deflate(&zs, Z_FINISH);
-        if (ret == Z_STREAM_END) {
-            used += kIdatChunkBytes - zs.avail_out;
-            break;
-        }
-        ok = ret == Z_OK || ret == Z_BUF_ERROR;
-        if (zs.avail_out == 0) {
-            used += kIdatChunkBytes;
-            nextBuffer();
-        }
-    }
-    if (!ok)
-        return QByteArray();
-    optimizeCmf(output.data(), dataBytes);
-    QByteArray out = header(image, 8, 0);
-    out.reserve(out.size() + int(used + used / kIdatChunkBytes * 12 + 32));
-    appendImageData(out, output.data(), used);
-    return out;
-}
-
-struct CompressorDeleter
-{
-    void operator()(libdeflate_compressor *c) const { libdeflate_free_compressor(c); }
-};
-
-QByteArray encodeMono(const QImage &image)
-{
-    // One compressor per pool thread, kept for the thread's life.
-    thread_local std::unique_ptr<libdeflate_compressor, CompressorDeleter> compressor(
-        libdeflate_alloc_compressor(kMonoLevel));
-    if (!compressor)
-        return QByteArray();
-    const int width = image.width();
-    const int height = image.height();
-    const size_t rowBytes = size_t(width + 7) / 8;
-    // Filter type 0 on every row, as libpng writes 1-bit images; the unused bits are cleared.
-    std::vector<uchar> rows((rowBytes + 1) * size_t(height));
-    const uchar lastMask = (width & 7) ? uchar(0xff << (8 - (width & 7))) : uchar(0xff);
-    for (int y = 0; y < height; ++y) {
-        uchar *dst = rows.data() + (rowBytes + 1) * size_t(y);
-        dst[0] = 0;
-        std::memcpy(dst + 1, image.constScanLine(y), rowBytes);
-        dst[rowBytes] &= lastMask;
-    }
-    std::vector<uchar> stream(libdeflate_zlib_compress_bound(compressor.get(), rows.size()));
-    const size_t length = libdeflate_zlib_compress(compressor.get(), rows.data(), rows.size(),
-                                                   stream.data(), stream.size());
-    if (length == 0)
-        return QByteArray();
-    QByteArray out = header(image, 1, 3);
-    appendImageData(out, stream.data(), length);
-    return out;
 }
 
 // Signed magnitude of a filtered byte, libpng's cost of it.
@@ -422,54 +241,108 @@ bool allZero(const uchar *p, int n)
     return true;
 }
 
+// Every row filtered into one buffer, then one zlib stream over it: both coders take the whole
+// input at once. The buffers stay with the thread, as layers come one after another.
+QByteArray encodeFast(const QImage &image, Encoding encoding)
+{
+    const bool mono = image.format() == QImage::Format_Mono;
+    const int width = image.width();
+    const int height = image.height();
+    const int rowBytes = mono ? (width + 7) / 8 : width;
+    const size_t stride = size_t(rowBytes) + 1;
+    thread_local std::vector<uchar> rows, zeros, masked, stream;
+    rows.resize(stride * size_t(height));
+    zeros.assign(size_t(rowBytes), 0);
+    // 1-bit rows end in padding bits that are no pixels: cleared, so that they neither reach
+    // the file nor leak into the next row through the filters. Two rows alternate, the one
+    // above staying intact while the next is filtered.
+    const uchar lastMask = mono && (width & 7) ? uchar(0xff << (8 - (width & 7))) : uchar(0xff);
+    masked.resize(2 * size_t(rowBytes));
+    const uchar *prior = zeros.data();
+    for (int y = 0; y < height; ++y) {
+        const uchar *row = image.constScanLine(y);
+        if (lastMask != 0xff) {
+            uchar *copy = masked.data() + size_t(y & 1) * size_t(rowBytes);
+            std::memcpy(copy, row, size_t(rowBytes));
+            copy[rowBytes - 1] &= lastMask;
+            row = copy;
+        }
+        filterRow(encoding.filter, row, prior, rowBytes, rows.data() + stride * size_t(y));
+        prior = row;
+    }
+    size_t length = 0;
+    if (encoding.compressor == Compressor::Rows) {
+        RowDeflate::compress(rows.data(), rows.size(), stride, stream);
+        length = stream.size();
+    } else {
+        libdeflate_compressor *compressor = threadCompressor(encoding.level);
+        if (!compressor)
+            return QByteArray();
+        stream.resize(libdeflate_zlib_compress_bound(compressor, rows.size()));
+        length = libdeflate_zlib_compress(compressor, rows.data(), rows.size(), stream.data(),
+                                          stream.size());
+    }
+    if (length == 0)
+        return QByteArray();
+    QByteArray out = mono ? header(image, 1, 3) : header(image, 8, 0);
+    out.reserve(out.size() + int(length + length / kIdatChunkBytes * 12 + 24));
+    appendImageData(out, stream.data(), length);
+    return out;
+}
+
 } // namespace
 
-int filterRowPlain(const uchar *row, const uchar *prior, int widthPx, uchar *out,
+int filterRowPlain(RowFilter filter, const uchar *row, const uchar *prior, int rowBytes, uchar *out,
                    unsigned allowedFilters)
 {
-    size_t sums[5] = {0, 0, 0, 0, 0};
-    for (int f = 0; f < 5; ++f)
-        for (int x = 0; x < widthPx; ++x)
-            sums[f] += cost(filterByte(f, row, prior, x));
-    const int best = pickFilter(sums, allowedFilters);
+    int best = int(filter);
+    if (filter == RowFilter::Adaptive) {
+        size_t sums[5] = {0, 0, 0, 0, 0};
+        for (int f = 0; f < 5; ++f)
+            for (int x = 0; x < rowBytes; ++x)
+                sums[f] += cost(filterByte(f, row, prior, x));
+        best = pickFilter(sums, allowedFilters);
+    }
     out[0] = uchar(best);
-    for (int x = 0; x < widthPx; ++x)
+    for (int x = 0; x < rowBytes; ++x)
         out[x + 1] = filterByte(best, row, prior, x);
     return best;
 }
 
-int filterRow(const uchar *row, const uchar *prior, int widthPx, uchar *out,
+int filterRow(RowFilter filter, const uchar *row, const uchar *prior, int rowBytes, uchar *out,
               unsigned allowedFilters)
 {
-    // Blank on blank: every filter gives zeros, and ties go to the lowest allowed one.
-    if ((allowedFilters & 1u) && allZero(row, widthPx) && allZero(prior, widthPx)) {
-        std::memset(out, 0, size_t(widthPx) + 1);
-        return 0;
-    }
-    const int vectorEnd = widthPx & ~15;
-    __m128i acc[5] = {_mm_setzero_si128(), _mm_setzero_si128(), _mm_setzero_si128(),
-                      _mm_setzero_si128(), _mm_setzero_si128()};
-    for (int x = 0; x < vectorEnd; x += 16) {
-        const Filtered16 f = filter16(row, prior, x);
-        acc[0] = _mm_add_epi64(acc[0], costSum(f.raw));
-        acc[1] = _mm_add_epi64(acc[1], costSum(f.sub));
-        acc[2] = _mm_add_epi64(acc[2], costSum(f.up));
-        acc[3] = _mm_add_epi64(acc[3], costSum(f.avg));
-        acc[4] = _mm_add_epi64(acc[4], costSum(f.paeth));
-    }
-    size_t sums[5];
-    for (int f = 0; f < 5; ++f)
-        sums[f] = horizontalSum(acc[f]);
-    for (int x = vectorEnd; x < widthPx; ++x)
+    const int vectorEnd = rowBytes & ~15;
+    int best = int(filter);
+    if (filter == RowFilter::Adaptive) {
+        // Blank on blank: every filter gives zeros, and ties go to the lowest allowed one.
+        if ((allowedFilters & 1u) && allZero(row, rowBytes) && allZero(prior, rowBytes)) {
+            std::memset(out, 0, size_t(rowBytes) + 1);
+            return 0;
+        }
+        __m128i acc[5] = {_mm_setzero_si128(), _mm_setzero_si128(), _mm_setzero_si128(),
+                          _mm_setzero_si128(), _mm_setzero_si128()};
+        for (int x = 0; x < vectorEnd; x += 16) {
+            const Filtered16 f = filter16(row, prior, x);
+            acc[0] = _mm_add_epi64(acc[0], costSum(f.raw));
+            acc[1] = _mm_add_epi64(acc[1], costSum(f.sub));
+            acc[2] = _mm_add_epi64(acc[2], costSum(f.up));
+            acc[3] = _mm_add_epi64(acc[3], costSum(f.avg));
+            acc[4] = _mm_add_epi64(acc[4], costSum(f.paeth));
+        }
+        size_t sums[5];
         for (int f = 0; f < 5; ++f)
-            sums[f] += cost(filterByte(f, row, prior, x));
-    const int best = pickFilter(sums, allowedFilters);
-    out[0] = uchar(best);
-    if (best == 0) {
-        std::memcpy(out + 1, row, size_t(widthPx));
-        return 0;
+            sums[f] = horizontalSum(acc[f]);
+        for (int x = vectorEnd; x < rowBytes; ++x)
+            for (int f = 0; f < 5; ++f)
+                sums[f] += cost(filterByte(f, row, prior, x));
+        best = pickFilter(sums, allowedFilters);
     }
+    out[0] = uchar(best);
     switch (best) {
+    case 0:
+        std::memcpy(out + 1, row, size_t(rowBytes));
+        return 0;
     case 1:
         storeFiltered<1>(row, prior, vectorEnd, out + 1);
         break;
@@ -483,7 +356,7 @@ int filterRow(const uchar *row, const uchar *prior, int widthPx, uchar *out,
         storeFiltered<4>(row, prior, vectorEnd, out + 1);
         break;
     }
-    for (int x = vectorEnd; x < widthPx; ++x)
+    for (int x = vectorEnd; x < rowBytes; ++x)
         out[x + 1] = filterByte(best, row, prior, x);
     return best;
 }
@@ -507,11 +380,17 @@ bool hasFastPath(const QImage &image)
     return image.format() == QImage::Format_Mono && blackWhiteTable(image);
 }
 
-QByteArray encode(const QImage &image)
+QByteArray encode(const QImage &image, Encoding encoding)
 {
     if (!hasFastPath(image))
         return encodePlain(image);
-    return image.format() == QImage::Format_Grayscale8 ? encodeGrey(image) : encodeMono(image);
+    return encodeFast(image, encoding);
+}
+
+QByteArray encode(const QImage &image)
+{
+    return encode(image,
+                  image.format() == QImage::Format_Grayscale8 ? kGreyEncoding : kMonoEncoding);
 }
 
 } // namespace CWS::LayerPng

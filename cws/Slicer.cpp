@@ -30,16 +30,6 @@ bool openEntry(QuaZipFile &file, const QString &name)
                      Z_DEFAULT_COMPRESSION, false, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
 }
 
-// The same entry deflated ahead, outside the archive's lock: QuaZip stores the bytes as they
-// are and records the sizes and checksum given.
-bool openRawEntry(QuaZipFile &file, const QString &name, const ZipEntryData &entry)
-{
-    QuaZipNewInfo info(name);
-    info.uncompressedSize = ulong(entry.size);
-    return file.open(QIODevice::WriteOnly, info, nullptr, entry.crc, Z_DEFLATED,
-                     Z_DEFAULT_COMPRESSION, true, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
-}
-
 } // namespace
 
 Slicer::Slicer(JobSnapshot job, CancelToken cancel, int layerCount, QObject *parent)
@@ -161,20 +151,16 @@ void Slicer::writeLayer(int layerIndex, const QImage &image)
     const QByteArray png = m_pngCache.encode(layerIndex, image);
     if (png.isEmpty())
         m_writeFailed = true;
-    const ZipEntryData entry = deflateEntry(png);
+    const ZipEntryData entry =
+        deflateEntry(png, image.format() == QImage::Format_Grayscale8 ? kGreyLayerEntryLevel
+                                                                      : kMonoLayerEntryLevel);
     if (!entry.ok)
         m_writeFailed = true;
     QMutexLocker lock(&m_writeMutex);
     try {
         const QString name =
             GcodeWriter::layerEntryName(m_job.settings().entryBaseName, layerIndex, m_padLength);
-        QuaZipFile file(m_zip.get());
-        if (!openRawEntry(file, name, entry) ||
-            file.write(entry.deflated) != entry.deflated.size()) {
-            m_writeFailed = true;
-        }
-        file.close();
-        if (file.getZipError() != ZIP_OK)
+        if (!writeDeflatedEntry(*m_zip, name, entry))
             m_writeFailed = true;
     } catch (...) {
         qWarning() << "write zip exception";

@@ -1,36 +1,45 @@
 #include "cws/ZipEntryData.h"
 
-#include <zlib.h>
+#include "cws/ThreadCompressor.h"
 
-#include <cstring>
+#include <QString>
+
+#include <libdeflate.h>
+#include <quazip/quazip.h>
+#include <quazip/quazipfile.h>
+#include <quazip/quazipnewinfo.h>
+#include <zlib.h>
 
 namespace CWS {
 
-ZipEntryData deflateEntry(const QByteArray &data)
+ZipEntryData deflateEntry(const QByteArray &data, int level)
 {
     ZipEntryData entry;
     entry.size = data.size();
-    entry.crc =
-        quint32(crc32(crc32(0, nullptr, 0), reinterpret_cast<const Bytef *>(data.constData()),
-                      uInt(data.size())));
-    z_stream zs;
-    std::memset(&zs, 0, sizeof zs);
-    if (deflateInit2(&zs, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) !=
-        Z_OK)
+    entry.crc = libdeflate_crc32(0, data.constData(), size_t(data.size()));
+    libdeflate_compressor *compressor = threadCompressor(level);
+    if (!compressor)
         return entry;
-    entry.deflated.resize(int(deflateBound(&zs, uLong(data.size()))));
-    zs.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(data.constData()));
-    zs.avail_in = uInt(data.size());
-    zs.next_out = reinterpret_cast<Bytef *>(entry.deflated.data());
-    zs.avail_out = uInt(entry.deflated.size());
-    // As the archive writer does: all the data, then the finish.
-    int ret = deflate(&zs, Z_NO_FLUSH);
-    if (ret == Z_OK || ret == Z_BUF_ERROR)
-        ret = deflate(&zs, Z_FINISH);
-    entry.ok = ret == Z_STREAM_END;
-    entry.deflated.resize(int(zs.total_out));
-    deflateEnd(&zs);
+    // The bound also covers stored blocks, and an empty input still needs one final block.
+    entry.deflated.resize(int(libdeflate_deflate_compress_bound(compressor, size_t(data.size()))));
+    const size_t length =
+        libdeflate_deflate_compress(compressor, data.constData(), size_t(data.size()),
+                                    entry.deflated.data(), size_t(entry.deflated.size()));
+    entry.deflated.resize(int(length));
+    entry.ok = length > 0;
     return entry;
+}
+
+bool writeDeflatedEntry(QuaZip &zip, const QString &name, const ZipEntryData &entry)
+{
+    QuaZipNewInfo info(name);
+    info.uncompressedSize = ulong(entry.size);
+    QuaZipFile file(&zip);
+    bool ok = file.open(QIODevice::WriteOnly, info, nullptr, entry.crc, Z_DEFLATED,
+                        Z_DEFAULT_COMPRESSION, true, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) &&
+              file.write(entry.deflated) == entry.deflated.size();
+    file.close();
+    return ok && file.getZipError() == ZIP_OK;
 }
 
 } // namespace CWS

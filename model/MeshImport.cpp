@@ -1,5 +1,6 @@
 #include "model/MeshImport.h"
 
+#include "model/MeshParts.h"
 #include "model/SplitWork.h"
 
 #include <QDebug>
@@ -10,7 +11,9 @@
 #include <assimp/scene.h>
 
 #include <algorithm>
+#include <cmath>
 #include <thread>
+#include <vector>
 
 namespace MeshImport {
 
@@ -33,31 +36,57 @@ qint64 binaryStlVertexCount(const QString &path)
     return qint64(triangles) * 3;
 }
 
-// A mesh at this size runs close to the memory the flat-normal layout can afford.
-constexpr unsigned kLargeMeshVertices = 178957;
+// A model at this size runs close to the memory the flat-normal layout can afford.
+constexpr size_t kLargeMeshVertices = 178957;
 
-// Appends the mesh's vertices and its triangles. Points and lines that survive triangulation
-// are left out: the index list holds whole triangles only. False when the mesh names a vertex
-// it does not have or holds a position that is not finite.
-bool readMesh(const aiMesh *src, MeshPrimitiveData &mesh)
+// One use of a mesh by a node of the file, in depth-first order, placed by the node's
+// accumulated transformation.
+struct MeshUse
 {
-    qDebug() << "processAssimpMesh, total vertices:" << src->mNumVertices;
-    if (!src->mVertices || !src->mFaces)
-        return true;
-    std::vector<Vertex> &vertices = mesh.vertices;
-    const size_t first = mesh.preparedVertices ? 0 : vertices.size();
-    const size_t end = first + src->mNumVertices;
-    // Storage prepared while the file was read is used as it is; otherwise it grows here.
-    if (vertices.size() != end)
-        vertices.resize(end);
-    mesh.preparedVertices = false;
-    Vertex *out = vertices.data() + first;
+    const aiMesh *mesh;
+    aiMatrix4x4 transform;
+    int node;
+    size_t triangles;
+};
+
+size_t triangleCount(const aiMesh *m)
+{
+    if (!m->mVertices || !m->mFaces)
+        return 0;
+    size_t n = 0;
+    for (unsigned f = 0; f < m->mNumFaces; ++f)
+        n += m->mFaces[f].mNumIndices == 3;
+    return n;
+}
+
+void collectMeshes(const aiScene *scene, const aiNode *node, const aiMatrix4x4 &parentTransform,
+                   std::vector<MeshUse> &uses, int &nodeCount)
+{
+    qDebug() << "processAssimpNode" << node << "mesh" << node->mNumMeshes << "children"
+             << node->mNumChildren;
+    const int id = nodeCount++;
+    const aiMatrix4x4 transform = parentTransform * node->mTransformation;
+    for (unsigned i = 0; i < node->mNumMeshes; ++i) {
+        const unsigned meshIndex = node->mMeshes[i];
+        if (meshIndex < scene->mNumMeshes && scene->mMeshes[meshIndex])
+            uses.push_back({scene->mMeshes[meshIndex], transform, id, 0});
+    }
+    for (unsigned i = 0; i < node->mNumChildren; ++i)
+        if (node->mChildren[i])
+            collectMeshes(scene, node->mChildren[i], transform, uses, nodeCount);
+}
+
+// x - x is NaN exactly when x is NaN or infinite: one branch-free test per vertex.
+bool isFinite(const aiVector3D &p)
+{
+    return (p.x - p.x) == 0.0f && (p.y - p.y) == 0.0f && (p.z - p.z) == 0.0f;
+}
+
+// Copies the positions and normals as they are; false when a position is not finite.
+bool copyVertices(const aiMesh *src, Vertex *out)
+{
     const aiVector3D *positions = src->mVertices;
     const aiVector3D *normals = src->mNormals;
-    // One branch-free test per vertex: x - x is NaN exactly when x is NaN or infinite.
-    auto isFinite = [](const aiVector3D &p) {
-        return (p.x - p.x) == 0.0f && (p.y - p.y) == 0.0f && (p.z - p.z) == 0.0f;
-    };
     bool finiteHalves[2] = {true, true};
     splitInTwo(src->mNumVertices, [&](size_t begin, size_t stop) {
         bool finite = true;
@@ -77,15 +106,57 @@ bool readMesh(const aiMesh *src, MeshPrimitiveData &mesh)
         }
         finiteHalves[begin == 0 ? 0 : 1] = finite;
     });
-    const bool finite = finiteHalves[0] && finiteHalves[1];
+    return finiteHalves[0] && finiteHalves[1];
+}
+
+// Positions through the node's transformation, normals through its inverse transpose; a normal
+// of zero length stays zero, so that unusable normals are still recognised.
+bool copyPlacedVertices(const aiMesh *src, const aiMatrix4x4 &transform, Vertex *out)
+{
+    aiMatrix3x3 normalMatrix(transform);
+    const float det = normalMatrix.Determinant();
+    const bool turnNormals = det != 0.0f && std::isfinite(det);
+    if (turnNormals)
+        normalMatrix.Inverse().Transpose();
+    bool finite = true;
+    for (unsigned i = 0; i < src->mNumVertices; ++i) {
+        const aiVector3D p = transform * src->mVertices[i];
+        finite &= isFinite(p);
+        aiVector3D n = src->mNormals ? src->mNormals[i] : aiVector3D();
+        if (turnNormals && n.SquareLength() > 0.0f) {
+            n = normalMatrix * n;
+            const float length = n.Length();
+            if (length > 0.0f && std::isfinite(length))
+                n /= length;
+        }
+        out[i] = Vertex{p.x, p.y, p.z, n.x, n.y, n.z};
+    }
+    return finite;
+}
+
+// Appends the mesh's vertices and its triangles, with indices moved past the vertices already
+// there. Points and lines that survive triangulation are left out: the index list holds whole
+// triangles only. False when the mesh names a vertex it does not have or holds a position that
+// is not finite.
+bool readMesh(const MeshUse &use, MeshPrimitiveData &mesh)
+{
+    const aiMesh *src = use.mesh;
+    qDebug() << "processAssimpMesh, total vertices:" << src->mNumVertices;
+    std::vector<Vertex> &vertices = mesh.vertices;
+    const size_t first = mesh.preparedVertices ? 0 : vertices.size();
+    const size_t end = first + src->mNumVertices;
+    // Storage prepared while the file was read is used as it is; otherwise it grows here.
+    if (vertices.size() != end)
+        vertices.resize(end);
+    mesh.preparedVertices = false;
+    const bool finite = use.transform == aiMatrix4x4()
+                            ? copyVertices(src, vertices.data() + first)
+                            : copyPlacedVertices(src, use.transform, vertices.data() + first);
     qDebug() << "read vertices succeed:" << vertices.size() << vertices.capacity()
              << vertices.max_size();
-    if (src->mNumVertices >= kLargeMeshVertices)
-        qDebug() << "memory is exhausting, suggest switch to SmoothNormal mode";
 
     qDebug() << "total faces:" << src->mNumFaces;
     std::vector<uint32_t> &indices = mesh.indices;
-    indices.reserve(indices.size() + size_t(src->mNumFaces) * 3);
     unsigned highest = 0;
     for (unsigned f = 0; f < src->mNumFaces; ++f) {
         const aiFace &face = src->mFaces[f];
@@ -98,11 +169,6 @@ bool readMesh(const aiMesh *src, MeshPrimitiveData &mesh)
         indices.push_back(uint32_t(first + c));
     }
     qDebug() << "indices:" << indices.size() << indices.capacity() << indices.max_size();
-    // A mesh without triangles must not leave its vertices in front of the next mesh's.
-    if (indices.empty()) {
-        vertices.resize(first);
-        return true;
-    }
     if (highest >= src->mNumVertices) {
         qWarning() << "invalid mesh data: index" << highest << "beyond" << src->mNumVertices
                    << "vertices";
@@ -115,42 +181,56 @@ bool readMesh(const aiMesh *src, MeshPrimitiveData &mesh)
     return true;
 }
 
-// Depth first; true once a mesh has delivered triangles. `bad` is set when one was unusable.
-bool readNode(const aiScene *scene, const aiNode *node, MeshPrimitiveData &mesh, bool &bad)
+// Every mesh with triangles, depth first, into one mesh; the pieces say where each landed.
+// False when none has triangles, the sum passes the limits, or one is unusable.
+bool readAllMeshes(const aiScene *scene, MeshPrimitiveData &mesh,
+                   std::vector<MeshParts::Piece> &pieces)
 {
-    qDebug() << "processAssimpNode" << node << "mesh" << node->mNumMeshes << "children"
-             << node->mNumChildren;
-    for (unsigned i = 0; i < node->mNumMeshes; ++i) {
-        qDebug() << "process mesh" << i;
-        const unsigned meshIndex = node->mMeshes[i];
-        if (meshIndex >= scene->mNumMeshes || !scene->mMeshes[meshIndex])
+    std::vector<MeshUse> uses;
+    int nodeCount = 0;
+    collectMeshes(scene, scene->mRootNode, aiMatrix4x4(), uses, nodeCount);
+    size_t vertexTotal = 0;
+    size_t indexTotal = 0;
+    for (size_t k = 0; k < uses.size(); ++k) {
+        MeshUse &use = uses[k];
+        use.triangles = triangleCount(use.mesh);
+        if (use.triangles == 0) {
+            qInfo() << "skip mesh" << k << "of the file: no faces (" << use.mesh->mNumVertices
+                    << "vertices of points or lines)";
             continue;
-        if (!readMesh(scene->mMeshes[meshIndex], mesh)) {
-            bad = true;
+        }
+        vertexTotal += use.mesh->mNumVertices;
+        indexTotal += use.triangles * 3;
+    }
+    qDebug() << "meshes with faces:" << vertexTotal << "vertices," << indexTotal << "indices";
+    if (indexTotal == 0)
+        return false;
+    if (vertexTotal > kMaxVertices || indexTotal > kMaxIndices) {
+        qWarning() << "model too large:" << vertexTotal << "vertices," << indexTotal << "indices";
+        return false;
+    }
+    if (vertexTotal >= kLargeMeshVertices)
+        qDebug() << "memory is exhausting, suggest switch to SmoothNormal mode";
+    if (!mesh.preparedVertices)
+        mesh.vertices.reserve(vertexTotal);
+    mesh.indices.reserve(indexTotal);
+
+    for (size_t k = 0; k < uses.size(); ++k) {
+        if (uses[k].triangles == 0)
+            continue;
+        qDebug() << "process mesh" << k;
+        const int first = int(mesh.indices.size());
+        if (!readMesh(uses[k], mesh))
             return false;
-        }
-        if (!mesh.indices.empty()) {
-            if (i + 1 < node->mNumMeshes)
-                qWarning() << "skip" << node->mNumMeshes - i - 1 << "meshes in file";
-            return true;
-        }
+        pieces.push_back({first, int(mesh.indices.size()), uses[k].node});
     }
-    for (unsigned i = 0; i < node->mNumChildren && !bad; ++i) {
-        if (!node->mChildren[i])
-            continue;
-        if (readNode(scene, node->mChildren[i], mesh, bad)) {
-            if (i + 1 < node->mNumChildren)
-                qWarning() << "skip" << node->mNumChildren - i - 1 << "children nodes in file";
-            return true;
-        }
-    }
-    return false;
+    return true;
 }
 
 } // namespace
 
-bool readFirstMesh(const QString &path, bool smoothNormals, bool generateNormals,
-                   MeshPrimitiveData &mesh)
+bool readMeshes(const QString &path, bool smoothNormals, bool generateNormals,
+                MeshPrimitiveData &mesh)
 {
     const QByteArray localPath = QFile::encodeName(path);
     qDebug() << "load " << localPath.constData();
@@ -200,15 +280,17 @@ bool readFirstMesh(const QString &path, bool smoothNormals, bool generateNormals
         prepare.join();
 
     // The file is user data: an index past the vertices or a non-finite position would crash
-    // or poison every later pass, so such a mesh is refused.
-    bool bad = false;
-    const bool read = readNode(scene, scene->mRootNode, mesh, bad);
+    // or poison every later pass, so such a file is refused.
+    std::vector<MeshParts::Piece> pieces;
+    const bool read = readAllMeshes(scene, mesh, pieces);
     mesh.preparedVertices = false;
-    if (!read || bad) {
+    if (!read) {
         mesh.vertices = std::vector<Vertex>();
         mesh.indices = std::vector<uint32_t>();
+        mesh.partStarts.clear();
         return false;
     }
+    MeshParts::arrange(mesh, pieces);
     return true;
 }
 

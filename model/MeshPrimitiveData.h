@@ -24,6 +24,9 @@ struct MeshPrimitiveData
     std::vector<uint32_t> indices; // three per triangle
     // Leading vertices that belong to the mesh; 0 = all.
     uint32_t baseVertexCount = 0;
+    // Where each part of a model made of several closed meshes begins in `indices`; empty when
+    // the whole list is one surface. Each part is cut and filled on its own (MeshParts).
+    std::vector<int> partStarts;
     // `vertices` was sized ahead of an import and is filled from its start.
     bool preparedVertices = false;
     // The mesh's own guard. The GUI thread writes under the write lock once other threads can

@@ -51,6 +51,7 @@ Model::Model(const Model &other)
         mesh->vertices = other.mesh->vertices;
         mesh->indices = other.mesh->indices;
         mesh->baseVertexCount = other.mesh->baseVertexCount;
+        mesh->partStarts = other.mesh->partStarts;
     }
     meshReady = true;
     qInfo() << "copy create new model" << this << "from" << &other << "type" << type;
@@ -337,7 +338,7 @@ bool Model::load(const QUrl &url, bool smoothNormals, bool generateNormals, Undo
         qWarning() << name << "is not file";
         return false;
     }
-    if (!MeshImport::readFirstMesh(name, smoothNormals, generateNormals, *mesh))
+    if (!MeshImport::readMeshes(name, smoothNormals, generateNormals, *mesh))
         return false;
     mesh->baseVertexCount = uint32_t(mesh->vertices.size());
 
@@ -373,10 +374,33 @@ bool Model::normalsInvalid() const
     size_t count = std::min<size_t>(3, mesh->vertices.size());
     if (mesh->baseVertexCount != 0)
         count = std::min<size_t>(count, mesh->baseVertexCount);
-    for (size_t i = 0; i < count; ++i) {
+    auto zero = [this](size_t i) {
         const Vertex &v = mesh->vertices[i];
-        if (v.nx != 0.0f || v.ny != 0.0f || v.nz != 0.0f)
-            return false;
-    }
+        return v.nx == 0.0f && v.ny == 0.0f && v.nz == 0.0f;
+    };
+    for (size_t i = 0; i < count; ++i)
+        if (!zero(i))
+            return mesh->partStarts.size() > 1 && anyPartWithoutNormals();
     return true;
+}
+
+bool Model::anyPartWithoutNormals() const
+{
+    // The meshes of one file may come from different exporters: each part is looked at by
+    // the corners of its first triangle.
+    for (int start : mesh->partStarts) {
+        if (start < 0 || size_t(start) + 3 > mesh->indices.size())
+            continue;
+        bool allZero = true;
+        for (int k = 0; k < 3; ++k) {
+            const uint32_t i = mesh->indices[size_t(start + k)];
+            if (i >= mesh->vertices.size())
+                continue;
+            const Vertex &v = mesh->vertices[i];
+            allZero &= v.nx == 0.0f && v.ny == 0.0f && v.nz == 0.0f;
+        }
+        if (allZero)
+            return true;
+    }
+    return false;
 }

@@ -18,7 +18,7 @@ class SupportLinker;
 class UndoList;
 namespace CWS {
 class Support;
-}
+} // namespace CWS
 
 // A scene object with a transform stack and cached world geometry: user models and the
 // support family, told apart by `type`.
@@ -131,6 +131,7 @@ private:
     TransformItem *topItem();
     // The triangles below the plane at z, with the new vertices where the plane cuts them.
     void fillPreviewCut(LayerCut &cut, float z);
+    bool anyPartWithoutNormals() const;
 };
 
 Q_DECLARE_METATYPE(Model *)

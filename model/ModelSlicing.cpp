@@ -61,7 +61,7 @@ ObjectSnapshot Model::snapshot() const
 
 std::vector<int> Model::cutParts() const
 {
-    return {};
+    return mesh ? mesh->partStarts : std::vector<int>();
 }
 
 void Model::fillPreviewCut(LayerCut &cut, float z)

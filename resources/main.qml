@@ -24,7 +24,9 @@ ApplicationWindow {
     style: ApplicationWindowStyle {
         background: Item {}
     }
-    title: quor3dConfig.appName() + " v" + quor3dApp.version() + " " + quor3dApp.bitInfo()
+    // The open project first, as desktops show it in their task lists.
+    title: (quor3dApp.prjName !== "" ? quor3dApp.prjName + " \u2014 " : "") + quor3dConfig.appName()
+           + " v" + quor3dApp.version() + " " + quor3dApp.bitInfo()
 
     WindowFrame {
         id: frame
@@ -216,39 +218,52 @@ ApplicationWindow {
         dialog(sliceConfigLoader).open()
     }
 
-    // One file dialog for opening, saving and choosing the job archive.
+    // One file dialog for opening, saving and choosing the job archive, made afresh for each
+    // opening: Qt's widget dialog keeps the name last typed or clicked, and would offer a model's
+    // name for the job archive.
     Loader {
         id: fileLoader
         active: false
+        // Unless it was opened again meanwhile.
+        function release() {
+            if (item && !item.visible)
+                active = false
+        }
         sourceComponent: Component {
             FileDialog {
                 id: fileDialog
                 objectName: "fileDialog"
                 property string mode: "Open"
                 title: qsTr("Please choose a file")
-                folder: shortcuts.home
                 selectMultiple: mode === "Open"
                 selectExisting: mode === "Open"
-                nameFilters: mode === "Slice" ? ["CWS (*.CWS)"]
+                // Models are STL and OBJ files; the program's projects open beside them.
+                nameFilters: mode === "Slice" ? [qsTr("Job archives (*.cws)")]
                            : mode === "Open" ? [qsTr("All model files (*.stl *.obj *") + quor3dConfig.jobType() + ")",
-                                                quor3dConfig.appName() + qsTr(" jobs (*") + quor3dConfig.jobType() + ")"]
-                           : [quor3dConfig.appName() + qsTr(" jobs (*") + quor3dConfig.jobType() + ")"]
+                                                qsTr("Models (*.stl *.obj)"),
+                                                quor3dConfig.appName() + qsTr(" projects (*") + quor3dConfig.jobType() + ")"]
+                           : [quor3dConfig.appName() + qsTr(" projects (*") + quor3dConfig.jobType() + ")"]
 
                 function openIn(newMode) {
                     mode = newMode
                     open()
+                    // Qt's widget dialog is made by open(): a folder set before is not its own.
+                    folder = fileDialogChoices.startFolder(newMode)
                 }
                 onAccepted: {
+                    var files = fileDialogChoices.chosen(mode, fileUrls)
                     if (mode === "Open") {
-                        quor3dApp.openFiles(fileUrls)
+                        quor3dApp.openFiles(files)
                     } else if (mode === "Save" || mode === "SaveAs") {
-                        quor3dApp.prjFile = fileUrl
+                        quor3dApp.prjFile = files[0]
                         quor3dApp.savePrj()
                     } else if (mode === "Slice") {
                         panelState.showProgress("slice")
-                        quor3dApp.setCwsFile(fileUrl)
+                        quor3dApp.setCwsFile(files[0])
                     }
+                    Qt.callLater(fileLoader.release)
                 }
+                onRejected: Qt.callLater(fileLoader.release)
             }
         }
     }

@@ -4,6 +4,7 @@
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QSignalSpy>
+#include <QWidget>
 #include <QtTest>
 
 #include <functional>
@@ -127,21 +128,36 @@ inline void replaceText(QQuickItem *field, const QString &text, bool tabAway = t
         key(field, Qt::Key_Tab);
 }
 
-// The visible window with this title, if any.
-inline QQuickWindow *window(const QString &title)
+// The visible window with this title, if any: a document's own, or a widget's (a message box
+// under a QApplication).
+inline QWindow *anyWindow(const QString &title)
 {
     for (QWindow *w : QGuiApplication::topLevelWindows())
         if (w->isVisible() && w->title() == title)
-            return qobject_cast<QQuickWindow *>(w);
+            return w;
     return nullptr;
 }
+inline QQuickWindow *window(const QString &title)
+{
+    return qobject_cast<QQuickWindow *>(anyWindow(title));
+}
 
-// Saves a screenshot of a window for people to look at.
-inline void screenshot(QQuickWindow *w, const QString &name)
+// Where a screenshot for people to look at goes.
+inline QString screenshotPath(const QString &name)
 {
     const QString dir = qEnvironmentVariable("QUOR_SCREENSHOTS", QDir::currentPath());
     QDir().mkpath(dir);
-    w->grabWindow().save(dir + QLatin1Char('/') + name + QStringLiteral(".png"));
+    return dir + QLatin1Char('/') + name + QStringLiteral(".png");
+}
+
+// Saves a screenshot of a window, or of a widget's (a message box under a QApplication).
+inline void screenshot(QQuickWindow *w, const QString &name)
+{
+    w->grabWindow().save(screenshotPath(name));
+}
+inline void screenshot(QWidget *w, const QString &name)
+{
+    w->grab().save(screenshotPath(name));
 }
 
 } // namespace QuickItems

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ConfigTestEnv.h"
+#include "PngCheck.h"
 #include "TestMeshes.h"
 #include "config/QuorConfig.h"
 #include "model/Model.h"
@@ -14,11 +15,14 @@
 #include "workspace/Workspace.h"
 
 #include <QImage>
+#include <QSet>
 #include <QSignalSpy>
 #include <QtTest>
 
 #include <quazip/quazip.h>
 #include <quazip/quazipfile.h>
+#include <quazip/quazipfileinfo.h>
+#include <zlib.h>
 
 #include <memory>
 
@@ -113,7 +117,10 @@ struct SliceTestScene
     }
 };
 
-// Entry names and contents of a job archive.
+// Entry names and contents of a job archive. Reading one checks it as a printer would meet
+// it: unzip -t passes, every entry is a deflate entry, every layer decodes to the same pixels
+// with Qt and with libpng, and carries no chunk beyond the header, resolution and data. Any
+// fault fails the running test.
 struct ArchiveContents
 {
     QStringList names;
@@ -123,16 +130,47 @@ struct ArchiveContents
     {
         ArchiveContents c;
         QuaZip zip(path);
-        if (!zip.open(QuaZip::mdUnzip))
+        if (!zip.open(QuaZip::mdUnzip)) {
+            fail(QStringLiteral("%1 does not open").arg(path));
             return c;
+        }
         for (bool more = zip.goToFirstFile(); more; more = zip.goToNextFile()) {
+            QuaZipFileInfo64 info;
+            zip.getCurrentFileInfo(&info);
+            const QString name = info.name;
+            if (info.method != Z_DEFLATED)
+                fail(QStringLiteral("%1 in %2: method %3").arg(name, path).arg(info.method));
             QuaZipFile f(&zip);
             f.open(QIODevice::ReadOnly);
-            const QString name = zip.getCurrentFileName();
             c.names << name;
             c.data.insert(name, f.readAll());
         }
+        check(path, c);
         return c;
     }
     QImage image(const QString &name) const { return QImage::fromData(data.value(name), "PNG"); }
+
+private:
+    static void fail(const QString &what) { QTest::qFail(qPrintable(what), __FILE__, __LINE__); }
+
+    static void check(const QString &path, const ArchiveContents &c)
+    {
+        const QString unzip = PngCheck::testArchive(path);
+        if (!unzip.isEmpty())
+            fail(unzip);
+        // Equal layers share their bytes: each distinct file is decoded once.
+        QSet<QByteArray> seen;
+        for (auto it = c.data.cbegin(); it != c.data.cend(); ++it) {
+            if (!it.key().endsWith(QLatin1String(".png")) || seen.contains(it.value()))
+                continue;
+            seen.insert(it.value());
+            QString problem = PngCheck::unexpectedChunks(it.value());
+            if (problem.isEmpty())
+                problem = PngCheck::checkPixels(it.value());
+            if (!problem.isEmpty()) {
+                fail(QStringLiteral("%1 in %2: %3").arg(it.key(), path, problem));
+                return;
+            }
+        }
+    }
 };

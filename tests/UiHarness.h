@@ -3,6 +3,7 @@
 #include "ConfigTestEnv.h"
 #include "ViewPixels.h"
 
+#include "app/UiApplication.h"
 #include "app/UiStartup.h"
 #include "config/QuorConfig.h"
 #include "view/QuorScene.h"
@@ -17,7 +18,7 @@
 #include "workspace/UndoController.h"
 #include "workspace/Workspace.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QDir>
 #include <QImage>
 #include <QQmlApplicationEngine>
@@ -28,6 +29,17 @@
 
 #include <memory>
 
+// main for the window suites: the application object made by the program's own start-up, in
+// the order Qt requires (QTEST_MAIN would make a bare one).
+#define QUOR_WINDOW_TEST_MAIN(TestObject)                                                          \
+    int main(int argc, char *argv[])                                                               \
+    {                                                                                              \
+        const std::unique_ptr<QApplication> app = UiApplication::create(argc, argv);               \
+        TestObject test;                                                                           \
+        QTEST_SET_MAIN_SOURCE_PATH                                                                 \
+        return QTest::qExec(&test, argc, argv);                                                    \
+    }
+
 // The program's window as main builds it, for tests that drive it as a user does: a scratch
 // home, the application and configuration services, the engine with the real documents.
 class UiHarness
@@ -37,9 +49,6 @@ public:
                        const QUrl &document = QUrl(QStringLiteral("qrc:/main.qml")))
     {
         static const bool registered = [] {
-            QCoreApplication::setOrganizationName(QStringLiteral("Quor3D"));
-            QCoreApplication::setApplicationName(QStringLiteral("Quor Slice"));
-            QCoreApplication::setApplicationVersion(QStringLiteral("2.1.6"));
             UiStartup::registerTypes();
             return true;
         }();

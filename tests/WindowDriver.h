@@ -2,9 +2,15 @@
 
 #include "UiHarness.h"
 
-#include <QGuiApplication>
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QQuickItem>
 #include <QQuickWindow>
+#include <QTimer>
 #include <QtTest>
 
 // Drives the main window as a user does: clicks at the items' places, keys, and the dialogs'
@@ -85,6 +91,16 @@ public:
         if (!d)
             return false;
         const QString title = d->property("title").toString();
+        // Message dialogs are the widget message box under a QApplication.
+        for (QWidget *box : QApplication::topLevelWidgets()) {
+            if (!box->isVisible() || box->windowTitle() != title)
+                continue;
+            for (QAbstractButton *button : box->findChildren<QAbstractButton *>())
+                if (button->isVisible() && button->text().remove(QLatin1Char('&')) == text) {
+                    QTest::mouseClick(button, Qt::LeftButton);
+                    return true;
+                }
+        }
         for (QWindow *w : QGuiApplication::topLevelWindows()) {
             auto *qw = qobject_cast<QQuickWindow *>(w);
             if (!qw || qw == window || !qw->isVisible() || qw->title() != title)
@@ -124,17 +140,86 @@ public:
         }
         return acceptFileDialog(files);
     }
+    // A dialog's first showing builds its widgets and reads a folder: slow on a busy machine.
+    static constexpr int kDialogWaitMs = 20000;
+
+    // The widget file dialog while it is open, as the person sees it.
+    static QFileDialog *openFileDialog()
+    {
+        QFileDialog *d = nullptr;
+        (void)QTest::qWaitFor(
+            [&d] {
+                d = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+                return d && d->isVisible();
+            },
+            kDialogWaitMs);
+        return d;
+    }
+    static QPushButton *fileDialogButton(QFileDialog *d, QDialogButtonBox::StandardButton which)
+    {
+        auto *box = d ? d->findChild<QDialogButtonBox *>(QStringLiteral("buttonBox")) : nullptr;
+        return box ? box->button(which) : nullptr;
+    }
+    // Presses the open file dialog's Cancel button.
+    bool cancelFileDialog()
+    {
+        QFileDialog *d = openFileDialog();
+        QPushButton *cancel = fileDialogButton(d, QDialogButtonBox::Cancel);
+        if (!cancel)
+            return false;
+        QTest::mouseClick(cancel, Qt::LeftButton);
+        return QTest::qWaitFor([d] { return !d->isVisible(); }, kDialogWaitMs);
+    }
+    // Chooses files in the open file dialog: goes to their folder (the first's) as its path bar
+    // would, types their names into its name field (in quotes when there are several) and
+    // presses its Open or Save button, confirming an overwrite where the dialog asks. A folder
+    // that does not exist is typed with the name.
     bool acceptFileDialog(const QList<QUrl> &files)
     {
-        QObject *d = dialog(QStringLiteral("fileDialog"));
-        if (!d || !QTest::qWaitFor([d] { return d->property("visible").toBool(); }, 5000)) {
-            qWarning("no file dialog %p", static_cast<void *>(d));
+        QFileDialog *d = openFileDialog();
+        auto *edit = d ? d->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")) : nullptr;
+        QPushButton *accept = fileDialogButton(d, d && d->acceptMode() == QFileDialog::AcceptOpen
+                                                      ? QDialogButtonBox::Open
+                                                      : QDialogButtonBox::Save);
+        if (!edit || !accept || files.isEmpty()) {
+            qWarning("no file dialog");
             return false;
         }
-        QMetaObject::invokeMethod(d, "clearSelection");
-        for (const QUrl &f : files)
-            QMetaObject::invokeMethod(d, "addSelection", Q_ARG(QUrl, f));
-        QMetaObject::invokeMethod(d, "accept");
-        return true;
+        // A whole path typed into the field is rewritten by its completer when it names an
+        // existing file outside the dialog's folder.
+        const QString folder = QFileInfo(files.first().toLocalFile()).absolutePath();
+        const bool inFolder = QFileInfo(folder).isDir();
+        if (inFolder)
+            d->setDirectory(folder);
+        QStringList names;
+        for (const QUrl &f : files) {
+            const QString name = inFolder ? f.fileName() : f.toLocalFile();
+            names << (files.size() > 1 ? QLatin1Char('"') + name + QLatin1Char('"') : name);
+        }
+        const QString typed = names.join(QLatin1Char(' '));
+        edit->clear();
+        QTest::keyClicks(edit, typed);
+        // The dialog writes its list's selection into the field while the field lacks focus
+        // (no window manager here gives it), racing the typing: then paste the names instead.
+        if (edit->text() != typed)
+            edit->setText(typed);
+        if (edit->text() != typed) {
+            qWarning() << "the dialog made" << edit->text() << "of" << typed;
+            return false;
+        }
+        // Over an existing file the dialog asks in a message box of its own, from within the
+        // click: the question is answered from the event loop it runs.
+        QTimer confirm;
+        QObject::connect(&confirm, &QTimer::timeout, [&confirm] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (box && box->button(QMessageBox::Yes)) {
+                confirm.stop();
+                QTest::mouseClick(box->button(QMessageBox::Yes), Qt::LeftButton);
+            }
+        });
+        confirm.start(20);
+        QTest::mouseClick(accept, Qt::LeftButton);
+        confirm.stop();
+        return QTest::qWaitFor([d] { return !d->isVisible(); }, kDialogWaitMs);
     }
 };

@@ -67,15 +67,20 @@ private slots:
     void unwritableArchiveFails();
     void interruptCancels();
     void helpListsOptions();
+    void versionAndHelpStartNothing_data();
+    void versionAndHelpStartNothing();
     void slicesProject();
     void damagedProjectFails();
     void partlyLoadedProjectFails();
     void emptyProjectHasNothingToSlice();
+    void unprintableScenes_data();
+    void unprintableScenes();
     void baseLiftsModels();
     void autoSupportsHoldFloatingModel();
 
 private:
-    Run run(const QStringList &args, int timeoutMs = 120000);
+    Run run(const QStringList &args, int timeoutMs = 120000,
+            const QString &program = QStringLiteral(QUOR_CLI_PATH));
     QString path(const QString &name) const { return m_env->path(name); }
     ConfigTestEnv *m_env = nullptr;
 };
@@ -93,14 +98,17 @@ void TestCli::cleanup()
     m_env = nullptr;
 }
 
-Run TestCli::run(const QStringList &args, int timeoutMs)
+Run TestCli::run(const QStringList &args, int timeoutMs, const QString &program)
 {
     QProcess p;
     p.setWorkingDirectory(m_env->cwd());
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("HOME", m_env->home());
+    // No display at all: a program that opened a window would fail.
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(QLatin1String(name));
     p.setProcessEnvironment(env);
-    p.start(QStringLiteral(QUOR_CLI_PATH), args);
+    p.start(program, args);
     Run r;
     if (!p.waitForFinished(timeoutMs))
         return r;
@@ -273,9 +281,45 @@ void TestCli::helpListsOptions()
     for (const char *option :
          {"--output", "--printer", "--resin", "--thickness", "--bottom-layers", "--bottom-exposure",
           "--exposure", "--antialias", "--aa-factor", "--lift-height", "--lift-up-speed",
-          "--lift-down-speed", "--wait", "--base", "--auto-supports"})
+          "--lift-down-speed", "--wait", "--base", "--auto-supports", "--allow-outside"})
         QVERIFY2(r.out.contains(option), option);
     QVERIFY(r.out.contains("H310, K200, K200A"));
+}
+
+void TestCli::versionAndHelpStartNothing_data()
+{
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("firstLine");
+    const QString cli = QStringLiteral(QUOR_CLI_PATH);
+    const QString version = QStringLiteral(" (Quor Slice) " QUOR_PROJECT_VERSION);
+    QTest::newRow("slicer") << cli << QStringList({"--version"}) << "quorslice-cli" + version;
+    // The version wins over a job: nothing is sliced.
+    QTest::newRow("slicer, with a job")
+        << cli << QStringList({"cube.stl", "-o", "cube.cws", "--version"})
+        << "quorslice-cli" + version;
+#ifdef QUOR_WINDOW_PATH
+    const QString window = QStringLiteral(QUOR_WINDOW_PATH);
+    QTest::newRow("window") << window << QStringList({"--version"}) << "quorslice" + version;
+    QTest::newRow("window, with a file")
+        << window << QStringList({"cube.stl", "--version"}) << "quorslice" + version;
+    QTest::newRow("window help") << window << QStringList({"--help"})
+                                 << QStringLiteral("Usage: quorslice [FILE...]");
+#endif
+}
+
+void TestCli::versionAndHelpStartNothing()
+{
+    QFETCH(QString, program);
+    QFETCH(QStringList, args);
+    QFETCH(QString, firstLine);
+    const Run r = run(args, 30000, program);
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(r.out.section('\n', 0, 0), firstLine);
+    QCOMPARE(r.err, QString());
+    // No settings folder, no log file, no archive.
+    QCOMPARE(QDir(m_env->home()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
+    QCOMPARE(QDir(m_env->cwd()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
 }
 
 void TestCli::slicesProject()
@@ -347,6 +391,62 @@ void TestCli::emptyProjectHasNothingToSlice()
     const Run both = run({path("empty.qsp"), path("cube.stl"), "-o", path("cube.cws")});
     QCOMPARE(both.exitCode, 0);
     QVERIFY(QFile::exists(path("cube.cws")));
+}
+
+void TestCli::unprintableScenes_data()
+{
+    QTest::addColumn<QString>("file"); // a box from lo to hi, as a model or a project
+    QTest::addColumn<QVector3D>("lo");
+    QTest::addColumn<QVector3D>("hi");
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("message");
+    const QVector3D o;
+    QTest::newRow("no height") << "box.stl" << o << QVector3D(10, 10, 0) << QStringList() << 1
+                               << "nothing to slice: no object reaches the first layer";
+    // K200: 65.02 x 116 x 130 mm; a model file stands on the plate's centre.
+    QTest::newRow("too tall") << "box.stl" << o << QVector3D(10, 10, 180) << QStringList() << 1
+                              << "Outside the build volume of K200 (65.02 x 116.00 x 130.00 "
+                                 "mm):\nbox.stl: 50.00 mm above the build height\nUse "
+                                 "--allow-outside";
+    QTest::newRow("too wide") << "box.stl" << o << QVector3D(100, 10, 2) << QStringList() << 1
+                              << "box.stl: 17.49 mm past the plate on the -x side\n"
+                                 "box.stl: 17.49 mm past the plate on the +x side\n";
+    QTest::newRow("too deep") << "box.stl" << o << QVector3D(10, 150, 2) << QStringList() << 1
+                              << "box.stl: 17.00 mm past the plate on the +y side";
+    QTest::newRow("too wide, allowed")
+        << "box.stl" << o << QVector3D(100, 10, 2) << QStringList{"--allow-outside"} << 0
+        << "warning: Outside the build volume of K200";
+    QTest::newRow("the plate's size")
+        << "box.stl" << o << QVector3D(65.02f, 116, 2) << QStringList() << 0 << "";
+    // Without supports the job sets it down on the plate first.
+    QTest::newRow("floating above the height")
+        << "float.qsp" << QVector3D(0, 0, 150) << QVector3D(10, 10, 160) << QStringList() << 0
+        << "";
+    // The base reaches 2 mm past the model on each side.
+    QTest::newRow("base past the plate")
+        << "box.stl" << o << QVector3D(62, 10, 2) << QStringList{"--base", "1"} << 1
+        << "the base of box.stl: 0.49 mm past the plate on the -x side";
+}
+
+void TestCli::unprintableScenes()
+{
+    QFETCH(QString, file);
+    QFETCH(QVector3D, lo);
+    QFETCH(QVector3D, hi);
+    QFETCH(QStringList, options);
+    QFETCH(int, exitCode);
+    QFETCH(QString, message);
+    if (file.endsWith(".qsp"))
+        writeProject(path(file), lo, hi);
+    else
+        writeStl(path(file), TestMesh::box(lo, hi));
+    const Run r = run(
+        QStringList{path(file), "-o", path("job.cws"), "--printer", "K200", "--antialias", "off"} +
+        options);
+    QCOMPARE(r.exitCode, exitCode);
+    QVERIFY2(r.err.contains(message), qPrintable(r.err));
+    QCOMPARE(QFile::exists(path("job.cws")), exitCode == 0);
 }
 
 void TestCli::baseLiftsModels()

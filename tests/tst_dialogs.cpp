@@ -549,8 +549,10 @@ void TestDialogs::partlyLoadedProjectAlerts()
         QCOMPARE(alert->property("text").toString(),
                  QStringLiteral("The project half.qsp is damaged: it was loaded only in part."));
         if (!dropped) {
-            QQuickWindow *shown = nullptr;
-            QTRY_VERIFY((shown = window(QStringLiteral("Makora"))) && shown->isExposed());
+            // A message box under a QApplication.
+            QWidget *shown = nullptr;
+            QTRY_VERIFY((shown = QApplication::activeModalWidget()) &&
+                        shown->windowTitle() == QLatin1String("Makora") && shown->isVisible());
             screenshot(shown, QStringLiteral("project-loaded-in-part"));
         }
         QMetaObject::invokeMethod(alert, "close");
@@ -559,5 +561,5 @@ void TestDialogs::partlyLoadedProjectAlerts()
     }
 }
 
-QTEST_MAIN(TestDialogs)
+QUOR_WINDOW_TEST_MAIN(TestDialogs)
 #include "tst_dialogs.moc"

@@ -90,8 +90,8 @@ void TstMainWindow::emptyWindow()
     QVERIFY(w->visibleItem(QStringLiteral("hint")));
     QCOMPARE(w->item(QStringLiteral("hint"))->property("text").toString(),
              QStringLiteral("Drag your model file and drop it here or Open"));
-    // The title reads the program's name, version and build.
-    QCOMPARE(w->window->title(), QStringLiteral("Makora v2.1.6 32-bit"));
+    // The title reads the program's name, version and the build's word size.
+    QCOMPARE(w->window->title(), QStringLiteral("Makora v2.1.6 %1-bit").arg(sizeof(void *) * 8));
     QCOMPARE(w->item(QStringLiteral("windowTitle"))->property("text").toString(),
              w->window->title());
 }
@@ -612,5 +612,5 @@ void TstMainWindow::screenshots()
     QVERIFY(!w->item(QStringLiteral("menuCatcher"))->isVisible());
 }
 
-QTEST_MAIN(TstMainWindow)
+QUOR_WINDOW_TEST_MAIN(TstMainWindow)
 #include "tst_mainwindow.moc"

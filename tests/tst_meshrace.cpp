@@ -15,7 +15,8 @@ using namespace SceneMeshes;
 
 namespace {
 
-// A closed ring of boxes: a model of a few thousand triangles, 4 mm tall.
+// A closed ring of boxes: a model of a few thousand triangles, 20 mm tall (enough layers that
+// a job lasts through several saves).
 QUrl writeRing(const QString &name)
 {
     std::vector<Triangle> tris;
@@ -23,7 +24,7 @@ QUrl writeRing(const QString &name)
         const float a = float(i) * 3.0f;
         const std::vector<Triangle> box =
             boxTriangles(QVector3D(a * 0.1f, 0.2f * float(i % 7), 0),
-                         QVector3D(a * 0.1f + 0.25f, 0.2f * float(i % 7) + 2.0f, 4.0f));
+                         QVector3D(a * 0.1f + 0.25f, 0.2f * float(i % 7) + 2.0f, 20.0f));
         tris.insert(tris.end(), box.begin(), box.end());
     }
     const QString path = QDir::currentPath() + QLatin1Char('/') + name;
@@ -102,7 +103,7 @@ void TstMeshRace::drawingWhileJobAndSavesRun()
     QVERIFY(saves > 1);
     QVERIFY(SceneRenderer::counters().frames - framesBefore > 1);
     const QList<QByteArray> layers = layersOf(busy);
-    QCOMPARE(layers.size(), 80); // 4 mm at 50 um
+    QCOMPARE(layers.size(), 400); // 20 mm at 50 um
     QVERIFY(layers == layersOf(reference));
 
     // The layer preview uploads new cuts while saves read the meshes.
@@ -155,5 +156,5 @@ void TstMeshRace::drawingWhileJobAndSavesRun()
     QCOMPARE(k, before.size());
 }
 
-QTEST_MAIN(TstMeshRace)
+QUOR_WINDOW_TEST_MAIN(TstMeshRace)
 #include "tst_meshrace.moc"

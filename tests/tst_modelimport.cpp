@@ -3,7 +3,10 @@
 #include "SceneMeshes.h"
 
 #include "config/QuorConfig.h"
+#include "cws/LayerDrawing.h"
 #include "model/DoItem.h"
+#include "model/LayerMath.h"
+#include "model/MeshImport.h"
 #include "model/Model.h"
 #include "workspace/QuorApp.h"
 #include "workspace/SceneObjects.h"
@@ -50,7 +53,54 @@ std::vector<Triangle> box(const QVector3D &lo, const QVector3D &hi)
     return boxTriangles(lo, hi);
 }
 
+using Parts = std::vector<std::vector<Triangle>>;
+
+// One block a part under `keyword` (o or g), with faces by relative (negative) indices or a
+// material of their own when asked.
+QByteArray objText(const Parts &parts, const char *keyword, bool negative, bool materials)
+{
+    QByteArray out = materials ? "mtllib parts.mtl\n" : "";
+    int next = 1;
+    for (size_t n = 0; n < parts.size(); ++n) {
+        out += keyword + QByteArray(" part") + QByteArray::number(int(n)) + '\n';
+        for (const Triangle &t : parts[n]) {
+            if (materials)
+                out += "usemtl m" + QByteArray::number(next % 6) + '\n';
+            for (const QVector3D &p : t)
+                out += asciiVector("v", p);
+            auto ref = [&](int k) { return QByteArray::number(negative ? k - 3 : next + k); };
+            out += "f " + ref(0) + ' ' + ref(1) + ' ' + ref(2) + '\n';
+            next += 3;
+        }
+    }
+    return out;
+}
+
+// Every face as text, moved back by shift, sorted: equal lists hold the same faces as often.
+QStringList faceKeys(const MeshPrimitiveData &m, const QVector3D &shift = QVector3D())
+{
+    QStringList keys;
+    for (size_t k = 0; k + 2 < m.indices.size(); k += 3) {
+        QString key;
+        for (size_t c = k; c < k + 3; ++c) {
+            const QVector3D p = QVector3D(m.vertices[m.indices[c]].px, m.vertices[m.indices[c]].py,
+                                          m.vertices[m.indices[c]].pz) -
+                                shift;
+            key += QStringLiteral("%1 %2 %3 ")
+                       .arg(p.x(), 0, 'f', 3)
+                       .arg(p.y(), 0, 'f', 3)
+                       .arg(p.z(), 0, 'f', 3);
+        }
+        keys << key;
+    }
+    keys.sort();
+    return keys;
+}
+
 } // namespace
+
+Q_DECLARE_METATYPE(Parts)
+Q_DECLARE_METATYPE(std::vector<Triangle>)
 
 class TstModelImport : public QObject
 {
@@ -67,7 +117,9 @@ private slots:
     void asciiStlLoads();
     void zeroNormalsReloadWithGenerated_data();
     void zeroNormalsReloadWithGenerated();
-    void objWithTwoObjectsLoadsFirst();
+    void multiPartFiles_data();
+    void multiPartFiles();
+    void nodeTransformsPlaceMeshes();
     void tallModelScale_data();
     void tallModelScale();
     void tallModelScaleIsNotUndone();
@@ -196,17 +248,18 @@ void TstModelImport::asciiStlLoads()
 
 void TstModelImport::zeroNormalsReloadWithGenerated_data()
 {
-    QTest::addColumn<bool>("ascii");
-    QTest::newRow("binary") << false;
-    QTest::newRow("ascii") << true;
+    QTest::addColumn<QByteArray>("bytes");
+    const auto tris = box({0, 0, 0}, {4, 4, 4});
+    QTest::newRow("binary") << binaryStl(tris, true);
+    QTest::newRow("ascii") << asciiStl(tris, true);
+    // The first solid's normals are fine; the second's are not.
+    QTest::newRow("second solid") << asciiStl(box({9, 0, 0}, {12, 4, 4})) + asciiStl(tris, true);
 }
 
 void TstModelImport::zeroNormalsReloadWithGenerated()
 {
-    QFETCH(bool, ascii);
-    const auto tris = box({0, 0, 0}, {4, 4, 4});
-    const QUrl url =
-        write(QStringLiteral("flat.stl"), ascii ? asciiStl(tris, true) : binaryStl(tris, true));
+    QFETCH(QByteArray, bytes);
+    const QUrl url = write(QStringLiteral("flat.stl"), bytes);
     LogCapture log;
     QVERIFY(m_ws->scene()->loadModel(url));
     QVERIFY(log.contains(QStringLiteral("normal is invalid, reload and generate normal")));
@@ -219,19 +272,104 @@ void TstModelImport::zeroNormalsReloadWithGenerated()
         QVERIFY(qAbs(QVector3D(v.nx, v.ny, v.nz).length() - 1.0f) < 1e-4f);
 }
 
-void TstModelImport::objWithTwoObjectsLoadsFirst()
+void TstModelImport::multiPartFiles_data()
 {
-    const auto first = box({0, 0, 0}, {1, 1, 1});
-    const auto second = box({5, 5, 5}, {9, 9, 9});
-    const QUrl url = write(QStringLiteral("two.obj"), objFile({first, second}));
-    LogCapture log;
-    QVERIFY(m_ws->scene()->loadModel(url));
-    QVERIFY2(log.contains(QStringLiteral("skip 1 children nodes in file")) ||
-                 log.contains(QStringLiteral("skip 1 meshes in file")),
-             qPrintable(log.lines().join('\n')));
-    const Model *m = m_ws->scene()->objects()[0];
-    QCOMPARE(m->mesh->vertices.size(), size_t(36));
-    QCOMPARE(m->bboxMax - m->bboxMin, QVector3D(1, 1, 1)); // the unit box, not the second
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<Parts>("parts");
+    QTest::addColumn<int>("partCount");
+    QTest::addColumn<std::vector<Triangle>>("solid"); // what prints; none: the parts as one mesh
+    const Parts two{box({0, 0, 0}, {10, 10, 10}), box({20, 0, 0}, {30, 10, 25})};
+    const Parts three{two[0], two[1], box({40, 0, 0}, {50, 10, 5})};
+    const std::vector<Triangle> none;
+    QTest::newRow("o objects") << "o.obj" << objText(three, "o", false, false) << three << 3
+                               << none;
+    QTest::newRow("g groups") << "g.obj" << objText(two, "g", false, false) << two << 2 << none;
+    // A mesh per material, each one open: the meshes of one object close together.
+    QTest::newRow("materials") << "m.obj" << objText(two, "o", false, true) << two << 2 << none;
+    QTest::newRow("negative indices")
+        << "n.obj" << objText(two, "o", true, false) << two << 2 << none;
+    const Parts plateAndTower{box({0, 0, 0}, {40, 40, 2}), box({15, 15, 2}, {25, 25, 30})};
+    QTest::newRow("STL solids") << "s.stl"
+                                << asciiStl(plateAndTower[0]) + asciiStl(plateAndTower[1])
+                                << plateAndTower << 2 << none;
+    // Points and lines have no faces: that part is left out.
+    QTest::newRow("points and lines") << "p.obj"
+                                      << "o dots\nv 0 0 0\nv 1 0 0\nv 0 1 0\np 1 2 3\nl 1 2\n" +
+                                             objText({two[1]}, "o", true, false)
+                                      << Parts{two[1]} << 1 << none;
+    // Halves of one box in two groups are cut together, beside the closed box.
+    const Parts halves{Parts::value_type(two[0].begin(), two[0].begin() + 6),
+                       Parts::value_type(two[0].begin() + 6, two[0].end()), two[1]};
+    QTest::newRow("a surface over groups")
+        << "h.obj" << objText(halves, "g", false, false) << halves << 2 << none;
+    // Cut as one surface, the shared 10 mm would be a hole; as parts it prints solid.
+    const Parts overlapping{box({0, 0, 0}, {20, 10, 10}), box({10, 0, 0}, {30, 10, 10})};
+    QTest::newRow("overlapping parts") << "v.obj" << objText(overlapping, "o", false, false)
+                                       << overlapping << 2 << box({0, 0, 0}, {30, 10, 10});
+}
+
+void TstModelImport::multiPartFiles()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, bytes);
+    QFETCH(Parts, parts);
+    QFETCH(int, partCount);
+    QFETCH(std::vector<Triangle>, solid);
+    write(QStringLiteral("parts.mtl"),
+          "newmtl m0\nnewmtl m1\nnewmtl m2\nnewmtl m3\nnewmtl m4\nnewmtl m5\n");
+    QVERIFY(m_ws->scene()->loadModel(write(name, bytes)));
+    Model *m = m_ws->scene()->objects()[0];
+    std::vector<Triangle> all;
+    for (const auto &p : parts)
+        all.insert(all.end(), p.begin(), p.end());
+    std::unique_ptr<Model> merged(makeModel(all)); // where the file put them, as one mesh
+    QCOMPARE(m->bboxMax - m->bboxMin, merged->bboxMax - merged->bboxMin);
+    QVERIFY(qAbs(m->volume - merged->volume) < 1e-5f);
+    // Every face once, moved as a whole by the placement.
+    const QVector3D placement = m->bboxMin - merged->bboxMin;
+    QCOMPARE(faceKeys(*m->mesh, placement), faceKeys(*merged->mesh));
+    QCOMPARE(int(std::max<size_t>(1, m->mesh->partStarts.size())), partCount);
+
+    // The layers are those of the solid cut as one surface, placed where the model is.
+    std::unique_ptr<Model> reference(solid.empty() ? merged.release() : makeModel(solid));
+    reference->pushTransform(DoItem::DO_T_TRANSLATE);
+    reference->setTranslate(placement.x(), placement.y(), placement.z());
+    reference->updateGeometry(false);
+    SliceBuildConfig settings = m_config->jobSettings();
+    settings.antiAliasOff();
+    const float t = settings.layerThicknessMm;
+    for (int layer = 0; layer < CWS::LayerMath::layerCount(m->bboxMax.z(), t); layer += 25) {
+        const float z = (float(layer) + 0.5f) * t;
+        QVERIFY2(CWS::LayerDrawing::drawLayer({m->snapshot()}, settings, z) ==
+                     CWS::LayerDrawing::drawLayer({reference->snapshot()}, settings, z),
+                 qPrintable(QStringLiteral("layer %1").arg(layer)));
+    }
+}
+
+void TstModelImport::nodeTransformsPlaceMeshes()
+{
+    // STL and OBJ files put every mesh at the root; a format with a node tree shows that each
+    // mesh is placed by its nodes: one triangle used by a moved node and by a node under a
+    // scaled one.
+    const QByteArray gltf = R"({"asset": {"version": "2.0"}, "scene": 0,
+        "scenes": [{"nodes": [0, 1]}],
+        "nodes": [{"mesh": 0, "translation": [20, 0, 0]}, {"scale": [2, 2, 2], "children": [2]},
+                  {"mesh": 0, "translation": [0, 0, 1]}],
+        "meshes": [{"primitives": [{"attributes": {"POSITION": 0}}]}],
+        "buffers": [{"byteLength": 36, "uri": "data:application/octet-stream;base64,)"
+                            R"(AAAAAAAAAAAAAAAAAACAPwAAAAAAAAAAAAAAAAAAgD8AAAAA"}],
+        "bufferViews": [{"buffer": 0, "byteLength": 36}],
+        "accessors": [{"bufferView": 0, "componentType": 5126, "count": 3, "type": "VEC3",
+                       "min": [0, 0, 0], "max": [1, 1, 0]}]})";
+    MeshPrimitiveData mesh, expected;
+    QVERIFY(MeshImport::readMeshes(write(QStringLiteral("nodes.gltf"), gltf).toLocalFile(), false,
+                                   false, mesh));
+    fillMesh(expected, {{QVector3D(20, 0, 0), QVector3D(21, 0, 0), QVector3D(20, 1, 0)},
+                        {QVector3D(0, 0, 2), QVector3D(2, 0, 2), QVector3D(0, 2, 2)}});
+    QCOMPARE(faceKeys(mesh), faceKeys(expected));
+    for (const Vertex &v : mesh.vertices) // turned with their triangles and still unit length
+        QVERIFY(qAbs(QVector3D(v.nx, v.ny, v.nz).length() - 1.0f) < 1e-4f);
 }
 
 void TstModelImport::tallModelScale_data()

@@ -8,7 +8,6 @@
 #include <QElapsedTimer>
 #include <QRandomGenerator>
 #include <QtTest>
-#include <QtWebEngine/qtwebengineglobal.h>
 
 using namespace SceneMeshes;
 
@@ -123,13 +122,6 @@ void TstMonkey::randomInput()
     QVERIFY(w.waitForFrames(2));
 }
 
-int main(int argc, char *argv[])
-{
-    // The printer page may be opened too: the web engine starts as in the program.
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    QtWebEngine::initialize();
-    QGuiApplication app(argc, argv);
-    TstMonkey test;
-    return QTest::qExec(&test, argc, argv);
-}
+QUOR_WINDOW_TEST_MAIN(TstMonkey)
+
 #include "tst_monkey.moc"

@@ -36,7 +36,7 @@ void TstNoGl::windowWithoutOpenGl()
 int main(int argc, char *argv[])
 {
     qputenv("QT_QUICK_BACKEND", "software");
-    QGuiApplication app(argc, argv);
+    const std::unique_ptr<QApplication> app = UiApplication::create(argc, argv);
     TstNoGl test;
     return QTest::qExec(&test, argc, argv);
 }

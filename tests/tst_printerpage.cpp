@@ -10,7 +10,6 @@
 #include <QGuiApplication>
 #include <QQmlProperty>
 #include <QtTest>
-#include <QtWebEngine/qtwebengineglobal.h>
 
 using namespace QuickItems;
 
@@ -564,15 +563,6 @@ void TestPrinterPage::tenStoredShowTenStoreNoMore()
     QTRY_COMPARE_WITH_TIMEOUT(eleventh.count("/"), 1, 10000);
 }
 
-int main(int argc, char *argv[])
-{
-    // The web view shares OpenGL with the window, as in the program.
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    QtWebEngine::initialize();
-    QGuiApplication app(argc, argv);
-    TestPrinterPage test;
-    QTEST_SET_MAIN_SOURCE_PATH
-    return QTest::qExec(&test, argc, argv);
-}
+QUOR_WINDOW_TEST_MAIN(TestPrinterPage)
 
 #include "tst_printerpage.moc"

@@ -5,7 +5,6 @@
 #include <QDir>
 #include <QGuiApplication>
 #include <QtTest>
-#include <QtWebEngine/qtwebengineglobal.h>
 
 namespace {
 
@@ -63,14 +62,6 @@ void TstPrinterStart::pageFromTheMainWindow()
     QVERIFY(printButton->isEnabled());
 }
 
-int main(int argc, char *argv[])
-{
-    // As the program does: the engine is set up, not started.
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    QtWebEngine::initialize();
-    QGuiApplication app(argc, argv);
-    TstPrinterStart test;
-    return QTest::qExec(&test, argc, argv);
-}
+QUOR_WINDOW_TEST_MAIN(TstPrinterStart)
 
 #include "tst_printerstart.moc"

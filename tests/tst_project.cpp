@@ -87,6 +87,8 @@ private slots:
     // Through the application service.
     void openThroughApp();
     void damagedFileClearsProjectName();
+    void projectKnownByContent_data();
+    void projectKnownByContent();
     void refusedFilesAlert_data();
     void refusedFilesAlert();
     void emptyAndBusyProjects();
@@ -539,7 +541,8 @@ void TestProject::openThroughApp()
     QCOMPARE(alerts.count(), 0);
     QCOMPARE(ws().scene()->objects().size(), size_t(1));
     QCOMPARE(m_scene->app->prjFile(), path);
-    QCOMPARE(nameChanged.count(), 1); // set without notification
+    QCOMPARE(nameChanged.count(), 1); // the same name again: no change to announce
+    QCOMPARE(m_scene->app->prjName(), QStringLiteral("PART.QSP"));
     QVERIFY(log.contains(QStringLiteral("QuorApp::loadPrj()")));
     QVERIFY(log.contains(QStringLiteral("job file version: 1 1")));
     QVERIFY(log.contains(QStringLiteral("read vertices 36 36 capacity")));
@@ -562,11 +565,18 @@ void TestProject::damagedFileClearsProjectName()
         f.write(bytes);
     }
     QSignalSpy alerts(ws().scene(), &SceneObjects::showAlert);
+    // The window title follows the name: announced when a project is read completely, and
+    // taken back when a damaged one replaces it.
+    QSignalSpy nameChanged(m_scene->app.get(), &QuorApp::prjFileChanged);
     m_scene->app->open(QUrl::fromLocalFile(good));
     QCOMPARE(m_scene->app->prjFile(), good);
+    QCOMPARE(m_scene->app->prjName(), QStringLiteral("good.qsp"));
+    QCOMPARE(nameChanged.count(), 1);
     QCOMPARE(alerts.count(), 0);
     m_scene->app->open(QUrl::fromLocalFile(bad));
     QVERIFY(m_scene->app->prjFile().isEmpty());
+    QVERIFY(m_scene->app->prjName().isEmpty());
+    QCOMPARE(nameChanged.count(), 2);
     QCOMPARE(ws().scene()->objects().size(), size_t(2)); // the objects of both files
     // Everything was read but the end: still only a part of what the file should be.
     QCOMPARE(alerts.count(), 1);
@@ -578,6 +588,39 @@ void TestProject::damagedFileClearsProjectName()
     QCOMPARE(alerts.count(), 2);
     QCOMPARE(alerts.at(1).at(0).toString(),
              QStringLiteral("The project gone.qsp could not be opened."));
+}
+
+void TestProject::projectKnownByContent_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("projectBytes");
+    QTest::addColumn<bool>("opensAsProject");
+    // A desktop that knows projects by their first bytes hands them over under any name.
+    QTest::newRow("project without extension") << "plate" << true << true;
+    QTest::newRow("project under another extension") << "plate.bak" << true << true;
+    // A model extension keeps its meaning whatever the bytes.
+    QTest::newRow("project bytes named .stl") << "plate.stl" << true << false;
+    QTest::newRow("other bytes without extension") << "notes" << false << false;
+}
+
+void TestProject::projectKnownByContent()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, projectBytes);
+    QFETCH(bool, opensAsProject);
+    const QString path = m_scene->env.path(name);
+    {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(projectBytes ? oneModelProject() : QByteArray("solid but not really\n"));
+    }
+    const QUrl url = QUrl::fromLocalFile(path);
+    QCOMPARE(QuorApp::isProjectFile(url), opensAsProject);
+    QSignalSpy alerts(ws().scene(), &SceneObjects::showAlert);
+    m_scene->app->open(url);
+    QCOMPARE(ws().scene()->objects().size(), size_t(opensAsProject ? 1 : 0));
+    QCOMPARE(m_scene->app->prjName(), opensAsProject ? name : QString());
+    QCOMPARE(alerts.count(), opensAsProject ? 0 : 1);
 }
 
 void TestProject::refusedFilesAlert_data()

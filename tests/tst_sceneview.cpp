@@ -405,5 +405,5 @@ void TstSceneView::collapsedViewDrawsNothing()
     QVERIFY(SceneRenderer::counters().frames > painted);
 }
 
-QTEST_MAIN(TstSceneView)
+QUOR_WINDOW_TEST_MAIN(TstSceneView)
 #include "tst_sceneview.moc"

@@ -11,6 +11,7 @@
 #include <QProcess>
 #include <QQmlComponent>
 #include <QSettings>
+#include <QSysInfo>
 #include <QtTest>
 
 using namespace SceneMeshes;
@@ -91,7 +92,7 @@ void TstWindowFlow::sliceThroughTheWindow()
     QTRY_VERIFY(w.dialogVisible(QStringLiteral("fileDialog")));
     QObject *files = w.dialog(QStringLiteral("fileDialog"));
     QCOMPARE(files->property("mode").toString(), QStringLiteral("Slice"));
-    QCOMPARE(files->property("nameFilters").toStringList(), QStringList{"CWS (*.CWS)"});
+    QCOMPARE(files->property("nameFilters").toStringList(), QStringList{"Job archives (*.cws)"});
     QCOMPARE(files->property("title").toString(), QStringLiteral("Please choose a file"));
     QDir().mkpath(QDir::currentPath() + QStringLiteral("/window"));
     const QString archive = QDir::currentPath() + QStringLiteral("/window/job.cws");
@@ -260,40 +261,56 @@ void TstWindowFlow::menuAndKeySequences()
     QVERIFY(!w.dialog(QStringLiteral("fileDialog")));
     w.key(Qt::Key_O, Qt::ControlModifier);
     QTRY_VERIFY(w.dialogVisible(QStringLiteral("fileDialog")));
+    const auto mode = [&w] {
+        return w.dialog(QStringLiteral("fileDialog"))->property("mode").toString();
+    };
     QObject *files = w.dialog(QStringLiteral("fileDialog"));
-    QCOMPARE(files->property("mode").toString(), QStringLiteral("Open"));
+    QCOMPARE(mode(), QStringLiteral("Open"));
     QCOMPARE(files->property("selectMultiple").toBool(), true);
     QCOMPARE(files->property("nameFilters").toStringList(),
-             QStringList({"All model files (*.stl *.obj *.qsp)", "Makora jobs (*.qsp)"}));
-    QMetaObject::invokeMethod(files, "reject"); // cancelling does nothing
-    QTRY_VERIFY(!files->property("visible").toBool());
+             QStringList({"All model files (*.stl *.obj *.qsp)", "Models (*.stl *.obj)",
+                          "Makora projects (*.qsp)"}));
+    QVERIFY(w.cancelFileDialog()); // cancelling does nothing
+    // Each opening has a dialog of its own: no name left in it from the last.
+    QTRY_VERIFY(!w.dialog(QStringLiteral("fileDialog")));
     QCOMPARE(w.workspace()->scene()->modelSize(), 0);
     // Save without a project file asks where.
     QVERIFY(w.openThroughDialog({writeBoxFile(QStringLiteral("a.stl"), {0, 0, 0}, {10, 10, 10})}));
     QVERIFY(w.click(QStringLiteral("menuButton")));
     QVERIFY(w.click(QStringLiteral("menuSave")));
-    QTRY_VERIFY(files->property("visible").toBool());
-    QCOMPARE(files->property("mode").toString(), QStringLiteral("Save"));
+    QTRY_VERIFY(w.dialogVisible(QStringLiteral("fileDialog")));
+    QCOMPARE(mode(), QStringLiteral("Save"));
     const QString project = QDir::currentPath() + QStringLiteral("/scene.qsp");
     QFile::remove(project);
     QVERIFY(w.acceptFileDialog({QUrl::fromLocalFile(project)}));
     QTRY_VERIFY(QFile::exists(project));
+    // The title, and the title bar that shows it, name the project from now on.
+    const auto titleBarText = [&] {
+        return w.item(QStringLiteral("windowTitle"))->property("text").toString();
+    };
+    const QString programTitle =
+        QStringLiteral(" \u2014 Makora v2.1.6 %1-bit").arg(QSysInfo::WordSize);
+    QCOMPARE(w.window->title(), "scene.qsp" + programTitle);
+    QCOMPARE(titleBarText(), w.window->title());
     // With a project file, Save (the key too) writes it without asking.
     QFile::remove(project);
     w.key(Qt::Key_S, Qt::ControlModifier);
     QTRY_VERIFY(QFile::exists(project));
-    QVERIFY(!files->property("visible").toBool());
+    QVERIFY(!w.dialogVisible(QStringLiteral("fileDialog")));
     // Save As always asks.
     w.key(Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
-    QTRY_VERIFY(files->property("visible").toBool());
-    QCOMPARE(files->property("mode").toString(), QStringLiteral("SaveAs"));
+    QTRY_VERIFY(w.dialogVisible(QStringLiteral("fileDialog")));
+    QCOMPARE(mode(), QStringLiteral("SaveAs"));
     const QString other = QDir::currentPath() + QStringLiteral("/other.qsp");
     QVERIFY(w.acceptFileDialog({QUrl::fromLocalFile(other)}));
     QTRY_VERIFY(QFile::exists(other));
     QCOMPARE(w.app()->prjFile(), other);
+    QCOMPARE(titleBarText(), "other.qsp" + programTitle);
     // A project opens through Open.
     QVERIFY(w.openThroughDialog({QUrl::fromLocalFile(project)}));
     QTRY_COMPARE(w.workspace()->scene()->modelSize(), 2);
+    QCOMPARE(titleBarText(), "scene.qsp" + programTitle);
+    w.saveScreenshot(QStringLiteral("window-title-project"));
     // The menu closes on a press elsewhere; Exit and the Quit keys quit.
     QVERIFY(w.click(QStringLiteral("menuButton")));
     QVERIFY(w.visibleItem(QStringLiteral("dropDownMenu")));
@@ -455,5 +472,5 @@ void TstWindowFlow::wholeSession()
     QVERIFY(QFile::exists(settings));
 }
 
-QTEST_MAIN(TstWindowFlow)
+QUOR_WINDOW_TEST_MAIN(TstWindowFlow)
 #include "tst_windowflow.moc"

@@ -31,6 +31,8 @@ private slots:
     void resizing();
     void restoredSizes_data();
     void restoredSizes();
+    void dialogPlaces_data();
+    void dialogPlaces();
     void rotateAllDoesNotBlock();
 };
 
@@ -182,6 +184,37 @@ void TstWindowRules::restoredSizes()
     QFETCH(QSize, expected);
     const QList<QRect> screens = {QRect(0, 0, 1920, 1080), QRect(1920, 0, 2560, 1440)};
     QCOMPARE(WindowGeometry::fitted(stored, QSize(1024, 800), screens), expected);
+}
+
+void TstWindowRules::dialogPlaces_data()
+{
+    QTest::addColumn<QSize>("dialog");
+    QTest::addColumn<QSize>("minimum");
+    QTest::addColumn<QRect>("over");
+    QTest::addColumn<QRect>("expected");
+    const QRect window(0, 0, 1280, 800);
+    // Half of the 880 and 500 pixels the window has to spare on each side.
+    QTest::newRow("centred") << QSize(400, 300) << QSize() << window << QRect(440, 250, 400, 300);
+    // The bare dialog's size grows to the least that shows the file dialog's columns.
+    QTest::newRow("grown") << QSize(393, 315) << QSize(800, 500) << window
+                           << QRect(240, 150, 800, 500);
+    // Centred at x 1200 it would leave the 1280-pixel screen: moved back to 880.
+    QTest::newRow("kept on the screen")
+        << QSize(400, 300) << QSize() << QRect(1000, 100, 800, 600) << QRect(880, 250, 400, 300);
+    QTest::newRow("larger than the screen")
+        << QSize(2000, 1200) << QSize() << window << QRect(0, 0, 1280, 1024);
+    // A window without geometry yet: the middle of the 1280 x 1024 screen.
+    QTest::newRow("over nothing") << QSize(400, 300) << QSize() << QRect()
+                                  << QRect(440, 362, 400, 300);
+}
+
+void TstWindowRules::dialogPlaces()
+{
+    QFETCH(QSize, dialog);
+    QFETCH(QSize, minimum);
+    QFETCH(QRect, over);
+    QFETCH(QRect, expected);
+    QCOMPARE(WindowGeometry::placedOver(dialog, minimum, over, QRect(0, 0, 1280, 1024)), expected);
 }
 
 void TstWindowRules::rotateAllDoesNotBlock()

@@ -1,6 +1,7 @@
 #include "workspace/JobController.h"
 
 #include "config/QuorConfig.h"
+#include "cws/JobCheck.h"
 #include "cws/JobSnapshot.h"
 #include "cws/Slicer.h"
 #include "cws/SupportGenerator.h"
@@ -88,7 +89,18 @@ void JobController::startSlice(const QString &archivePath)
     m_cancel = CWS::CancelToken();
     m_lastSliceCompleted = false;
     m_lastSliceError.clear();
-    m_sliceNumber = m_scene.layerCount(m_config.jobSettings().layerThicknessMm);
+    const float thicknessMm = m_config.jobSettings().layerThicknessMm;
+    m_sliceNumber = m_scene.layerCount(thicknessMm);
+    if (m_sliceNumber == 0) {
+        // An archive of no layers would send the printer through a job that prints nothing.
+        m_lastSliceError = CWS::nothingToSliceText(thicknessMm);
+        qWarning() << m_lastSliceError;
+        m_scene.setModelStatus(m_scene.modelSize() == 0 ? SceneObjects::MODEL_INIT
+                                                        : SceneObjects::MODEL_LOADED);
+        emit m_scene.showAlert(m_lastSliceError);
+        emit sliceCompletedProgress(1.1f, true, QStringLiteral("slice"));
+        return;
+    }
 
     m_slicer =
         new CWS::Slicer(jobSnapshot(m_scene.objects(), archivePath), m_cancel, m_sliceNumber);

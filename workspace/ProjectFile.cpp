@@ -1,6 +1,8 @@
 #include "workspace/ProjectFile.h"
 
 #include "config/QuorConfig.h"
+#include "model/Model.h"
+#include "workspace/ProjectPartsBlock.h"
 #include "workspace/SceneObjects.h"
 #include "workspace/SceneRecords.h"
 #include "workspace/Workspace.h"
@@ -24,18 +26,38 @@ void prepare(QDataStream &s)
     s.setFloatingPointPrecision(QDataStream::SinglePrecision);
 }
 
+void writeHeader(QDataStream &out)
+{
+    out << kStartMark << kFormatMark;
+    out.writeRawData(kLogo, sizeof(kLogo));
+}
+
 } // namespace
+
+bool ProjectFile::hasProjectHeader(QIODevice &device)
+{
+    QByteArray expected;
+    QDataStream out(&expected, QIODevice::WriteOnly);
+    prepare(out);
+    writeHeader(out);
+    return device.peek(expected.size()) == expected;
+}
 
 bool ProjectFile::write(QIODevice &device, const Workspace &workspace)
 {
     QDataStream out(&device);
     prepare(out);
-    out << kStartMark << kFormatMark;
-    out.writeRawData(kLogo, sizeof(kLogo));
+    writeHeader(out);
     out << kMajorVersion << kMinorVersion;
     if (!SceneRecords::write(out, *workspace.scene()))
         return false;
     out << kEndMark1 << kEndMark2;
+    // The stored sequence begins with every normal model in workspace order.
+    std::vector<const Model *> normalModels;
+    for (const Model *object : workspace.scene()->objects())
+        if (object->type == Model::TYPE_NORMAL)
+            normalModels.push_back(object);
+    ProjectPartsBlock::write(out, normalModels);
     return out.status() == QDataStream::Ok;
 }
 
@@ -71,6 +93,8 @@ ProjectFile::ReadOutcome ProjectFile::readProject(QIODevice &device, Workspace &
     const SceneObjects &scene = *workspace.scene();
     const bool busy =
         scene.status() != SceneObjects::MODEL_INIT && scene.status() != SceneObjects::MODEL_LOADED;
+    // The objects read are appended in their stored order (linkers made for them come after).
+    const size_t before = scene.objects().size();
     if (!SceneRecords::read(in, major, minor, *workspace.scene(),
                             workspace.config().supportConfig()))
         return busy ? ReadOutcome::Busy : ReadOutcome::Damaged;
@@ -80,6 +104,11 @@ ProjectFile::ReadOutcome ProjectFile::readProject(QIODevice &device, Workspace &
         return ReadOutcome::Damaged;
     in >> end2;
     if (in.status() != QDataStream::Ok || end2 != kEndMark2)
+        return ReadOutcome::Damaged;
+    const std::vector<Model *> &objects = scene.objects();
+    const std::vector<Model *> sequence(objects.begin() + qMin(before, objects.size()),
+                                        objects.end());
+    if (!ProjectPartsBlock::read(in, sequence))
         return ReadOutcome::Damaged;
     return ReadOutcome::Complete;
 }

@@ -24,6 +24,9 @@ public:
         Busy         // the workspace takes no objects while a job or the layer preview runs
     };
 
+    // True when the device's next bytes are a project's start marks and logo; nothing is read.
+    static bool hasProjectHeader(QIODevice &device);
+
     // Reads a project into the workspace (adding to what is there).
     static ReadOutcome readProject(QIODevice &device, Workspace &workspace);
     // True only when the file was read up to its end marks.

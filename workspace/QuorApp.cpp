@@ -1,6 +1,7 @@
 #include "workspace/QuorApp.h"
 
 #include "config/QuorConfig.h"
+#include "workspace/ProjectFile.h"
 #include "workspace/SceneObjects.h"
 #include "workspace/TransformController.h"
 #include "workspace/Workspace.h"
@@ -10,6 +11,7 @@
 #include <QDesktopServices>
 #include <QFile>
 #include <QFileInfo>
+#include <QSysInfo>
 #include <QThread>
 
 #include <exception>
@@ -31,9 +33,22 @@ QuorApp::~QuorApp()
     qDebug() << "QuorApp::~QuorApp()";
 }
 
+QString QuorApp::bitInfo() const
+{
+    return QString::number(QSysInfo::WordSize) + QStringLiteral("-bit");
+}
+
 bool QuorApp::isProjectFile(const QUrl &url)
 {
-    return url.fileName().toLower().endsWith(QuorConfig::projectExtension());
+    const QString name = url.fileName();
+    if (name.toLower().endsWith(QuorConfig::projectExtension()))
+        return true;
+    // A project under another name, handed over by a desktop that knows projects by their
+    // content; a model extension keeps its meaning.
+    if (!url.isLocalFile() || SceneObjects::hasModelExtension(name))
+        return false;
+    QFile file(url.toLocalFile());
+    return file.open(QIODevice::ReadOnly) && ProjectFile::hasProjectHeader(file);
 }
 
 QUrl QuorApp::quor3DLink(const QString &t)
@@ -111,12 +126,10 @@ void QuorApp::setCwsFile(QUrl file)
 
 void QuorApp::setPrjFile(const QString &text)
 {
-    const QUrl url(text);
     // The UI writes file URLs; the same URL again, or its own local path, is no change.
-    if (text == prjFile() || url == m_prjFile)
+    if (text == prjFile())
         return;
-    m_prjFile = url;
-    emit prjFileChanged();
+    setProjectUrl(QUrl(text));
 }
 
 void QuorApp::openQuor3DLink(QString t)

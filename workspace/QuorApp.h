@@ -13,6 +13,8 @@ class QuorApp : public QObject
 {
     Q_OBJECT
     Q_PROPERTY(QString prjFile READ prjFile WRITE setPrjFile NOTIFY prjFileChanged)
+    // The project's file name for the window title; empty without a project.
+    Q_PROPERTY(QString prjName READ prjName NOTIFY prjFileChanged)
 public:
     // A printer on a direct cable answers here: link-local, outside the ranges that
     // addressing by the operating system hands out first.
@@ -50,7 +52,8 @@ public:
     Q_INVOKABLE void openLink(QString link);
     Q_INVOKABLE void openRadomQueryLink() {}
     Q_INVOKABLE QString version() const;
-    Q_INVOKABLE QString bitInfo() const { return QStringLiteral("32-bit"); }
+    // The build's word size, "64-bit" on a 64-bit build.
+    Q_INVOKABLE QString bitInfo() const;
     Q_INVOKABLE bool useWebengine() const { return true; }
     // The one-line rich text of the window's bottom-right label: a page shipped with the
     // program, so that nothing is fetched at start-up.
@@ -72,12 +75,13 @@ public:
     PrinterStatusCheck *printerStatusCheck();
 
     QString prjFile() const { return m_prjFile.toLocalFile(); }
+    QString prjName() const { return m_prjFile.fileName(); }
     void setPrjFile(const QString &text);
 
     QUrl cwsFile() const { return m_cwsFile; }
     const Machine &machine() const { return m_machine; }
 
-    // The project extension test ignores case.
+    // Projects by their extension, in any case, or, without a model extension, by their content.
     static bool isProjectFile(const QUrl &url);
     // The maker's page for "main", "buy", "readme" or "download"; the home page otherwise.
     static QUrl quor3DLink(const QString &t);
@@ -92,6 +96,10 @@ private:
     bool openModelOrProject(const QUrl &file);
     // Project files (workspace/QuorAppProject.cpp).
     void loadPrj(const QUrl &file);
+    // Reads the project into the workspace, alerting when it is refused; true when complete.
+    bool readPrj(const QUrl &file);
+    // The project file of the workspace, announced to bindings such as the window title.
+    void setProjectUrl(const QUrl &url);
     bool writePrj();
 
     Workspace *m_workspace = nullptr;

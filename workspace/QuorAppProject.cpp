@@ -52,32 +52,44 @@ void QuorApp::savePrj()
     }
 }
 
+void QuorApp::setProjectUrl(const QUrl &url)
+{
+    if (url == m_prjFile)
+        return;
+    m_prjFile = url;
+    emit prjFileChanged();
+}
+
 void QuorApp::loadPrj(const QUrl &file)
 {
     qDebug() << "QuorApp::loadPrj()" << file;
-    m_prjFile.clear();
+    // The workspace holds this project only when it was read completely.
+    setProjectUrl(readPrj(file) ? file : QUrl());
+}
+
+bool QuorApp::readPrj(const QUrl &file)
+{
     Workspace *workspace = m_workspace;
     if (!workspace)
-        return;
+        return false;
     const QString name = QFileInfo(file.toLocalFile()).fileName();
     QFile f(file.toLocalFile());
     if (!f.open(QIODevice::ReadOnly)) {
         qWarning() << "open file failed" << file;
         emit workspace->scene()->showAlert(tr("The project %1 could not be opened.").arg(name));
-        return;
+        return false;
     }
     // A refused file never passes for a loaded one: the person learns what they have.
     const int before = workspace->scene()->modelSize();
     switch (ProjectFile::readProject(f, *workspace)) {
     case ProjectFile::ReadOutcome::Complete:
-        m_prjFile = file;
-        return;
+        return true;
     case ProjectFile::ReadOutcome::Busy:
         emit workspace->scene()->showAlert(
             tr("The project %1 was not opened: wait until the running job ends, or leave the "
                "layer preview.")
                 .arg(name));
-        return;
+        return false;
     case ProjectFile::ReadOutcome::NotAProject:
     case ProjectFile::ReadOutcome::Damaged:
         if (workspace->scene()->modelSize() > before)
@@ -87,6 +99,7 @@ void QuorApp::loadPrj(const QUrl &file)
             emit workspace->scene()->showAlert(
                 tr("The project %1 could not be loaded: it is damaged or not a project.")
                     .arg(name));
-        return;
+        return false;
     }
+    return false;
 }

@@ -333,6 +333,12 @@ void SceneObjects::copyModel(int n)
         addModel(object);
 }
 
+bool SceneObjects::hasModelExtension(const QString &fileName)
+{
+    const QString name = fileName.toLower();
+    return name.endsWith(QLatin1String(".stl")) || name.endsWith(QLatin1String(".obj"));
+}
+
 bool SceneObjects::loadModel(const QUrl &url)
 {
     qDebug() << QThread::currentThreadId() << "QuorModel::loadModel " << url;
@@ -340,8 +346,7 @@ bool SceneObjects::loadModel(const QUrl &url)
         qDebug() << "invalid status for load" << m_status;
         return false;
     }
-    const QString fileName = url.fileName().toLower();
-    if (!fileName.endsWith(QLatin1String(".stl")) && !fileName.endsWith(QLatin1String(".obj"))) {
+    if (!hasModelExtension(url.fileName())) {
         qWarning() << "unsupported file type";
         return false;
     }

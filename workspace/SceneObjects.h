@@ -100,6 +100,8 @@ public:
     Q_INVOKABLE void deleteSelectedModel();
     Q_INVOKABLE void copyModel(int n);
     bool loadModel(const QUrl &url);
+    // The model file extensions import reads (.stl, .obj, in any case).
+    static bool hasModelExtension(const QString &fileName);
     // Puts the build plate at position 0 unless it is there; the view's first frame does it in
     // the window, headless callers call it themselves so counts match the window's.
     void ensurePlatformBottom();

@@ -23,6 +23,9 @@ public:
         m_config->setSaveOnExit(false);
     }
 
+    QuorApp &app() { return *m_service; }
+    QuorConfig &config() { return *m_config; }
+
 private:
     QTemporaryDir m_home;
     std::unique_ptr<QCoreApplication> m_app;

@@ -2,7 +2,7 @@
 // fine; crashing, leaking or allocating beyond what the bytes could hold is not.
 #include "FuzzEnvironment.h"
 #include "workspace/ProjectFile.h"
-#include "workspace/QuorModel.h"
+#include "workspace/Workspace.h"
 
 #include <QBuffer>
 
@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char *>(data), int(size));
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
-    QuorModel workspace;
+    Workspace workspace(g_environment->config());
     ProjectFile::read(buffer, workspace);
     return 0;
 }

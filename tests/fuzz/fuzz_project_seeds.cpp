@@ -4,7 +4,8 @@
 #include "model/Model.h"
 #include "model/MultiPointSupport.h"
 #include "model/Support.h"
-#include "workspace/QuorModel.h"
+#include "workspace/SceneObjects.h"
+#include "workspace/Workspace.h"
 
 #include <QUrl>
 
@@ -29,19 +30,22 @@ void appendBox(Model *m, const QVector3D &lo, const QVector3D &hi)
     }
 }
 
-Model *addBox(QuorModel &ws, const QVector3D &lo, const QVector3D &hi)
+Model *addBox(Workspace &ws, const QVector3D &lo, const QVector3D &hi)
 {
     auto *m = new Model(Model::TYPE_NORMAL);
     appendBox(m, lo, hi);
     m->finishMesh();
-    ws.addModel(m);
+    ws.scene()->addModel(m);
     return m;
 }
 
-bool savePrj(const QString &path)
+// Saved by the application service, as the window saves.
+bool savePrj(QuorApp &app, Workspace &ws, const QString &path)
 {
-    QuorApp::instance()->setPrjFile(QUrl::fromLocalFile(path).toString());
-    QuorApp::instance()->savePrj();
+    app.setWorkspace(&ws);
+    app.setPrjFile(QUrl::fromLocalFile(path).toString());
+    app.savePrj();
+    app.setWorkspace(nullptr);
     return QFile::exists(path);
 }
 
@@ -58,38 +62,49 @@ int main(int argc, char **argv)
     QDir().mkpath(dir);
     bool ok = true;
     {
-        QuorModel ws;
-        ok &= savePrj(dir + QStringLiteral("/empty.qsp"));
+        Workspace ws(environment.config());
+        ok &= savePrj(environment.app(), ws, dir + QStringLiteral("/empty.qsp"));
         Model *box = addBox(ws, QVector3D(0, 0, 0), QVector3D(10, 20, 5));
         box->name = QStringLiteral("box");
-        ok &= savePrj(dir + QStringLiteral("/box.qsp"));
+        ok &= savePrj(environment.app(), ws, dir + QStringLiteral("/box.qsp"));
         Model *floating = addBox(ws, QVector3D(20, 0, 12), QVector3D(30, 10, 15));
         auto *pillar = new CWS::Support();
         pillar->build(floating, QVector3D(22, 2, 12), QVector3D(0, 0, -1));
-        ws.addModel(pillar);
+        ws.scene()->addModel(pillar);
         auto *second = new CWS::Support();
         second->build(floating, QVector3D(25, 2, 12), QVector3D(0, 0, -1));
-        ws.addModel(second);
-        ok &= savePrj(dir + QStringLiteral("/pillars.qsp"));
+        ws.scene()->addModel(second);
+        ok &= savePrj(environment.app(), ws, dir + QStringLiteral("/pillars.qsp"));
         auto *bridge = new MultiPointSupport(floating);
         bridge->build({PickHit{floating, QVector3D(22, 8, 12), QVector3D(0, 0, -1), 0.0},
                        PickHit{floating, QVector3D(28, 8, 12), QVector3D(0, 0, -1), 0.0}});
-        ws.addModel(bridge);
-        ws.addModel(box->makeSupportBase(1.0f));
-        ok &= savePrj(dir + QStringLiteral("/family.qsp"));
+        ws.scene()->addModel(bridge);
+        ws.scene()->addModel(box->makeSupportBase(1.0f));
+        ok &= savePrj(environment.app(), ws, dir + QStringLiteral("/family.qsp"));
     }
     {
         // More vertices and indices than one block of the streamed arrays, so that the
         // reader's second thread takes part.
-        QuorModel ws;
+        Workspace ws(environment.config());
         auto *grid = new Model(Model::TYPE_NORMAL);
         for (int i = 0; i < 500; ++i) {
             const QVector3D lo(float(i % 25), float(i / 25), 0.0f);
             appendBox(grid, lo, lo + QVector3D(0.5f, 0.5f, 1.0f));
         }
         grid->finishMesh();
-        ws.addModel(grid);
-        ok &= savePrj(dir + QStringLiteral("/grid.qsp"));
+        ws.scene()->addModel(grid);
+        ok &= savePrj(environment.app(), ws, dir + QStringLiteral("/grid.qsp"));
+    }
+    {
+        // A model of two overlapping parts: the block behind the end marks.
+        Workspace ws(environment.config());
+        auto *parts = new Model(Model::TYPE_NORMAL);
+        appendBox(parts, QVector3D(0, 0, 0), QVector3D(10, 10, 10));
+        appendBox(parts, QVector3D(5, 0, 0), QVector3D(15, 10, 10));
+        parts->mesh->partStarts = {0, 36};
+        parts->finishMesh();
+        ws.scene()->addModel(parts);
+        ok &= savePrj(environment.app(), ws, dir + QStringLiteral("/parts.qsp"));
     }
     std::fprintf(stdout, "seed corpus in %s\n", argv[1]);
     return ok ? 0 : 1;
