@@ -36,7 +36,7 @@ Slice::Slice(Slicer *slicer, const SliceBuildConfig &settings, int layerIndex, f
 
 Slice::~Slice() = default;
 
-void Slice::drawObjects(QImage &target, bool (*wanted)(int type), Model *only, bool plain)
+SegmentListSet Slice::cutObjects(bool (*wanted)(int type), Model *only)
 {
     std::vector<Model *> objects;
     if (only) {
@@ -44,19 +44,27 @@ void Slice::drawObjects(QImage &target, bool (*wanted)(int type), Model *only, b
     } else if (QuorModel *workspace = QuorModel::instance()) {
         objects = workspace->models;
     }
+    SegmentListSet all;
     for (Model *object : objects) {
         if (!wanted(object->type))
             continue;
         SegmentListSet lists;
         object->sliceLayer(m_layerIndex, m_z, lists);
-        for (const SegmentList &list : qAsConst(lists)) {
-            if (plain)
-                LayerRaster::drawSegmentListPlain(target, list, m_settings.xPixelsPerMm,
-                                                  m_settings.yPixelsPerMm);
-            else
-                LayerRaster::drawSegmentList(target, list, m_settings.xPixelsPerMm,
-                                             m_settings.yPixelsPerMm);
-        }
+        all += lists;
+    }
+    return all;
+}
+
+void Slice::drawObjects(QImage &target, bool (*wanted)(int type), Model *only, bool plain)
+{
+    const SegmentListSet lists = cutObjects(wanted, only);
+    for (const SegmentList &list : lists) {
+        if (plain)
+            LayerRaster::drawSegmentListPlain(target, list, m_settings.xPixelsPerMm,
+                                              m_settings.yPixelsPerMm);
+        else
+            LayerRaster::drawSegmentList(target, list, m_settings.xPixelsPerMm,
+                                         m_settings.yPixelsPerMm);
     }
 }
 
@@ -71,30 +79,34 @@ void Slice::stampPanelResolution(QImage &image) const
 QImage *Slice::buildLayerImage(bool grey, Model *only, bool plain)
 {
     const bool antiAlias = m_settings.antiAliasActive;
-    // Drawing only ever sets pixels white, so the supersampled image needs one bit a pixel;
-    // the plain path keeps the grey one it reduces with QImage::scaled.
-    QImage::Format format = QImage::Format_Mono;
-    if (grey || (antiAlias && plain))
-        format = QImage::Format_Grayscale8;
-    auto image = std::make_unique<QImage>(
-        ImageBufferPool::acquire(m_settings.imageWidthPx, m_settings.imageHeightPx, format));
-    if (format == QImage::Format_Mono)
-        image->setColorTable({qRgb(0, 0, 0), qRgb(255, 255, 255)});
-    image->fill(0);
-
-    if (!antiAlias) {
-        drawObjects(*image, anyButPlate, only, plain);
-        m_image = std::move(image);
-        stampPanelResolution(*m_image);
-        return m_image.get();
+    if (!antiAlias || plain) {
+        // Drawing only ever sets pixels white, so a job-sized image needs one bit a pixel;
+        // the plain path keeps a grey supersampled one it reduces with QImage::scaled.
+        QImage::Format format = QImage::Format_Mono;
+        if (grey || (antiAlias && plain))
+            format = QImage::Format_Grayscale8;
+        auto image = std::make_unique<QImage>(
+            ImageBufferPool::acquire(m_settings.imageWidthPx, m_settings.imageHeightPx, format));
+        if (format == QImage::Format_Mono)
+            image->setColorTable({qRgb(0, 0, 0), qRgb(255, 255, 255)});
+        image->fill(0);
+        if (!antiAlias) {
+            drawObjects(*image, anyButPlate, only, plain);
+            m_image = std::move(image);
+            stampPanelResolution(*m_image);
+            return m_image.get();
+        }
+        drawObjects(*image, normalOnly, only, plain);
+        m_superImage = std::move(image);
     }
 
     // Models supersampled and scaled down smoothly; supports hard-edged at job resolution.
-    drawObjects(*image, normalOnly, only, plain);
-    m_superImage = std::move(image);
     m_image = std::make_unique<QImage>(
         plain ? LayerRaster::downscalePlain(*m_superImage, m_settings.targetSizePx)
-              : LayerRaster::downscale(*m_superImage, m_settings.targetSizePx));
+              : LayerRaster::drawDownscaled(
+                    cutObjects(normalOnly, only), m_settings.xPixelsPerMm, m_settings.yPixelsPerMm,
+                    QSize(m_settings.imageWidthPx, m_settings.imageHeightPx),
+                    m_settings.targetSizePx));
     const double factor = m_settings.antiAliasFactor;
     m_settings.antiAliasOff();
     stampPanelResolution(*m_image);

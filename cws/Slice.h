@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cws/LayerSegment.h"
 #include "cws/SliceBuildConfig.h"
 
 #include <QImage>
@@ -35,6 +36,7 @@ public:
 private:
     // Job-resolution images carry the panel's pixel pitch as their resolution.
     void stampPanelResolution(QImage &image) const;
+    SegmentListSet cutObjects(bool (*wanted)(int type), Model *only);
     void drawObjects(QImage &target, bool (*wanted)(int type), Model *only, bool plain);
 
     Slicer *m_slicer;
