@@ -22,22 +22,31 @@ bool supportFamily(int type)
     return type != Model::TYPE_NORMAL && type != Model::TYPE_PLATFORM_BOTTOM;
 }
 
-void drawObjects(QImage &target, const std::vector<ObjectSnapshot> &objects, bool (*wanted)(int),
-                 const SliceBuildConfig &settings, float zMm, bool plain)
+SegmentListSet cutObjects(const std::vector<ObjectSnapshot> &objects, bool (*wanted)(int),
+                          float zMm)
 {
+    SegmentListSet all;
     for (const ObjectSnapshot &object : objects) {
         if (!wanted(object.type()))
             continue;
         SegmentListSet lists;
         object.cut(zMm, lists);
-        for (const SegmentList &list : qAsConst(lists)) {
-            if (plain)
-                LayerRaster::drawSegmentListPlain(target, list, settings.xPixelsPerMm,
-                                                  settings.yPixelsPerMm);
-            else
-                LayerRaster::drawSegmentList(target, list, settings.xPixelsPerMm,
-                                             settings.yPixelsPerMm);
-        }
+        all += lists;
+    }
+    return all;
+}
+
+void drawObjects(QImage &target, const std::vector<ObjectSnapshot> &objects, bool (*wanted)(int),
+                 const SliceBuildConfig &settings, float zMm, bool plain)
+{
+    const SegmentListSet lists = cutObjects(objects, wanted, zMm);
+    for (const SegmentList &list : lists) {
+        if (plain)
+            LayerRaster::drawSegmentListPlain(target, list, settings.xPixelsPerMm,
+                                              settings.yPixelsPerMm);
+        else
+            LayerRaster::drawSegmentList(target, list, settings.xPixelsPerMm,
+                                         settings.yPixelsPerMm);
     }
 }
 
@@ -55,27 +64,33 @@ QImage drawLayer(const std::vector<ObjectSnapshot> &objects, const SliceBuildCon
                  float zMm, const Options &options)
 {
     const bool antiAlias = settings.antiAliasActive;
-    // Drawing only ever sets pixels white, so the supersampled image needs one bit a pixel;
-    // the plain path keeps the grey one it reduces with QImage::scaled.
-    QImage::Format format = QImage::Format_Mono;
-    if (options.grey || (antiAlias && options.plain))
-        format = QImage::Format_Grayscale8;
-    QImage image = ImageBufferPool::acquire(settings.imageWidthPx, settings.imageHeightPx, format);
-    if (format == QImage::Format_Mono)
-        image.setColorTable({qRgb(0, 0, 0), qRgb(255, 255, 255)});
-    image.fill(0);
-
-    if (!antiAlias) {
-        drawObjects(image, objects, anyButPlate, settings, zMm, options.plain);
-        stampPanelResolution(image, settings);
-        return image;
+    QImage reduced;
+    if (!antiAlias || options.plain) {
+        // Drawing only ever sets pixels white, so a job-sized image needs one bit a pixel;
+        // the plain path keeps a grey supersampled one it reduces with QImage::scaled.
+        QImage::Format format = QImage::Format_Mono;
+        if (options.grey || (antiAlias && options.plain))
+            format = QImage::Format_Grayscale8;
+        QImage image =
+            ImageBufferPool::acquire(settings.imageWidthPx, settings.imageHeightPx, format);
+        if (format == QImage::Format_Mono)
+            image.setColorTable({qRgb(0, 0, 0), qRgb(255, 255, 255)});
+        image.fill(0);
+        if (!antiAlias) {
+            drawObjects(image, objects, anyButPlate, settings, zMm, options.plain);
+            stampPanelResolution(image, settings);
+            return image;
+        }
+        // Models supersampled and scaled down smoothly; supports hard-edged at job resolution.
+        drawObjects(image, objects, normalOnly, settings, zMm, true);
+        reduced = LayerRaster::downscalePlain(image, settings.targetSizePx);
+        image = QImage(); // back to the pool before the next layer asks for one
+    } else {
+        // The same reduction from the section's white runs, without the supersampled image.
+        reduced = LayerRaster::drawDownscaled(
+            cutObjects(objects, normalOnly, zMm), settings.xPixelsPerMm, settings.yPixelsPerMm,
+            QSize(settings.imageWidthPx, settings.imageHeightPx), settings.targetSizePx);
     }
-
-    // Models supersampled and scaled down smoothly; supports hard-edged at job resolution.
-    drawObjects(image, objects, normalOnly, settings, zMm, options.plain);
-    QImage reduced = options.plain ? LayerRaster::downscalePlain(image, settings.targetSizePx)
-                                   : LayerRaster::downscale(image, settings.targetSizePx);
-    image = QImage(); // back to the pool before the next layer asks for one
     SliceBuildConfig jobResolution = settings;
     jobResolution.antiAliasOff();
     stampPanelResolution(reduced, jobResolution);

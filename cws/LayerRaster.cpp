@@ -1,5 +1,8 @@
 #include "cws/LayerRaster.h"
 
+#include "cws/EvenOddScan.h"
+#include "cws/ImageBufferPool.h"
+#include "cws/SectionRows.h"
 #include "cws/SmoothDownscale.h"
 
 #include <QDebug>
@@ -30,37 +33,6 @@ int toPixel(double v)
 QPen whitePen()
 {
     return QPen(QColor(255, 255, 255, 255), 1, Qt::SolidLine);
-}
-
-// x where a non-horizontal edge meets row y, a being its lower-y end.
-int interpolatedX(const PixelEdge &e, int y)
-{
-    const bool firstLower = e.y0 < e.y1;
-    const int xa = firstLower ? e.x0 : e.x1;
-    const int ya = firstLower ? e.y0 : e.y1;
-    const int xb = firstLower ? e.x1 : e.x0;
-    const int yb = firstLower ? e.y1 : e.y0;
-    return static_cast<int>(double(xa) + double(y - ya) / double(yb - ya) * double(xb - xa));
-}
-
-// Appends the crossings of one edge with row y (the edge's y-span holds y).
-void appendCrossings(const PixelEdge &e, int y, QVector<int> &xs)
-{
-    if (e.y0 == y && e.y1 == y) {
-        xs.append(e.x0);
-        xs.append(e.x1);
-        return;
-    }
-    // An edge owns its lower end on a row, not its upper end.
-    if (y == std::max(e.y0, e.y1))
-        return;
-    xs.append(interpolatedX(e, y));
-}
-
-void logOddRow(int y, int count)
-{
-    qDebug().noquote()
-        << QStringLiteral("Row y=%1 odd # of points = %2 - Model may have holes").arg(y).arg(count);
 }
 
 struct Bounds
@@ -96,20 +68,25 @@ void fillSpanMono(uchar *row, int from, int to)
         row[x >> 3] |= uchar(0x80 >> (x & 7));
 }
 
-// Sets pixels [from, to] of image row y white, clipped to the image as QPainter would.
-void fillSpan(QImage &image, bool mono, int y, int from, int to)
+// Sets the rows' white runs in the image, and has QPainter draw the outline edges they leave
+// out.
+void paintRows(QImage &image, SectionRows &rows)
 {
-    if (y < 0 || y >= image.height())
-        return;
-    from = std::max(from, 0);
-    to = std::min(to, image.width() - 1);
-    if (from > to)
-        return;
-    uchar *row = image.scanLine(y);
-    if (mono)
-        fillSpanMono(row, from, to);
-    else
-        std::fill(row + from, row + to + 1, uchar(0xff));
+    if (!rows.outsideLines().isEmpty()) {
+        QPainter painter(&image);
+        painter.setPen(whitePen());
+        painter.drawLines(rows.outsideLines().constData(), rows.outsideLines().size());
+    }
+    const bool mono = image.format() == QImage::Format_Mono;
+    for (int y = std::max(rows.firstRow(), 0); y < std::min(rows.endRow(), image.height()); ++y) {
+        uchar *line = image.scanLine(y);
+        for (const PixelRun &run : rows.row(y)) {
+            if (mono)
+                fillSpanMono(line, run.from, run.to);
+            else
+                std::fill(line + run.from, line + run.to + 1, uchar(0xff));
+        }
+    }
 }
 
 } // namespace
@@ -129,13 +106,13 @@ QVector<PixelEdge> toPixelEdges(const SegmentList &segments, double xPixelsPerMm
 
 QVector<EdgeCrossing> rowCrossings(const QVector<PixelEdge> &edges, int y)
 {
-    QVector<int> xs;
+    std::vector<int> xs;
     for (const PixelEdge &e : edges) {
         if (y >= std::min(e.y0, e.y1) && y <= std::max(e.y0, e.y1))
-            appendCrossings(e, y, xs);
+            EvenOddScan::appendCrossings(e, y, xs);
     }
     QVector<EdgeCrossing> crossings;
-    crossings.reserve(xs.size());
+    crossings.reserve(int(xs.size()));
     for (int x : xs)
         crossings.append(EdgeCrossing{x, y});
     return crossings;
@@ -160,7 +137,7 @@ void drawSegmentListPlain(QImage &image, const SegmentList &segments, double xPi
         std::sort(crossings.begin(), crossings.end(),
                   [](const EdgeCrossing &l, const EdgeCrossing &r) { return l.x < r.x; });
         if (crossings.size() % 2 != 0) {
-            logOddRow(y, crossings.size());
+            EvenOddScan::logOddRow(y, crossings.size());
             continue;
         }
         for (int i = 0; i + 1 < crossings.size(); i += 2) {
@@ -174,59 +151,9 @@ void drawSegmentListPlain(QImage &image, const SegmentList &segments, double xPi
 void drawSegmentList(QImage &image, const SegmentList &segments, double xPixelsPerMm,
                      double yPixelsPerMm)
 {
-    const int hw = image.width() / 2;
-    const int hh = image.height() / 2;
-    QVector<PixelEdge> edges = toPixelEdges(segments, xPixelsPerMm, yPixelsPerMm);
-    if (edges.isEmpty())
-        return;
-    {
-        QVector<QLine> outline;
-        outline.reserve(edges.size());
-        for (const PixelEdge &e : edges)
-            outline.append(QLine(e.x0 + hw, e.y0 + hh, e.x1 + hw, e.y1 + hh));
-        QPainter painter(&image);
-        painter.setPen(whitePen());
-        painter.drawLines(outline.constData(), outline.size());
-    }
-
-    // Rows outside the image paint nothing, so the scan skips them.
-    const Bounds b = boundsOf(edges);
-    const int firstRow = std::max(b.minY, -hh);
-    const int endRow = std::min(b.maxY, image.height() - hh);
-    if (firstRow >= endRow)
-        return;
-
-    std::sort(edges.begin(), edges.end(), [](const PixelEdge &l, const PixelEdge &r) {
-        return std::min(l.y0, l.y1) < std::min(r.y0, r.y1);
-    });
-    const bool mono = image.format() == QImage::Format_Mono;
-    QVector<const PixelEdge *> active;
-    QVector<int> xs;
-    int next = 0;
-    for (int y = firstRow; y < endRow; ++y) {
-        while (next < edges.size() && std::min(edges[next].y0, edges[next].y1) <= y) {
-            active.append(&edges[next]);
-            ++next;
-        }
-        xs.clear();
-        int kept = 0;
-        for (const PixelEdge *e : qAsConst(active)) {
-            const int top = std::max(e->y0, e->y1);
-            if (top < y)
-                continue; // entered before the first scanned row and already done
-            appendCrossings(*e, y, xs);
-            if (top > y)
-                active[kept++] = e;
-        }
-        active.resize(kept);
-        if (xs.size() % 2 != 0) {
-            logOddRow(y, xs.size());
-            continue;
-        }
-        std::sort(xs.begin(), xs.end());
-        for (int i = 0; i + 1 < xs.size(); i += 2)
-            fillSpan(image, mono, y + hh, xs[i] + hw, xs[i + 1] + hw);
-    }
+    SectionRows rows(image.size());
+    rows.addList(toPixelEdges(segments, xPixelsPerMm, yPixelsPerMm));
+    paintRows(image, rows);
 }
 
 QImage downscalePlain(const QImage &supersampled, const QSize &target)
@@ -249,6 +176,28 @@ QImage downscale(const QImage &supersampled, const QSize &target)
             return plan->fromGrey(supersampled);
     }
     return downscalePlain(supersampled, target);
+}
+
+QImage drawDownscaled(const SegmentListSet &lists, double xPixelsPerMm, double yPixelsPerMm,
+                      const QSize &supersampledSize, const QSize &target)
+{
+    SectionRows rows(supersampledSize);
+    for (const SegmentList &list : lists)
+        rows.addList(toPixelEdges(list, xPixelsPerMm, yPixelsPerMm));
+    const std::shared_ptr<const SmoothDownscale> plan =
+        SmoothDownscale::forSizes(supersampledSize, target);
+    if (plan->readsRuns() && rows.outsideLines().isEmpty())
+        return plan->fromRuns(
+            [&rows](int y) -> const std::vector<PixelRun> & { return rows.row(y); });
+    // Outline edges that QPainter must clip, or a reduction Qt does its own way.
+    QImage image = ImageBufferPool::acquire(supersampledSize.width(), supersampledSize.height(),
+                                            QImage::Format_Mono);
+    if (image.isNull())
+        return QImage();
+    image.setColorTable({qRgb(0, 0, 0), qRgb(255, 255, 255)});
+    image.fill(0);
+    paintRows(image, rows);
+    return downscale(image, target);
 }
 
 } // namespace CWS::LayerRaster

@@ -24,6 +24,12 @@ struct EdgeCrossing
     int x, y;
 };
 
+// White pixels [from, to] of one image row.
+struct PixelRun
+{
+    int from, to;
+};
+
 // x and y in mm times the pixel density, each truncated toward zero.
 QVector<PixelEdge> toPixelEdges(const SegmentList &segments, double xPixelsPerMm,
                                 double yPixelsPerMm);
@@ -36,8 +42,8 @@ QVector<EdgeCrossing> rowCrossings(const QVector<PixelEdge> &edges, int y);
 void drawSegmentListPlain(QImage &image, const SegmentList &segments, double xPixelsPerMm,
                           double yPixelsPerMm);
 
-// The same pixels, fast: the outline in one batch, the fill from an active-edge list written
-// straight into the image (Format_Mono or Format_Grayscale8).
+// The same pixels, fast: the outline and the fill (SectionRows) written straight into the image
+// (Format_Mono or Format_Grayscale8).
 void drawSegmentList(QImage &image, const SegmentList &segments, double xPixelsPerMm,
                      double yPixelsPerMm);
 
@@ -47,5 +53,11 @@ QImage downscalePlain(const QImage &supersampled, const QSize &target);
 // The same pixels from our own reduction (SmoothDownscale), without a 32-bit copy; falls back
 // to downscalePlain where Qt would not reduce with its smooth weights.
 QImage downscale(const QImage &supersampled, const QSize &target);
+
+// Every list drawn with drawSegmentList on a black 1-bit image of supersampledSize and reduced
+// with downscale, in one pass that never holds the supersampled image: the reduction reads the
+// white runs of each row as the outline and fill give them.
+QImage drawDownscaled(const SegmentListSet &lists, double xPixelsPerMm, double yPixelsPerMm,
+                      const QSize &supersampledSize, const QSize &target);
 
 } // namespace CWS::LayerRaster

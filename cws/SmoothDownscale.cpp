@@ -25,6 +25,44 @@ quint64 load64(const uchar *p)
     return v;
 }
 
+// What a source row adds for a column whose taps are all white: 255 times weights that add up
+// to 1 << 14, shifted down by 4.
+constexpr quint32 kWhiteRowSum = (255u << 14) >> 4;
+
+void addToEach(quint32 *p, int n, quint32 value)
+{
+    const __m128i v = _mm_set1_epi32(int(value));
+    int i = 0;
+    for (; i + 4 <= n; i += 4) {
+        auto *q = reinterpret_cast<__m128i *>(p + i);
+        _mm_storeu_si128(q, _mm_add_epi32(_mm_loadu_si128(q), v));
+    }
+    for (; i < n; ++i)
+        p[i] += value;
+}
+
+// out = total >> 24 for n columns, and the totals back to zero for the next output row.
+void storeTotals(quint32 *total, uchar *out, int n)
+{
+    const __m128i zero = _mm_setzero_si128();
+    int i = 0;
+    for (; i + 16 <= n; i += 16) {
+        auto *t = reinterpret_cast<__m128i *>(total + i);
+        const __m128i a = _mm_srli_epi32(_mm_loadu_si128(t), 24);
+        const __m128i b = _mm_srli_epi32(_mm_loadu_si128(t + 1), 24);
+        const __m128i c = _mm_srli_epi32(_mm_loadu_si128(t + 2), 24);
+        const __m128i d = _mm_srli_epi32(_mm_loadu_si128(t + 3), 24);
+        const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(a, b), _mm_packs_epi32(c, d));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + i), bytes);
+        for (int k = 0; k < 4; ++k)
+            _mm_storeu_si128(t + k, zero);
+    }
+    for (; i < n; ++i) {
+        out[i] = uchar(total[i] >> 24);
+        total[i] = 0;
+    }
+}
+
 // count bits of a 1-bit row from column first on, the first one in the highest bit.
 inline unsigned bitsAt(const uchar *row, int rowBytes, int first, int count)
 {
@@ -84,6 +122,7 @@ SmoothDownscale::SmoothDownscale(QSize source, QSize target) : m_source(source),
         maxRowTaps = std::max(maxRowTaps, t.count);
     }
     m_exact = true;
+    buildRunTables();
     if (m_maxColumnTaps > kMaxMonoTaps || maxRowTaps > kMaxRowTaps)
         return;
 
@@ -110,6 +149,59 @@ SmoothDownscale::SmoothDownscale(QSize source, QSize target) : m_source(source),
         }
         m_firstColumnEndingAfter[size_t(c)] = x;
     }
+}
+
+void SmoothDownscale::buildRunTables()
+{
+    const int sw = m_source.width(), dw = m_target.width();
+    // Runs give the output columns they reach by a look-up, which needs the taps to move on
+    // from column to column, neighbours sharing one source column at most; every column all
+    // white must add the same.
+    m_columnPrefix.assign(m_weights.size() + size_t(dw), 0);
+    for (int x = 0; x < dw; ++x) {
+        const Taps &t = m_columns[size_t(x)];
+        if (t.count == 0)
+            return;
+        if (x > 0) {
+            const Taps &before = m_columns[size_t(x - 1)];
+            if (t.first < before.first + before.count - 1 ||
+                t.first + t.count < before.first + before.count)
+                return;
+        }
+        quint32 *prefix = &m_columnPrefix[size_t(t.weightOffset + x)];
+        for (int i = 0; i < t.count; ++i)
+            prefix[i + 1] = prefix[i] + 255u * quint32(m_weights[size_t(t.weightOffset + i)]);
+        if (prefix[t.count] >> 4 != kWhiteRowSum)
+            return;
+    }
+    // Rows are read from the top down, each at most twice in a row.
+    for (size_t y = 1; y < m_rows.size(); ++y)
+        if (m_rows[y].first < m_rows[y - 1].first + m_rows[y - 1].count - 1)
+            return;
+    auto last = [this](int x) {
+        return m_columns[size_t(x)].first + m_columns[size_t(x)].count - 1;
+    };
+    auto first = [this](int x) { return m_columns[size_t(x)].first; };
+    m_firstReaching.resize(size_t(sw));
+    m_lastStartingBy.resize(size_t(sw));
+    m_firstStartingFrom.resize(size_t(sw));
+    m_lastEndingBy.resize(size_t(sw));
+    int reaching = 0, startingBy = -1, startingFrom = 0, endingBy = -1;
+    for (int c = 0; c < sw; ++c) {
+        while (reaching < dw && last(reaching) < c)
+            ++reaching;
+        while (startingBy + 1 < dw && first(startingBy + 1) <= c)
+            ++startingBy;
+        while (startingFrom < dw && first(startingFrom) < c)
+            ++startingFrom;
+        while (endingBy + 1 < dw && last(endingBy + 1) <= c)
+            ++endingBy;
+        m_firstReaching[size_t(c)] = reaching;
+        m_lastStartingBy[size_t(c)] = startingBy;
+        m_firstStartingFrom[size_t(c)] = startingFrom;
+        m_lastEndingBy[size_t(c)] = endingBy;
+    }
+    m_readsRuns = true;
 }
 
 std::shared_ptr<const SmoothDownscale> SmoothDownscale::forSizes(QSize source, QSize target)
@@ -236,6 +328,123 @@ QImage SmoothDownscale::fromMono(const QImage &mono) const
     std::vector<uchar> allRow(anyRow.size(), 0);
     for (int y = 0; y < m_target.height(); ++y)
         monoRow(mono, y, out.scanLine(y), anyRow, allRow);
+    return out;
+}
+
+// One output row's sums while its source rows come in.
+struct SmoothDownscale::RunSums
+{
+    std::vector<quint32> total; // per output column
+    // The stretches of columns all white in this source row, and in the rows before it that
+    // have the same ones, with those rows' weights added up.
+    std::vector<LayerRaster::PixelRun> whole;
+    std::vector<LayerRaster::PixelRun> pendingWhole;
+    quint32 pendingWeight = 0;
+    int from = 0; // the columns reached so far
+    int to = -1;
+
+    void addPendingWhole()
+    {
+        const quint32 white = kWhiteRowSum * pendingWeight;
+        for (const LayerRaster::PixelRun &r : pendingWhole)
+            addToEach(total.data() + r.from, r.to - r.from + 1, white);
+        pendingWhole.clear();
+        pendingWeight = 0;
+    }
+};
+
+void SmoothDownscale::addRuns(const std::vector<LayerRaster::PixelRun> &runs, quint32 rowWeight,
+                              RunSums &sums) const
+{
+    quint32 *total = sums.total.data();
+    // A column's white taps in this row are summed before the shift, as Qt does. Runs come in
+    // order and neighbouring columns share one source column at most, so the columns at the
+    // runs' ends come in order too, and a column's sum is whole once the next one comes.
+    int column = -1;
+    quint32 columnSum = 0;
+    const auto addPartial = [&](int x, int a, int b) {
+        const Taps &t = m_columns[size_t(x)];
+        const quint32 *prefix = &m_columnPrefix[size_t(t.weightOffset + x)];
+        const quint32 sum =
+            prefix[std::min(b - t.first, t.count - 1) + 1] - prefix[std::max(a - t.first, 0)];
+        if (x == column) {
+            columnSum += sum;
+            return;
+        }
+        if (column >= 0)
+            total[column] += (columnSum >> 4) * rowWeight;
+        column = x;
+        columnSum = sum;
+    };
+    const int lastSourceColumn = m_source.width() - 1;
+    sums.whole.clear();
+    for (const LayerRaster::PixelRun &run : runs) {
+        const int a = std::max(run.from, 0);
+        const int b = std::min(run.to, lastSourceColumn);
+        if (a > b)
+            continue;
+        const int reachFrom = m_firstReaching[size_t(a)];
+        const int reachTo = m_lastStartingBy[size_t(b)];
+        if (reachFrom > reachTo)
+            continue;
+        sums.from = std::min(sums.from, reachFrom);
+        sums.to = std::max(sums.to, reachTo);
+        const int wholeFrom = m_firstStartingFrom[size_t(a)];
+        const int wholeTo = m_lastEndingBy[size_t(b)];
+        if (wholeFrom > wholeTo) {
+            for (int x = reachFrom; x <= reachTo; ++x)
+                addPartial(x, a, b);
+            continue;
+        }
+        for (int x = reachFrom; x < wholeFrom; ++x)
+            addPartial(x, a, b);
+        sums.whole.push_back({wholeFrom, wholeTo});
+        for (int x = wholeTo + 1; x <= reachTo; ++x)
+            addPartial(x, a, b);
+    }
+    if (column >= 0)
+        total[column] += (columnSum >> 4) * rowWeight;
+    // Walls that run down the block give its rows the same white stretches: one pass for all.
+    const auto same = [](const LayerRaster::PixelRun &l, const LayerRaster::PixelRun &r) {
+        return l.from == r.from && l.to == r.to;
+    };
+    if (!std::equal(sums.whole.begin(), sums.whole.end(), sums.pendingWhole.begin(),
+                    sums.pendingWhole.end(), same)) {
+        sums.addPendingWhole();
+        sums.pendingWhole.swap(sums.whole);
+    }
+    sums.pendingWeight += rowWeight;
+}
+
+QImage SmoothDownscale::fromRuns(const RowRuns &rowRuns) const
+{
+    if (!m_readsRuns)
+        return QImage();
+    const int dw = m_target.width();
+    QImage out = ImageBufferPool::acquire(dw, m_target.height(), QImage::Format_Grayscale8);
+    if (out.isNull())
+        return out;
+    RunSums sums;
+    sums.total.assign(size_t(dw), 0);
+    uchar *const bits = out.bits();
+    const qsizetype bytesPerLine = out.bytesPerLine();
+    for (int y = 0; y < m_target.height(); ++y) {
+        const Taps &ty = m_rows[size_t(y)];
+        sums.from = dw;
+        sums.to = -1;
+        for (int k = 0; k < ty.count; ++k)
+            addRuns(rowRuns(ty.first + k), quint32(m_rowWeights[size_t(ty.weightOffset + k)]),
+                    sums);
+        sums.addPendingWhole();
+        uchar *dst = bits + bytesPerLine * y;
+        if (sums.from > sums.to) {
+            std::memset(dst, 0, size_t(dw));
+            continue;
+        }
+        std::memset(dst, 0, size_t(sums.from));
+        storeTotals(sums.total.data() + sums.from, dst + sums.from, sums.to - sums.from + 1);
+        std::memset(dst + sums.to + 1, 0, size_t(dw - sums.to - 1));
+    }
     return out;
 }
 

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "cws/LayerRaster.h"
+
 #include <QImage>
 #include <QSize>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -33,6 +36,16 @@ public:
     // white; the same pixels as fromGrey on the image drawn in 0 and 255.
     QImage fromMono(const QImage &mono) const;
 
+    // The source rows' white pixels as sorted runs, apart from each other by a black pixel.
+    // Rows are asked for from the top down, a row shared by two output rows twice in a row.
+    using RowRuns = std::function<const std::vector<LayerRaster::PixelRun> &(int sourceRow)>;
+    // Whether fromRuns can stand in for fromMono at these sizes.
+    bool readsRuns() const { return m_readsRuns; }
+    // fromMono's pixels from the runs of each row of a 1-bit image that is never drawn: a
+    // column's taps all white add one sum to the whole stretch of such columns, and only the
+    // columns at the runs' ends add up their white taps one by one.
+    QImage fromRuns(const RowRuns &rowRuns) const;
+
 private:
     // The source pixels under one output pixel along one axis and their weights.
     struct Taps
@@ -46,6 +59,10 @@ private:
                           std::vector<int> &weights);
     void monoRow(const QImage &mono, int y, uchar *out, std::vector<uchar> &anyRow,
                  std::vector<uchar> &allRow) const;
+    void buildRunTables();
+    struct RunSums;
+    void addRuns(const std::vector<LayerRaster::PixelRun> &runs, quint32 rowWeight,
+                 RunSums &sums) const;
 
     QSize m_source;
     QSize m_target;
@@ -60,6 +77,17 @@ private:
     std::vector<quint32> m_patternSums;
     // The first output column whose taps reach past source column c.
     std::vector<int> m_firstColumnEndingAfter;
+    // For runs, per source column c: the first output column whose taps reach c or beyond,
+    // the last whose taps start at c or before, the first whose taps all lie at c or beyond,
+    // the last whose taps all lie at c or before.
+    bool m_readsRuns = false;
+    std::vector<int> m_firstReaching;
+    std::vector<int> m_lastStartingBy;
+    std::vector<int> m_firstStartingFrom;
+    std::vector<int> m_lastEndingBy;
+    // Per output column, its taps' running sums of 255 times their weight (count + 1 each,
+    // from weightOffset + column on).
+    std::vector<quint32> m_columnPrefix;
 };
 
 } // namespace CWS

@@ -75,6 +75,46 @@ inline CWS::SegmentList sectionOf(const TestMesh &mesh, float z)
     return out;
 }
 
+// A random section: closed rings (some crossing themselves) with horizontal, upright and
+// diagonal edges, plus stray open segments, within spreadMm of the centre. Diagonal and upright
+// edges cross rows on whole pixels; strays leave rows with an odd number of crossings.
+inline CWS::SegmentList segmentSoup(QRandomGenerator &rng, double spreadMm)
+{
+    auto any = [&](double range) { return float(rng.bounded(2 * range) - range); };
+    CWS::SegmentList out;
+    const int rings = 1 + int(rng.bounded(5));
+    for (int r = 0; r < rings; ++r) {
+        const QVector3D centre(any(spreadMm * 0.7), any(spreadMm * 0.7), 0);
+        const double radius = spreadMm * 0.3 * (0.02 + rng.bounded(1.0));
+        const int corners = 3 + int(rng.bounded(10));
+        QVector<QVector3D> ring{centre + QVector3D(any(radius), any(radius), 0)};
+        for (int i = 1; i < corners; ++i) {
+            QVector3D p = centre + QVector3D(any(radius), any(radius), 0);
+            const QVector3D &last = ring.last();
+            switch (rng.bounded(5)) {
+            case 0:
+                p.setY(last.y());
+                break;
+            case 1:
+                p.setX(last.x());
+                break;
+            case 2:
+                p.setY(last.y() + (p.x() - last.x()));
+                break;
+            default:
+                break;
+            }
+            ring.append(p);
+        }
+        for (int i = 0; i < ring.size(); ++i)
+            out.append(CWS::LayerSegment{ring[i], ring[(i + 1) % ring.size()]});
+    }
+    for (int stray = int(rng.bounded(3)); stray > 0; --stray)
+        out.append(CWS::LayerSegment{QVector3D(any(spreadMm), any(spreadMm), 0),
+                                     QVector3D(any(spreadMm), any(spreadMm), 0)});
+    return out;
+}
+
 inline QImage blankImage(QSize size, QImage::Format format)
 {
     QImage img(size, format);

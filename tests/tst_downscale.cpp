@@ -68,6 +68,8 @@ private slots:
     void monoLayersMatchQtScaling_data();
     void monoLayersMatchQtScaling();
     void smallImagesFallBackToQt();
+    void drawnReductionMatchesPlain_data();
+    void drawnReductionMatchesPlain();
     void layerImagesMatchPlainDrawing_data();
     void layerImagesMatchPlainDrawing();
 };
@@ -173,6 +175,45 @@ void TestDownscale::smallImagesFallBackToQt()
              LayerRaster::downscalePlain(small, QSize(100, 130)));
     // No reduction at all.
     QVERIFY(!SmoothDownscale(QSize(100, 100), QSize(100, 100)).exact());
+}
+
+void TestDownscale::drawnReductionMatchesPlain_data()
+{
+    QTest::addColumn<double>("factor");
+    QTest::addColumn<double>("spreadMm");
+    // Every factor the settings offer and two they do not; sections inside the image are
+    // reduced from their rows alone, sections past its edges through a drawn image.
+    for (double f : LayerImages::factors() + QVector<double>{2.7, 3.3})
+        for (double spread : {12.0, 20.0})
+            QTest::newRow(qPrintable(QStringLiteral("x%1 %2").arg(f).arg(
+                spread < 15 ? QStringLiteral("inside") : QStringLiteral("past the edges"))))
+                << f << spread;
+}
+
+void TestDownscale::drawnReductionMatchesPlain()
+{
+    QFETCH(double, factor);
+    QFETCH(double, spreadMm);
+    // Odd sizes; a million source pixels or more even at factor 2, so Qt uses its weights.
+    const QSize job(613, 871);
+    const QSize super = superSize(job, factor);
+    const double ppmm = LayerImages::kPixelsPerMm * factor;
+    QVERIFY(SmoothDownscale(super, job).readsRuns()); // else the row-run reduction goes untested
+    QRandomGenerator rng(uint(factor * 10 + spreadMm));
+    for (int round = 0; round < 3; ++round) {
+        // Several lists: their fills unite, each list's own even-odd.
+        SegmentListSet lists;
+        for (int n = 1 + int(rng.bounded(3)); n > 0; --n)
+            lists.append(LayerImages::segmentSoup(rng, spreadMm));
+        QImage grey = LayerImages::blankImage(super, QImage::Format_Grayscale8);
+        for (const SegmentList &list : qAsConst(lists))
+            LayerRaster::drawSegmentListPlain(grey, list, ppmm, ppmm);
+        const QImage plain = LayerRaster::downscalePlain(grey, job);
+        const QImage fast = LayerRaster::drawDownscaled(lists, ppmm, ppmm, super, job);
+        QVERIFY2(fast == plain,
+                 qPrintable(
+                     QStringLiteral("round %1: %2").arg(round).arg(firstDifference(fast, plain))));
+    }
 }
 
 void TestDownscale::layerImagesMatchPlainDrawing_data()

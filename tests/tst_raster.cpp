@@ -1,3 +1,4 @@
+#include "LayerImages.h"
 #include "LogCapture.h"
 #include "TestMeshes.h"
 #include "cws/LayerRaster.h"
@@ -47,6 +48,22 @@ QString firstDifference(const QImage &a, const QImage &b)
     return QString();
 }
 
+// Where the fast drawing of s differs from the plain one, in 1 bit and in grey; empty if nowhere.
+QString twinDifference(const SegmentList &s, QSize size, double ppmm)
+{
+    for (QImage::Format f : {QImage::Format_Mono, QImage::Format_Grayscale8}) {
+        QImage plain = blank(size.width(), size.height(), f);
+        QImage fast = plain.copy();
+        LayerRaster::drawSegmentListPlain(plain, s, ppmm, ppmm);
+        LayerRaster::drawSegmentList(fast, s, ppmm, ppmm);
+        if (fast != plain)
+            return QString("format %1, first difference at %2")
+                .arg(f)
+                .arg(firstDifference(fast, plain));
+    }
+    return QString();
+}
+
 } // namespace
 
 class TestRaster : public QObject
@@ -62,6 +79,8 @@ private slots:
     void fastPathMatchesPlain_data();
     void fastPathMatchesPlain();
     void fastPathMatchesPlainOnSegmentSoup();
+    void fastPathMatchesPlainOnRandomSections_data();
+    void fastPathMatchesPlainOnRandomSections();
     void downscaleMatchesSmoothScaling_data();
     void downscaleMatchesSmoothScaling();
 };
@@ -233,15 +252,39 @@ void TestRaster::fastPathMatchesPlainOnSegmentSoup()
                 rng.bounded(4) == 0 ? QVector3D(coord(), a.y(), 0) : QVector3D(coord(), coord(), 0);
             s.append(LayerSegment{a, b});
         }
-        for (QImage::Format f : {QImage::Format_Mono, QImage::Format_Grayscale8}) {
-            QImage plain = blank(301, 257, f);
-            QImage fast = plain.copy();
-            LayerRaster::drawSegmentListPlain(plain, s, kPpmm, kPpmm);
-            LayerRaster::drawSegmentList(fast, s, kPpmm, kPpmm);
-            QVERIFY2(fast == plain, qPrintable(QString("round %1 first difference at %2")
-                                                   .arg(round)
-                                                   .arg(firstDifference(fast, plain))));
-        }
+        const QString difference = twinDifference(s, QSize(301, 257), kPpmm);
+        QVERIFY2(difference.isEmpty(),
+                 qPrintable(QString("round %1: %2").arg(round).arg(difference)));
+    }
+}
+
+void TestRaster::fastPathMatchesPlainOnRandomSections_data()
+{
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<double>("ppmm");
+    QTest::addColumn<double>("spreadMm");
+    QTest::addColumn<uint>("seed");
+    // Our outline lines must set QPainter's pixels for every slope and length.
+    QTest::newRow("inside, job density") << QSize(411, 389) << kPpmm << 8.0 << 1u;
+    QTest::newRow("inside, five times") << QSize(2055, 1945) << kPpmm * 5 << 8.0 << 2u;
+    QTest::newRow("past the edges") << QSize(411, 389) << kPpmm << 16.0 << 3u;
+    QTest::newRow("one row") << QSize(411, 1) << kPpmm << 8.0 << 4u;
+    QTest::newRow("one column") << QSize(1, 389) << kPpmm << 8.0 << 5u;
+    QTest::newRow("odd width, 2.5 times") << QSize(1027, 973) << kPpmm * 2.5 << 8.0 << 6u;
+}
+
+void TestRaster::fastPathMatchesPlainOnRandomSections()
+{
+    QFETCH(QSize, size);
+    QFETCH(double, ppmm);
+    QFETCH(double, spreadMm);
+    QFETCH(uint, seed);
+    QRandomGenerator rng(seed);
+    for (int round = 0; round < 30; ++round) {
+        const SegmentList s = LayerImages::segmentSoup(rng, spreadMm);
+        const QString difference = twinDifference(s, size, ppmm);
+        QVERIFY2(difference.isEmpty(),
+                 qPrintable(QString("round %1: %2").arg(round).arg(difference)));
     }
 }
 
