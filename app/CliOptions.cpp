@@ -1,6 +1,7 @@
 #include "app/CliOptions.h"
 
 #include "config/QuorConfig.h"
+#include "config/SettingRanges.h"
 
 #include <QCommandLineParser>
 
@@ -8,41 +9,38 @@
 
 namespace {
 
+// An option for one of the settings' ranges.
 struct Range
 {
-    const char *name;
+    const SettingRange &range;
     const char *valueName;
     const char *help;
-    double min, max;
 };
 
-// The ranges of the slice settings dialog.
-const Range kThickness{"thickness", "mm", "layer thickness in mm", 0.01, 0.1};
-const Range kBottomLayers{"bottom-layers", "n", "number of bottom layers", 0, 10};
-const Range kBottomExposure{"bottom-exposure", "s", "exposure of each bottom layer in seconds", 1,
-                            180};
-const Range kExposure{"exposure", "s", "exposure of every other layer in seconds", 1, 180};
-const Range kAntiAliasFactor{"aa-factor", "f", "anti-aliasing factor", 2, 5};
-const Range kLiftHeight{"lift-height", "mm", "total lift height in mm", 3, 12};
-const Range kLiftUp{"lift-up-speed", "mm/min", "lift-up speed in mm/min", 20, 200};
-const Range kLiftDown{"lift-down-speed", "mm/min", "lift-down speed in mm/min", 20, 200};
-const Range kWait{"wait", "s", "wait after each lift in seconds", 0, 3};
-// The support page's base thickness range.
-const Range kBase{"base", "mm",
-                  "adds a support base of this thickness under every model, which rises to 3 mm",
-                  0.1, 3};
+const Range kThickness{SettingRanges::thicknessMm, "mm", "layer thickness in mm"};
+const Range kBottomLayers{SettingRanges::bottomLayers, "n", "number of bottom layers"};
+const Range kBottomExposure{SettingRanges::bottomExposureSec, "s",
+                            "exposure of each bottom layer in seconds"};
+const Range kExposure{SettingRanges::exposureSec, "s", "exposure of every other layer in seconds"};
+const Range kAntiAliasFactor{SettingRanges::antiAliasFactor, "f", "anti-aliasing factor"};
+const Range kLiftHeight{SettingRanges::liftHeightMm, "mm", "total lift height in mm"};
+const Range kLiftUp{SettingRanges::liftUpSpeedMmPerMin, "mm/min", "lift-up speed in mm/min"};
+const Range kLiftDown{SettingRanges::liftDownSpeedMmPerMin, "mm/min", "lift-down speed in mm/min"};
+const Range kWait{SettingRanges::waitSec, "s", "wait after each lift in seconds"};
+const Range kBase{SettingRanges::baseThicknessMm, "mm",
+                  "adds a support base of this thickness under every model, which rises to 3 mm"};
 const Range *const kRanges[] = {
     &kThickness,  &kBottomLayers, &kBottomExposure, &kExposure, &kAntiAliasFactor,
     &kLiftHeight, &kLiftUp,       &kLiftDown,       &kWait,     &kBase};
 
 QString rangeText(const Range &r)
 {
-    return QStringLiteral("%1 to %2").arg(r.min).arg(r.max);
+    return QStringLiteral("%1 to %2").arg(r.range.min).arg(r.range.max);
 }
 
 QCommandLineOption rangeOption(const Range &r)
 {
-    return QCommandLineOption(QString::fromLatin1(r.name),
+    return QCommandLineOption(QString::fromLatin1(r.range.key),
                               QStringLiteral("%1 (%2).").arg(QLatin1String(r.help), rangeText(r)),
                               QString::fromLatin1(r.valueName));
 }
@@ -51,13 +49,13 @@ QCommandLineOption rangeOption(const Range &r)
 bool readNumber(const QCommandLineParser &parser, const Range &r, bool wholeNumber, double *out,
                 QString *error)
 {
-    const QString text = parser.value(QString::fromLatin1(r.name));
+    const QString text = parser.value(QString::fromLatin1(r.range.key));
     bool ok = false;
     const double v = text.toDouble(&ok);
-    if (!ok || !std::isfinite(v) || v < r.min || v > r.max || (wholeNumber && v != std::floor(v))) {
+    if (!ok || !r.range.contains(v) || (wholeNumber && v != std::floor(v))) {
         *error =
             QStringLiteral("--%1 %2: the value must be %3%4.")
-                .arg(QLatin1String(r.name), text,
+                .arg(QLatin1String(r.range.key), text,
                      wholeNumber ? QStringLiteral("a whole number ") : QString(), rangeText(r));
         return false;
     }
@@ -211,7 +209,7 @@ CliParseResult parseCliArguments(const QStringList &arguments, QuorConfig &confi
         {&kBase, false, &o.baseMm, nullptr},
     };
     for (const Target &t : targets) {
-        if (!parser.isSet(QString::fromLatin1(t.range->name)))
+        if (!parser.isSet(QString::fromLatin1(t.range->range.key)))
             continue;
         double v;
         if (!readNumber(parser, *t.range, t.whole, &v, &result.text))

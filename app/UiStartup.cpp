@@ -4,6 +4,7 @@
 #include "app/StartupRules.h"
 #include "app/WindowFrame.h"
 #include "app/WindowGeometry.h"
+#include "config/SettingRanges.h"
 
 #include "config/QuorConfig.h"
 #include "model/DoItem.h"
@@ -57,6 +58,8 @@ void publish(QQmlApplicationEngine &engine, QuorApp &app, QuorConfig &config, Wo
     context->setContextProperty(QStringLiteral("quor3dApp"), &app);
     context->setContextProperty(QStringLiteral("quor3dConfig"), &config);
     context->setContextProperty(QStringLiteral("supportConfig"), config.supportConfig());
+    // Each setting's {min, max}, by its command-line name.
+    context->setContextProperty(QStringLiteral("settingRanges"), SettingRanges::forDocuments());
     const std::pair<const char *, QObject *> parts[] = {
         {"sceneObjects", workspace.scene()},    {"selectionTransform", workspace.transform()},
         {"supportTools", workspace.supports()}, {"backgroundJobs", workspace.jobs()},

@@ -106,7 +106,7 @@ int benchPick()
     const double indexMs = double(timer.nsecsElapsed()) / 1e6;
 
     const QSet<int> types = {0, 1, 2, 4};
-    const CameraMath::Volume volume = CameraMath::Volume();
+    const CameraMath::Volume volume = camera.volume();
     const QMatrix4x4 scale = CameraMath::modelScaleMatrix(volume);
     const float s = CameraMath::sceneScaleMm(volume);
     // Rays under pixels spread over the model, and rays that miss every box.

@@ -1,5 +1,7 @@
 #include "config/QuorConfig.h"
 
+#include "config/SettingRanges.h"
+
 #include <QDebug>
 #include <QDir>
 #include <QFile>
@@ -264,25 +266,25 @@ void QuorConfig::setResinIndex(int i)
 void QuorConfig::setThicknessMM(float t)
 {
     ChangeNotice notice(this);
-    m_thicknessUM = qRound(t * 1000.0f);
+    m_thicknessUM = qRound(float(SettingRanges::thicknessMm.clamped(t)) * 1000.0f);
 }
 
 void QuorConfig::setBottomLayerNum(int n)
 {
     ChangeNotice notice(this);
-    m_bottomLayerNum = n;
+    m_bottomLayerNum = int(SettingRanges::bottomLayers.clamped(n));
 }
 
 void QuorConfig::setBottomExpoSec(float sec)
 {
     ChangeNotice notice(this);
-    m_bottomExpoMS = qRound(sec * 10.0f) * 100;
+    m_bottomExpoMS = qRound(float(SettingRanges::bottomExposureSec.clamped(sec)) * 10.0f) * 100;
 }
 
 void QuorConfig::setNormalExpoSec(float sec)
 {
     ChangeNotice notice(this);
-    m_normalExpoMS = qRound(sec * 10.0f) * 100;
+    m_normalExpoMS = qRound(float(SettingRanges::exposureSec.clamped(sec)) * 10.0f) * 100;
 }
 
 void QuorConfig::useAntialise(bool use)
@@ -299,7 +301,7 @@ float QuorConfig::antiAliseValue() const
 void QuorConfig::antiAliseValue(float v)
 {
     ChangeNotice notice(this);
-    m_antiAliseValue = qRound(v * 10.0f) / 10.0f;
+    m_antiAliseValue = qRound(float(SettingRanges::antiAliasFactor.clamped(v)) * 10.0f) / 10.0f;
 }
 
 QStringList QuorConfig::getAllResinTypesModel(int iModel)
@@ -349,25 +351,26 @@ void QuorConfig::syncBuildConfig()
 void QuorConfig::setLiftHeight(float mm)
 {
     ChangeNotice notice(this);
-    m_buildConfig.liftHeightMm = mm;
+    m_buildConfig.liftHeightMm = float(SettingRanges::liftHeightMm.clamped(mm));
 }
 
 void QuorConfig::setLiftUpSpeed(float mmPerMin)
 {
     ChangeNotice notice(this);
-    m_buildConfig.liftUpSpeedMmPerMin = mmPerMin;
+    m_buildConfig.liftUpSpeedMmPerMin = float(SettingRanges::liftUpSpeedMmPerMin.clamped(mmPerMin));
 }
 
 void QuorConfig::setLiftDownSpeed(float mmPerMin)
 {
     ChangeNotice notice(this);
-    m_buildConfig.liftDownSpeedMmPerMin = mmPerMin;
+    m_buildConfig.liftDownSpeedMmPerMin =
+        float(SettingRanges::liftDownSpeedMmPerMin.clamped(mmPerMin));
 }
 
 void QuorConfig::setWaitSecAfterStop(float sec)
 {
     ChangeNotice notice(this);
-    m_buildConfig.waitSecAfterStop = sec;
+    m_buildConfig.waitSecAfterStop = float(SettingRanges::waitSec.clamped(sec));
 }
 
 bool QuorConfig::loadCustomConf()

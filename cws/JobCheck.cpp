@@ -60,11 +60,6 @@ QString userNameOf(const Model *object)
 
 } // namespace
 
-BuildVolume buildVolumeOf(const PrinterModelConfig &printer)
-{
-    return BuildVolume{printer.vx, printer.vy, printer.vz};
-}
-
 std::vector<Excess> excessesOf(const std::vector<PrintedBox> &boxes, const BuildVolume &volume)
 {
     const float halfWidth = volume.widthMm * 0.5f;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "config/BuildVolume.h"
+
 #include <QString>
 #include <QVector3D>
 
@@ -10,15 +12,8 @@ struct PrinterModelConfig;
 
 namespace CWS {
 
-// The space a printer builds in: its plate centred on x = y = 0, from z = 0 up to its height.
-struct BuildVolume
-{
-    float widthMm = 0.0f;  // along x
-    float depthMm = 0.0f;  // along y
-    float heightMm = 0.0f; // along z
-};
-
-BuildVolume buildVolumeOf(const PrinterModelConfig &printer);
+using ::BuildVolume;
+using ::buildVolumeOf;
 
 // One printing object's world box as the job will cut it, under the name the user knows it by.
 struct PrintedBox

@@ -13,6 +13,7 @@ struct ViewParts
     explicit ViewParts(Workspace &workspace)
         : picker(*workspace.scene(), camera), mouse(workspace, camera, picker)
     {
+        camera.followPrinter(workspace.config()); // as the view does
     }
     SceneCamera camera;
     ScenePicker picker;

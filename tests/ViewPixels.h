@@ -15,7 +15,7 @@ inline QPoint viewPixelOf(const SceneCamera &camera, const QVector3D &mm)
     const QSize viewport = camera.viewSize();
     const QVector3D ndc =
         (CameraMath::projectionMatrix(viewport, c.panX, c.panY) * CameraMath::viewMatrix(c) *
-         CameraMath::modelScaleMatrix(CameraMath::Volume()))
+         CameraMath::modelScaleMatrix(camera.volume()))
             .map(mm);
     return QPoint(qRound((ndc.x() + 1.0f) / 2.0f * float(viewport.width())),
                   qRound((1.0f - ndc.y()) / 2.0f * float(viewport.height())));

@@ -51,6 +51,8 @@ class TestSettings : public QObject
 private slots:
     void firstStartUsesRecommendedValues();
     void setterRoundings();
+    void settersClampToRanges_data();
+    void settersClampToRanges();
     void getConfigMakesModelCurrent();
     void printerListAlwaysWritesFile();
     void printerListParsing();
@@ -114,6 +116,67 @@ void TestSettings::setterRoundings()
     QCOMPARE(config.normalExpoMS(), 7300); // a half tenth rounds up
     config.antiAliseValue(2.25f);
     QCOMPARE(config.antiAliseValue(), 2.3f);
+}
+
+void TestSettings::settersClampToRanges_data()
+{
+    QTest::addColumn<QString>("setting");
+    QTest::addColumn<double>("value");
+    QTest::addColumn<double>("stored");
+    // Outside its range a value becomes the nearest end; inside it is kept.
+    QTest::newRow("thickness too thin") << "thickness" << 0.001 << 0.01;
+    QTest::newRow("thickness too thick") << "thickness" << 0.5 << 0.1;
+    QTest::newRow("bottom layers negative") << "bottom-layers" << -3.0 << 0.0;
+    QTest::newRow("bottom exposure too long") << "bottom-exposure" << 500.0 << 180.0;
+    QTest::newRow("exposure under a second") << "exposure" << 0.2 << 1.0;
+    QTest::newRow("factor too small") << "aa-factor" << 1.0 << 2.0;
+    QTest::newRow("lift too high") << "lift-height" << 40.0 << 12.0;
+    QTest::newRow("lift-up too slow") << "lift-up-speed" << 5.0 << 20.0;
+    QTest::newRow("lift-down too fast") << "lift-down-speed" << 900.0 << 200.0;
+    QTest::newRow("wait negative") << "wait" << -1.0 << 0.0;
+    QTest::newRow("wait inside") << "wait" << 1.5 << 1.5;
+}
+
+// The dialog and the command line refuse such values; anything else that calls a setter (the
+// documents' bindings, a script) cannot store them either.
+void TestSettings::settersClampToRanges()
+{
+    QFETCH(QString, setting);
+    QFETCH(double, value);
+    QFETCH(double, stored);
+    ConfigTestEnv env;
+    QuorConfig config;
+    using Access = std::pair<std::function<void(float)>, std::function<double()>>;
+    const QHash<QString, Access> settings{
+        {"thickness",
+         {[&](float v) { config.setThicknessMM(v); }, [&] { return config.thicknessUM() / 1e3; }}},
+        {"bottom-layers",
+         {[&](float v) { config.setBottomLayerNum(int(v)); },
+          [&] { return double(config.bottomLayerNum()); }}},
+        {"bottom-exposure",
+         {[&](float v) { config.setBottomExpoSec(v); },
+          [&] { return config.bottomExpoMS() / 1e3; }}},
+        {"exposure",
+         {[&](float v) { config.setNormalExpoSec(v); },
+          [&] { return config.normalExpoMS() / 1e3; }}},
+        {"aa-factor",
+         {[&](float v) { config.antiAliseValue(v); },
+          [&] { return double(config.antiAliseValue()); }}},
+        {"lift-height",
+         {[&](float v) { config.setLiftHeight(v); }, [&] { return double(config.liftHeight()); }}},
+        {"lift-up-speed",
+         {[&](float v) { config.setLiftUpSpeed(v); },
+          [&] { return double(config.liftUpSpeed()); }}},
+        {"lift-down-speed",
+         {[&](float v) { config.setLiftDownSpeed(v); },
+          [&] { return double(config.liftDownSpeed()); }}},
+        {"wait",
+         {[&](float v) { config.setWaitSecAfterStop(v); },
+          [&] { return double(config.waitSecAfterStop()); }}},
+    };
+    QVERIFY(settings.contains(setting));
+    settings[setting].first(float(value));
+    QCOMPARE(qRound(settings[setting].second() * 1000), qRound(stored * 1000));
 }
 
 void TestSettings::getConfigMakesModelCurrent()

@@ -7,6 +7,7 @@
 #include "ViewParts.h"
 
 #include "config/QuorConfig.h"
+#include "cws/JobCheck.h"
 #include "view/CameraMath.h"
 #include "view/ScenePicker.h"
 #include "workspace/QuorApp.h"
@@ -49,6 +50,8 @@ private slots:
     void manualSingleSupports();
     void manualMultiPointSupport();
     void manualMultiPointThatCannotBeBuilt();
+    void volumeFollowsPrinter_data();
+    void volumeFollowsPrinter();
 
 private:
     // A press, a release and, as the view's click rule allows, the click.
@@ -64,7 +67,7 @@ private:
         const CameraState &c = m_view->camera.state();
         const QVector3D ndc =
             (CameraMath::projectionMatrix(kViewport, c.panX, c.panY) * CameraMath::viewMatrix(c) *
-             CameraMath::modelScaleMatrix(CameraMath::Volume()))
+             CameraMath::modelScaleMatrix(m_view->camera.volume()))
                 .map(mm);
         return QPoint(qRound((ndc.x() + 1.0f) / 2.0f * kViewport.width()),
                       qRound((1.0f - ndc.y()) / 2.0f * kViewport.height()));
@@ -158,8 +161,8 @@ void TstViewMouse::dragOnModelMovesItOnThePlate()
     m_view->mouse.pressed(1, start);
     QCOMPARE(m_view->mouse.dragState(), 1);
     QPoint previous = start;
-    // 40 pixels right and 20 down in four steps: 13.5 mm along +y and 6.75 mm along +x, since
-    // a pixel is 135 mm / 400 here.
+    // 40 pixels right and 20 down in four steps: 15 mm along +y and 7.5 mm along +x, since a
+    // pixel is 150 mm / 400 here (the height of H310, the first printer, is the longest side).
     for (int i = 1; i <= 4; ++i) {
         const QPoint to = start + QPoint(10 * i, 5 * i);
         m_view->mouse.moved(1, start, previous, to);
@@ -169,8 +172,8 @@ void TstViewMouse::dragOnModelMovesItOnThePlate()
     m_view->mouse.released(1, previous);
     QCOMPARE(m_view->mouse.dragState(), 0);
     m_model->updateGeometry(false);
-    QVERIFY(std::fabs(m_model->bboxMin.y() - lo.y() - 13.5f) < 1e-3f);
-    QVERIFY(std::fabs(m_model->bboxMin.x() - lo.x() - 6.75f) < 1e-3f);
+    QVERIFY(std::fabs(m_model->bboxMin.y() - lo.y() - 15.0f) < 1e-3f);
+    QVERIFY(std::fabs(m_model->bboxMin.x() - lo.x() - 7.5f) < 1e-3f);
     QCOMPARE(m_model->bboxMin.z(), lo.z()); // never up or down
     QCOMPARE(m_model->bboxMax.z(), hi.z());
     QVERIFY(m_model->selected);
@@ -360,6 +363,35 @@ void TstViewMouse::manualMultiPointThatCannotBeBuilt()
     // The scene is as before and the next click works normally.
     click(pixelOf({0, 0, 15}));
     QCOMPARE(countType(*m_ws, Model::TYPE_SUPPORT), 1);
+}
+
+void TstViewMouse::volumeFollowsPrinter_data()
+{
+    QTest::addColumn<QString>("printer");
+    QTest::addColumn<QVector3D>("volumeMm");
+    // The catalogue's entries: K200 is 130 mm high; K200C takes K200's plate and is 150 mm high,
+    // as is H310, the first printer.
+    QTest::newRow("K200") << "K200" << QVector3D(65.02f, 116, 130);
+    QTest::newRow("K200C") << "K200C" << QVector3D(65.02f, 116, 150);
+    QTest::newRow("H310") << "H310" << QVector3D(65.02f, 116, 150);
+}
+
+// The view draws and picks in the volume a job is checked against, after a printer change too.
+void TstViewMouse::volumeFollowsPrinter()
+{
+    QFETCH(QString, printer);
+    QFETCH(QVector3D, volumeMm);
+    QSignalSpy repaint(&m_view->camera, &SceneCamera::changed);
+    m_config->setModelIndex(m_config->getAllModelsModel().indexOf(printer));
+    const CameraMath::Volume &v = m_view->camera.volume();
+    QCOMPARE(QVector3D(v.xMm, v.yMm, v.zMm), volumeMm);
+    // H310, the first printer, is drawn from the start: only another volume repaints.
+    QCOMPARE(repaint.isEmpty(), volumeMm == QVector3D(65.02f, 116, 150));
+    // A tower 140 mm high fits only the 150 mm printers.
+    add(makeBox({-5, -5, 0}, {5, 5, 140}));
+    const CWS::JobCheck check =
+        CWS::checkJob(m_ws->scene()->objects(), m_config->currentPrinterModel(), 0.05f);
+    QCOMPARE(check.outsideVolume(), volumeMm.z() < 140.0f);
 }
 
 QTEST_GUILESS_MAIN(TstViewMouse)

@@ -5,6 +5,11 @@
 
 namespace CameraMath {
 
+Volume volumeOf(const BuildVolume &volume)
+{
+    return Volume{volume.widthMm, volume.depthMm, volume.heightMm};
+}
+
 float sceneScaleMm(const Volume &volume)
 {
     return std::max({volume.xMm, volume.yMm, volume.zMm});

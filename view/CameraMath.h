@@ -1,5 +1,6 @@
 #pragma once
 
+#include "config/BuildVolume.h"
 #include "view/CameraState.h"
 
 #include <QMatrix4x4>
@@ -18,6 +19,9 @@ struct Volume
     float yMm = 116.0f;
     float zMm = 135.0f;
 };
+
+// The printer's volume as the view draws it.
+Volume volumeOf(const BuildVolume &volume);
 
 // The largest side of the volume: one scene unit.
 float sceneScaleMm(const Volume &volume);

@@ -78,6 +78,7 @@ void QuorScene::setWorkspace(Workspace *workspace)
     SceneObjects *scene = workspace->scene();
     m_picker = std::make_unique<ScenePicker>(*scene, *m_camera);
     m_mouse = std::make_unique<SceneMouse>(*workspace, *m_camera, *m_picker);
+    m_camera->followPrinter(workspace->config());
     // The plate is there from the first frame on.
     scene->ensurePlatformBottom();
     // Every change of the workspace repaints the view.

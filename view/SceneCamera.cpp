@@ -1,9 +1,29 @@
 #include "view/SceneCamera.h"
 
+#include "config/QuorConfig.h"
+
 SceneCamera::SceneCamera(QObject *parent) : QObject(parent)
 {
     // The camera as the view's first frame leaves it.
     resetCamera(-70, -70, -0.4f, true);
+}
+
+void SceneCamera::setVolume(const CameraMath::Volume &volume)
+{
+    if (volume.xMm == m_volume.xMm && volume.yMm == m_volume.yMm && volume.zMm == m_volume.zMm)
+        return;
+    m_volume = volume;
+    emit changed();
+}
+
+void SceneCamera::followPrinter(const QuorConfig &config)
+{
+    disconnect(m_printerChange);
+    const auto follow = [this, &config] {
+        setVolume(CameraMath::volumeOf(buildVolumeOf(config.currentPrinterModel())));
+    };
+    follow();
+    m_printerChange = connect(&config, &QuorConfig::modelIndexChanged, this, follow);
 }
 
 void SceneCamera::resetCamera(int yawDeg, int pitchDeg, float baseY, bool resetZoom)

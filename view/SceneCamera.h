@@ -1,5 +1,6 @@
 #pragma once
 
+#include "view/CameraMath.h"
 #include "view/CameraState.h"
 
 #include <QObject>
@@ -9,6 +10,8 @@
 // The 3D view's camera: the presets of the view buttons, zoom, and the turns and pans of the
 // mouse. Positions and the view's size are in item pixels, the unit every mouse position
 // arrives in (device-independent, the same whatever the screen's pixel ratio).
+class QuorConfig;
+
 class SceneCamera : public QObject
 {
     Q_OBJECT
@@ -29,6 +32,12 @@ public:
     void setViewSize(const QSize &itemPx) { m_viewSizeItemPx = itemPx; }
     QSize viewSize() const { return m_viewSizeItemPx; }
 
+    // The build volume the view draws and picks in; the view sets the printer's.
+    const CameraMath::Volume &volume() const { return m_volume; }
+    void setVolume(const CameraMath::Volume &volume);
+    // From now on the volume is this configuration's printer's, following a change of printer.
+    void followPrinter(const QuorConfig &config);
+
     // A left drag from pre to to on empty space turns the camera.
     void orbit(const QPoint &pre, const QPoint &to);
     // A right drag pans the picture; nothing without a size.
@@ -45,4 +54,6 @@ private:
 
     CameraState m_camera;
     QSize m_viewSizeItemPx;
+    CameraMath::Volume m_volume;
+    QMetaObject::Connection m_printerChange;
 };

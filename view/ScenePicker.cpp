@@ -126,7 +126,7 @@ std::vector<PickHit> ScenePicker::pickObjects(int x, int y, const QSet<int> &typ
     PickMath::Ray ray;
     if (!rayAt(x, y, &ray))
         return {};
-    const CameraMath::Volume v = CameraMath::Volume();
+    const CameraMath::Volume &v = m_camera.volume();
     std::vector<PickHit> hits =
         pickFast(m_scene.objects(), ray, types, CameraMath::modelScaleMatrix(v),
                  CameraMath::sceneScaleMm(v));
@@ -142,7 +142,7 @@ bool ScenePicker::dragDeltaMm(const QPoint &from, const QPoint &to, QVector3D *d
     const CameraState &camera = m_camera.state();
     const QMatrix4x4 projection = CameraMath::projectionMatrix(viewport, camera.panX, camera.panY);
     const QMatrix4x4 view = CameraMath::viewMatrix(camera);
-    const QMatrix4x4 modelScale = CameraMath::modelScaleMatrix(CameraMath::Volume());
+    const QMatrix4x4 modelScale = CameraMath::modelScaleMatrix(m_camera.volume());
     const float depth = PickMath::originDepthNdc(projection, view, modelScale);
     const QVector3D a = PickMath::unprojectMm(from, viewport, depth, projection, view, modelScale);
     const QVector3D b = PickMath::unprojectMm(to, viewport, depth, projection, view, modelScale);

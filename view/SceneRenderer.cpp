@@ -1,6 +1,7 @@
 #include "view/SceneRenderer.h"
 
 #include "model/Model.h"
+#include "view/SceneCamera.h"
 
 #include <QDebug>
 #include <QElapsedTimer>
@@ -43,7 +44,7 @@ void SceneRenderer::synchronize(Workspace &workspace, const SceneCamera &camera,
                                 const QSize &viewportDevicePx, QQuickWindow *window)
 {
     m_window = window;
-    m_frame = takeSceneFrame(workspace, camera, viewportDevicePx, CameraMath::Volume());
+    m_frame = takeSceneFrame(workspace, camera, viewportDevicePx, camera.volume());
     m_released.insert(m_released.end(), m_frame.released.begin(), m_frame.released.end());
     for (const DrawItem &item : m_frame.items) {
         GpuMesh &gpu = m_gpu[item.drawId];

@@ -156,8 +156,8 @@ Dialog {
                 id: thicknessField
                 objectName: "thicknessField"
                 Layout.preferredWidth: 110
-                minimumValue: 0.01
-                maximumValue: 0.1
+                minimumValue: settingRanges["thickness"].min
+                maximumValue: settingRanges["thickness"].max
                 stepSize: 0.005
                 decimals: 3
                 onValueChanged: {
@@ -173,8 +173,8 @@ Dialog {
                 id: bottomLayersField
                 objectName: "bottomLayersField"
                 Layout.preferredWidth: 110
-                minimumValue: 0
-                maximumValue: 10
+                minimumValue: settingRanges["bottom-layers"].min
+                maximumValue: settingRanges["bottom-layers"].max
                 stepSize: 1
             }
             Label { text: qsTr("layers") }
@@ -184,8 +184,8 @@ Dialog {
                 id: bottomExposureField
                 objectName: "bottomExposureField"
                 Layout.preferredWidth: 110
-                minimumValue: 1
-                maximumValue: quor3dConfig.getMaxExpoSec()
+                minimumValue: settingRanges["bottom-exposure"].min
+                maximumValue: settingRanges["bottom-exposure"].max
                 stepSize: 0.5
                 decimals: 1
             }
@@ -196,8 +196,8 @@ Dialog {
                 id: exposureField
                 objectName: "exposureField"
                 Layout.preferredWidth: 110
-                minimumValue: 1
-                maximumValue: quor3dConfig.getMaxExpoSec()
+                minimumValue: settingRanges["exposure"].min
+                maximumValue: settingRanges["exposure"].max
                 stepSize: 0.5
                 decimals: 1
             }
@@ -213,8 +213,8 @@ Dialog {
                 objectName: "antiAliasFactorField"
                 Layout.preferredWidth: 110
                 enabled: antiAliasCheck.checked
-                minimumValue: 2
-                maximumValue: 5
+                minimumValue: settingRanges["aa-factor"].min
+                maximumValue: settingRanges["aa-factor"].max
                 stepSize: 0.5
                 decimals: 1
             }
@@ -272,8 +272,8 @@ Dialog {
                 visible: root.advancedOpen
                 Layout.columnSpan: 2
                 Layout.preferredWidth: 110
-                minimumValue: 3.0
-                maximumValue: 12.0
+                minimumValue: settingRanges["lift-height"].min
+                maximumValue: settingRanges["lift-height"].max
                 stepSize: 1.0
                 decimals: 1
             }
@@ -288,8 +288,8 @@ Dialog {
                 visible: root.advancedOpen
                 Layout.columnSpan: 2
                 Layout.preferredWidth: 110
-                minimumValue: 20
-                maximumValue: 200
+                minimumValue: settingRanges["lift-up-speed"].min
+                maximumValue: settingRanges["lift-up-speed"].max
                 stepSize: 5
             }
 
@@ -303,8 +303,8 @@ Dialog {
                 visible: root.advancedOpen
                 Layout.columnSpan: 2
                 Layout.preferredWidth: 110
-                minimumValue: 20
-                maximumValue: 200
+                minimumValue: settingRanges["lift-down-speed"].min
+                maximumValue: settingRanges["lift-down-speed"].max
                 stepSize: 5
             }
 
@@ -318,8 +318,8 @@ Dialog {
                 visible: root.advancedOpen
                 Layout.columnSpan: 2
                 Layout.preferredWidth: 110
-                minimumValue: 0
-                maximumValue: 3
+                minimumValue: settingRanges["wait"].min
+                maximumValue: settingRanges["wait"].max
                 stepSize: 0.5
                 decimals: 1
             }

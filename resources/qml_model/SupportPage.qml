@@ -41,7 +41,7 @@ PageFrame {
             id: thickness
             objectName: "baseThickness"
             label: qsTr("Thickness:"); unit: "mm"; labelWidth: 80
-            minimumValue: 0.1; maximumValue: 3; stepSize: 0.5; decimals: 1
+            minimumValue: settingRanges["base"].min; maximumValue: settingRanges["base"].max; stepSize: 0.5; decimals: 1
             value: 1
         }
         Button {
