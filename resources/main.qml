@@ -123,7 +123,7 @@ ApplicationWindow {
             jobs: backgroundJobs
             panel: panelState
             view: scene3d
-            onSliceRequested: mainWindow.openFileDialog("Slice")
+            onSliceRequested: mainWindow.requestSlice()
         }
 
         ViewButtons {
@@ -185,7 +185,7 @@ ApplicationWindow {
             else if (action === "saveAs")
                 mainWindow.openFileDialog("SaveAs")
             else if (action === "slice")
-                mainWindow.openFileDialog("Slice")
+                mainWindow.requestSlice()
             else if (action === "exit")
                 Qt.quit()
         }
@@ -205,6 +205,18 @@ ApplicationWindow {
             openFileDialog("Save")
         else
             quor3dApp.savePrj()
+    }
+    // Objects that reach outside the printer's volume are sliced only when the person says so,
+    // before an archive is chosen.
+    function requestSlice() {
+        var outside = backgroundJobs.outsideVolumeText()
+        if (outside === "") {
+            openFileDialog("Slice")
+            return
+        }
+        var ask = dialog(outsideLoader)
+        ask.text = outside
+        ask.open()
     }
     function openFileDialog(mode) {
         dialog(fileLoader).openIn(mode)
@@ -300,6 +312,56 @@ ApplicationWindow {
                 text: qsTr("Are you sure you want to delete the currently selected model and all its support?")
                 standardButtons: StandardButton.Ok | StandardButton.Cancel
                 onAccepted: sceneObjects.deleteSelectedModel()
+            }
+        }
+    }
+
+    Loader {
+        id: outsideLoader
+        active: false
+        sourceComponent: Component {
+            Dialog {
+                id: outsideDialog
+                objectName: "outsideVolumeDialog"
+                property alias text: outsideText.text
+                title: qsTr("Outside the build volume")
+                // The window grows with the text, which is set before each opening.
+                width: 480
+                height: outsideColumn.implicitHeight + 32
+                contentItem: Rectangle {
+                    implicitWidth: 480
+                    implicitHeight: outsideColumn.implicitHeight + 32
+                    color: "white"
+                    Column {
+                        id: outsideColumn
+                        x: 16
+                        y: 16
+                        width: parent.width - 32
+                        spacing: 16
+                        Label {
+                            id: outsideText
+                            width: parent.width
+                            wrapMode: Text.WordWrap
+                        }
+                        Row {
+                            anchors.right: parent.right
+                            spacing: 8
+                            Button {
+                                objectName: "outsideCancel"
+                                text: qsTr("Cancel")
+                                onClicked: outsideDialog.close()
+                            }
+                            Button {
+                                objectName: "outsideSliceAnyway"
+                                text: qsTr("Slice anyway")
+                                onClicked: {
+                                    outsideDialog.close()
+                                    mainWindow.openFileDialog("Slice")
+                                }
+                            }
+                        }
+                    }
+                }
             }
         }
     }

@@ -6,6 +6,7 @@
 #include "SliceTestScene.h"
 #include "WindowDriver.h"
 
+#include "cws/JobCheck.h"
 #include "view/SceneRenderer.h"
 
 #include <QProcess>
@@ -54,6 +55,8 @@ private slots:
     void init();
     void sliceThroughTheWindow();
     void failedJobShowsItsAlert();
+    void sliceChecksTheScene_data();
+    void sliceChecksTheScene();
     void escapeAndCtrlCCancelASlice();
     void titleBarAndBorders();
     void sizeKeptAcrossRestarts();
@@ -120,6 +123,73 @@ void TstWindowFlow::sliceThroughTheWindow()
     const QMap<QString, QByteArray> fromWindow = archiveEntries(archive);
     QCOMPARE(fromWindow.size(), 101); // 100 layers and the G-code
     QVERIFY(fromWindow == archiveEntries(cliArchive));
+}
+
+void TstWindowFlow::sliceChecksTheScene_data()
+{
+    QTest::addColumn<QVector3D>("hiMm"); // a box from the origin
+    QTest::addColumn<QString>("answer"); // to the question; empty: none asked
+    QTest::addColumn<bool>("archive");
+    // 80 mm wide on a 65.02 mm plate; a box without height has no layer at all.
+    QTest::newRow("outside, cancelled") << QVector3D(80, 20, 5) << "Cancel" << false;
+    QTest::newRow("outside, sliced anyway") << QVector3D(80, 20, 5) << "Slice anyway" << true;
+    QTest::newRow("nothing to slice") << QVector3D(10, 10, 0) << "" << false;
+}
+
+// Before an archive is chosen the window asks about objects outside the volume, naming them
+// with their excess; a scene without layers alerts and writes nothing.
+void TstWindowFlow::sliceChecksTheScene()
+{
+    QFETCH(QVector3D, hiMm);
+    QFETCH(QString, answer);
+    QFETCH(bool, archive);
+    WindowDriver w;
+    QVERIFY(w.waitForFrames());
+    QVERIFY(w.openThroughDialog({writeBoxFile(QStringLiteral("wide.stl"), {0, 0, 0}, hiMm)}));
+    const QString path = QDir::currentPath() + QStringLiteral("/checked.cws");
+    QFile::remove(path);
+    QVERIFY(w.click(QStringLiteral("sliceButton")));
+    const QString dialog = QStringLiteral("outsideVolumeDialog");
+    if (!answer.isEmpty()) {
+        QTRY_VERIFY(w.dialogVisible(dialog));
+        const QString text = w.dialog(dialog)->property("text").toString();
+        const CWS::JobCheck check =
+            CWS::checkJob(w.workspace()->scene()->objects(), w.config()->currentPrinterModel(),
+                          w.config()->jobSettings().layerThicknessMm);
+        QVERIFY2(text.contains(QStringLiteral("wide")) && text == check.outsideText(),
+                 qPrintable(text));
+        // A screenshot for people to look at, beside the window's own.
+        const QString shots = qEnvironmentVariable("QUOR_SCREENSHOTS", QDir::currentPath());
+        for (QWindow *shown : QGuiApplication::topLevelWindows())
+            if (shown->isVisible() && shown->title() == w.dialog(dialog)->property("title"))
+                if (auto *quick = qobject_cast<QQuickWindow *>(shown))
+                    quick->grabWindow().save(shots + QStringLiteral("/outside-volume-dialog.png"));
+        QVERIFY(w.clickDialogButton(dialog, answer));
+        QTRY_VERIFY(!w.dialogVisible(dialog));
+    }
+    if (answer == QLatin1String("Cancel")) {
+        QVERIFY(!w.dialogVisible(QStringLiteral("fileDialog")));
+        QCOMPARE(w.workspace()->scene()->status(), SceneObjects::MODEL_LOADED);
+        QVERIFY(!QFile::exists(path));
+        return;
+    }
+    QVERIFY(!w.dialogVisible(dialog));
+    QVERIFY(w.acceptFileDialog({QUrl::fromLocalFile(path)}));
+    if (archive) {
+        QTRY_VERIFY_WITH_TIMEOUT(w.dialogVisible(QStringLiteral("completionDialog")), 60000);
+        QVERIFY(w.workspace()->jobs()->lastSliceCompleted());
+        QVERIFY(QFile::exists(path));
+        QVERIFY(w.clickDialogButton(QStringLiteral("completionDialog"), QStringLiteral("OK")));
+        return;
+    }
+    QTRY_VERIFY(w.dialogVisible(QStringLiteral("alertDialog")));
+    QVERIFY(w.dialog(QStringLiteral("alertDialog"))
+                ->property("text")
+                .toString()
+                .startsWith(QStringLiteral("Nothing to slice")));
+    QVERIFY(!QFile::exists(path));
+    w.saveScreenshot(QStringLiteral("nothing-to-slice"));
+    QVERIFY(w.clickDialogButton(QStringLiteral("alertDialog"), QStringLiteral("OK")));
 }
 
 void TstWindowFlow::failedJobShowsItsAlert()

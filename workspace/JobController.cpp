@@ -55,6 +55,13 @@ QString JobController::getSliceCostTime() const
     return QTime(0, 0).addMSecs(std::max(m_jobCostMs, 0)).toString(Qt::TextDate);
 }
 
+QString JobController::outsideVolumeText() const
+{
+    const CWS::JobCheck check = CWS::checkJob(m_scene.objects(), m_config.currentPrinterModel(),
+                                              m_config.jobSettings().layerThicknessMm);
+    return check.outsideVolume() ? check.outsideText() : QString();
+}
+
 void JobController::cancelSlice()
 {
     qDebug() << "call cancel slice";

@@ -33,6 +33,9 @@ public:
 
     // Escape and Ctrl+C: the running job stops after what it is doing.
     Q_INVOKABLE void cancelSlice();
+    // What reaches outside the printer's volume as a job would cut the scene now, each model
+    // named with its excess; empty when everything fits.
+    Q_INVOKABLE QString outsideVolumeText() const;
     // Automatic supports for the selected model, or for every model (the thickness is not used).
     Q_INVOKABLE void addSupportAuto(float thickness);
 
