@@ -68,18 +68,18 @@ int main(int argc, char **argv)
         box->name = QStringLiteral("box");
         ok &= savePrj(environment.app(), ws, dir + QStringLiteral("/box.qsp"));
         Model *floating = addBox(ws, QVector3D(20, 0, 12), QVector3D(30, 10, 15));
-        auto *pillar = new CWS::Support();
+        auto *pillar = new CWS::Support(environment.config().supportConfig());
         pillar->build(floating, QVector3D(22, 2, 12), QVector3D(0, 0, -1));
         ws.scene()->addModel(pillar);
-        auto *second = new CWS::Support();
+        auto *second = new CWS::Support(environment.config().supportConfig());
         second->build(floating, QVector3D(25, 2, 12), QVector3D(0, 0, -1));
         ws.scene()->addModel(second);
         ok &= savePrj(environment.app(), ws, dir + QStringLiteral("/pillars.qsp"));
-        auto *bridge = new MultiPointSupport(floating);
+        auto *bridge = new MultiPointSupport(environment.config().supportConfig(), floating);
         bridge->build({PickHit{floating, QVector3D(22, 8, 12), QVector3D(0, 0, -1), 0.0},
                        PickHit{floating, QVector3D(28, 8, 12), QVector3D(0, 0, -1), 0.0}});
         ws.scene()->addModel(bridge);
-        ws.scene()->addModel(box->makeSupportBase(1.0f));
+        ws.scene()->addModel(box->makeSupportBase(1.0f, &ws.undoList()));
         ok &= savePrj(environment.app(), ws, dir + QStringLiteral("/family.qsp"));
     }
     {
