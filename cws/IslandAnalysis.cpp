@@ -112,6 +112,41 @@ int overlapWithLayer(const LayerMaps &maps, const PixelRun &run, int layer)
     return overlap;
 }
 
+// Pixels of run inside below (ordered by row and column); cursor as in RunLabels::overlapsAny.
+int overlapWithRuns(const PixelRun &run, const std::vector<PixelRun> &below, size_t &cursor)
+{
+    int overlap = 0;
+    size_t k = cursor;
+    if (!RunLabels::overlapsAny(run, below, k))
+        return 0;
+    cursor = k;
+    for (; k < below.size() && below[k].row == run.row && below[k].x0 < run.x1; ++k)
+        overlap += std::min(run.x1, below[k].x1) - std::max(run.x0, below[k].x0);
+    return overlap;
+}
+
+// The island pixel nearest its bounding box centre, eligible ones first; -1 when it has none.
+ptrdiff_t fallbackPixel(const LayerMaps &maps, const Island &island,
+                        const std::vector<PixelRun> &islandRuns, int clearance)
+{
+    const int cx = (island.maxX + island.minX) / 2, cy = (island.maxY + island.minY) / 2;
+    ptrdiff_t best = -1;
+    std::pair<bool, long long> bestKey{true, 0};
+    for (const PixelRun &run : islandRuns) {
+        for (int x = run.x0; x < run.x1; ++x) {
+            const size_t p = size_t(run.row) * size_t(maps.width) + size_t(x);
+            const long long dx = x - cx, dy = run.row - cy;
+            const std::pair<bool, long long> key{!eligible(maps, p, island.layer, clearance),
+                                                 dx * dx + dy * dy};
+            if (best < 0 || key < bestKey) {
+                best = ptrdiff_t(p);
+                bestKey = key;
+            }
+        }
+    }
+    return best;
+}
+
 } // namespace
 
 void LayerMaps::allocate(int widthPx, int heightPx)
@@ -131,6 +166,7 @@ void LayerMaps::resetModel()
         std::fill_n(currentLayer.begin() + ptrdiff_t(run.row) * width + run.x0, run.x1 - run.x0,
                     uint16_t(0));
     markedRuns.clear();
+    layerZeroRuns.clear();
     std::fill(lastSolidLayer.begin(), lastSolidLayer.end(), uint16_t(0));
 }
 
@@ -206,6 +242,7 @@ std::vector<Island> findIslands(const LayerMaps &maps, const std::vector<PixelRu
     std::vector<Island> islands(static_cast<size_t>(count));
     std::vector<std::pair<int, int>> firstPixel(size_t(count), {INT_MAX, INT_MAX}); // (column, row)
     const int below = layer - 1; // solid in layer L - 1 when lastSolidLayer + 1 == L
+    size_t zeroCursor = 0;
     for (Island &island : islands) {
         island.spacingPixels = spacingPixels;
         island.layer = layer;
@@ -221,7 +258,8 @@ std::vector<Island> findIslands(const LayerMaps &maps, const std::vector<PixelRu
         island.minY = std::min(island.minY, run.row);
         island.maxY = std::max(island.maxY, run.row);
         island.area += run.x1 - run.x0;
-        island.overlap += overlapWithLayer(maps, run, below);
+        island.overlap += layer == 1 ? overlapWithRuns(run, maps.layerZeroRuns, zeroCursor)
+                                     : overlapWithLayer(maps, run, below);
         firstPixel[size_t(index)] = std::min(firstPixel[size_t(index)], {run.x0, run.row});
     }
 
@@ -298,6 +336,13 @@ std::vector<SupportPixel> placeSupports(LayerMaps &maps, const Island &island,
 
     for (const PixelRun &run : islandRuns)
         std::fill_n(maps.islandMap.begin() + ptrdiff_t(run.row) * w + run.x0, run.x1 - run.x0, 0);
+    // An island the scan missed (one row tall, or all of it close over material) would be
+    // left to cure onto nothing.
+    if (out.empty()) {
+        const ptrdiff_t p = fallbackPixel(maps, island, islandRuns, clearanceLayers);
+        if (p >= 0)
+            add(int(p % w), int(p / w));
+    }
     return out;
 }
 
@@ -321,7 +366,10 @@ std::vector<SupportPixel> analyseLayer(LayerMaps &maps, const std::vector<PixelR
         if (run.row >= 0 && run.row < maps.height && x1 > x0)
             valid.push_back(PixelRun{run.row, x0, x1});
     }
-    // Layer 0 marks nothing: a pixel only solid there never counts as material below.
+    // Layer 0 marks nothing: a pixel only solid there never counts as material below for the
+    // clearance. Its runs still tell what rests on it at layer 1.
+    if (layer == 0)
+        maps.layerZeroRuns = valid;
     if (layer > 0) {
         for (const PixelRun &run : valid)
             std::fill_n(maps.currentLayer.begin() + ptrdiff_t(run.row) * w + run.x0,
