@@ -186,9 +186,15 @@ int clearanceLayers(float layerThicknessMm)
 std::vector<PixelRun> solidRuns(const QImage &image, const QRect &window)
 {
     std::vector<PixelRun> runs;
+    appendSolidRuns(runs, image, window);
+    return runs;
+}
+
+void appendSolidRuns(std::vector<PixelRun> &runs, const QImage &image, const QRect &window)
+{
     const QRect area = window.intersected(image.rect());
     if (area.isEmpty())
-        return runs;
+        return;
     QImage converted;
     const QImage *src = &image;
     if (image.format() != QImage::Format_Grayscale8 && image.format() != QImage::Format_Mono) {
@@ -200,7 +206,7 @@ std::vector<PixelRun> solidRuns(const QImage &image, const QRect &window)
     if (mono) {
         for (int y = area.top(); y <= area.bottom(); ++y)
             appendMonoRuns(runs, src->constScanLine(y), y, left, right);
-        return runs;
+        return;
     }
     for (int y = area.top(); y <= area.bottom(); ++y) {
         const uchar *line = src->constScanLine(y);
@@ -228,7 +234,6 @@ std::vector<PixelRun> solidRuns(const QImage &image, const QRect &window)
         if (start >= 0)
             appendRun(runs, y, start, right);
     }
-    return runs;
 }
 
 std::vector<Island> findIslands(const LayerMaps &maps, const std::vector<PixelRun> &runs, int layer,

@@ -72,6 +72,8 @@ int clearanceLayers(float layerThicknessMm);
 // Solid pixels inside window (clipped to the image): grey value >= 250, or a set bit in a
 // 1-bit image (most significant bit first). Rows ascending, columns ascending within a row.
 std::vector<PixelRun> solidRuns(const QImage &image, const QRect &window);
+// The same, appended to runs.
+void appendSolidRuns(std::vector<PixelRun> &runs, const QImage &image, const QRect &window);
 
 // The islands of a layer whose solid pixels are runs, numbered in order of discovery;
 // runIsland (when given) gets each run's index into the result.

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <deque>
 #include <exception>
 #include <map>
 #include <mutex>
@@ -30,7 +31,7 @@ struct LayerRegions
 };
 
 // Layers drawn and labelled ahead on worker threads, handed out strictly in layer order. At
-// most one layer per thread and one more wait beyond the one being analysed, so memory stays a few
+// most one layer per thread waits beyond the one being analysed, so memory stays a few
 // layers' worth.
 class OrderedLayers
 {
@@ -39,7 +40,7 @@ public:
         : m_layerCount(layerCount), m_make(std::move(make)), m_cancel(std::move(cancel))
     {
         const int threads = std::max(1, std::min(QThread::idealThreadCount(), layerCount));
-        m_ahead = threads + 1;
+        m_ahead = threads;
         for (int i = 0; i < threads; ++i)
             m_threads.emplace_back([this] { work(); });
     }
@@ -132,26 +133,33 @@ bool anySolid(const QImage &mono, const PixelRun &run)
     return false;
 }
 
-// The first object whose own drawing covers one of the island's runs. Only objects whose
-// height range holds the layer can; when one alone does, nothing needs drawing.
-int ownerOf(const JobSnapshot &job, float zMm, const std::vector<const PixelRun *> &islandRuns,
-            std::map<int, QImage> &drawnAlone)
+// Objects whose height range holds the layer: only they can draw anything in it.
+std::vector<int> objectsAt(const JobSnapshot &job, float zMm)
 {
+    std::vector<int> found;
     const std::vector<ObjectSnapshot> &objects = job.objects();
-    std::vector<int> candidates;
     for (int i = 0; i < int(objects.size()); ++i) {
         const ObjectSnapshot &o = objects[size_t(i)];
         if (o.type() != Model::TYPE_PLATFORM_BOTTOM && o.boundsMinMm().z() <= zMm &&
             zMm <= o.boundsMaxMm().z())
-            candidates.push_back(i);
+            found.push_back(i);
     }
+    return found;
+}
+
+// The first candidate whose own drawing covers one of the island's runs; when one object
+// alone reaches the layer, nothing needs drawing.
+int ownerOf(const JobSnapshot &job, float zMm, const std::vector<int> &candidates,
+            const std::vector<const PixelRun *> &islandRuns, std::map<int, QImage> &drawnAlone)
+{
     if (candidates.size() == 1)
         return candidates.front();
     for (int i : candidates) {
         auto it = drawnAlone.find(i);
         if (it == drawnAlone.end())
             it = drawnAlone
-                     .emplace(i, LayerDrawing::drawLayer({objects[size_t(i)]}, job.settings(), zMm))
+                     .emplace(i, LayerDrawing::drawLayer({job.objects()[size_t(i)]}, job.settings(),
+                                                         zMm))
                      .first;
         for (const PixelRun *run : islandRuns)
             if (anySolid(it->second, *run))
@@ -162,7 +170,7 @@ int ownerOf(const JobSnapshot &job, float zMm, const std::vector<const PixelRun 
 
 // The islands of one layer: its regions that overlap nothing of the layer below.
 void collectIslands(const JobSnapshot &job, int layer, float zMm, const LayerRegions &current,
-                    const std::vector<PixelRun> &below, std::vector<SceneIsland> &out)
+                    const std::vector<PixelRun> &below, std::deque<SceneIsland> &out)
 {
     std::vector<char> supported(size_t(current.count), 0);
     size_t cursor = 0;
@@ -171,25 +179,36 @@ void collectIslands(const JobSnapshot &job, int layer, float zMm, const LayerReg
         if (!s && RunLabels::overlapsAny(current.runs[k], below, cursor))
             s = 1;
     }
-    if (std::find(supported.begin(), supported.end(), 0) == supported.end())
+    // Each island gets a slot, in region order; only islands are measured.
+    std::vector<int> slotOf(size_t(current.count), -1);
+    int islandCount = 0;
+    for (int c = 0; c < current.count; ++c)
+        if (!supported[size_t(c)])
+            slotOf[size_t(c)] = islandCount++;
+    if (islandCount == 0)
         return;
-
-    std::vector<std::vector<const PixelRun *>> runsOf(size_t(current.count));
-    for (size_t k = 0; k < current.runs.size(); ++k)
-        if (!supported[size_t(current.component[k])])
-            runsOf[size_t(current.component[k])].push_back(&current.runs[k]);
-    std::map<int, QImage> drawnAlone;
-    for (int c = 0; c < current.count; ++c) {
-        if (supported[size_t(c)])
+    const std::vector<int> candidates = objectsAt(job, zMm);
+    std::vector<QRect> bounds(static_cast<size_t>(islandCount));
+    std::vector<int> pixels(size_t(islandCount), 0);
+    std::vector<std::vector<const PixelRun *>> runsOf(candidates.size() > 1 ? size_t(islandCount)
+                                                                            : 0);
+    for (size_t k = 0; k < current.runs.size(); ++k) {
+        const int slot = slotOf[size_t(current.component[k])];
+        if (slot < 0)
             continue;
-        QRect bounds;
-        int pixels = 0;
-        for (const PixelRun *run : runsOf[size_t(c)]) {
-            bounds |= QRect(QPoint(run->x0, run->row), QPoint(run->x1 - 1, run->row));
-            pixels += run->x1 - run->x0;
-        }
-        out.push_back(islandFromPixels(job, layer, zMm, bounds, pixels,
-                                       ownerOf(job, zMm, runsOf[size_t(c)], drawnAlone)));
+        const PixelRun &run = current.runs[k];
+        bounds[size_t(slot)] |= QRect(QPoint(run.x0, run.row), QPoint(run.x1 - 1, run.row));
+        pixels[size_t(slot)] += run.x1 - run.x0;
+        if (!runsOf.empty())
+            runsOf[size_t(slot)].push_back(&run);
+    }
+    std::map<int, QImage> drawnAlone;
+    for (int slot = 0; slot < islandCount; ++slot) {
+        const int owner = ownerOf(
+            job, zMm, candidates,
+            runsOf.empty() ? std::vector<const PixelRun *>() : runsOf[size_t(slot)], drawnAlone);
+        out.push_back(
+            islandFromPixels(job, layer, zMm, bounds[size_t(slot)], pixels[size_t(slot)], owner));
     }
 }
 
@@ -243,9 +262,8 @@ SceneIsland islandFromPixels(const JobSnapshot &job, int layer, float zMm, const
     const int cx = s.imageWidthPx / 2, cy = s.imageHeightPx / 2;
     const double x = (lowEdge(boundsPx.left() - cx) + highEdge(boundsPx.right() - cx)) / 2.0;
     const double y = (lowEdge(boundsPx.top() - cy) + highEdge(boundsPx.bottom() - cy)) / 2.0;
-    const QString name = objectIndex >= 0 ? job.objects()[size_t(objectIndex)].name() : QString();
-    return SceneIsland(layer, zMm, x / s.xPixelsPerMm, y / s.yPixelsPerMm,
-                       double(pixelCount) / (s.xPixelsPerMm * s.yPixelsPerMm), objectIndex, name);
+    return SceneIsland(layer, zMm, float(x / s.xPixelsPerMm), float(y / s.yPixelsPerMm),
+                       float(double(pixelCount) / (s.xPixelsPerMm * s.yPixelsPerMm)), objectIndex);
 }
 
 IslandScanResult scan(const JobSnapshot &snapshot, const CancelToken &cancel,
@@ -267,15 +285,19 @@ IslandScanResult scan(const JobSnapshot &snapshot, const CancelToken &cancel,
     auto make = [&](int layer) {
         LayerRegions r;
         {
+            // The last layer's run count, as a first guess of this one's.
+            thread_local size_t expectedRuns = 0;
+            r.runs.reserve(expectedRuns + expectedRuns / 8);
             const QImage image =
                 LayerDrawing::drawLayer(job.objects(), settings, heights[size_t(layer)]);
-            r.runs = IslandAnalysis::solidRuns(image, image.rect());
+            IslandAnalysis::appendSolidRuns(r.runs, image, image.rect());
+            expectedRuns = r.runs.size();
         }
         r.count = RunLabels::label(r.runs, r.component);
         return r;
     };
 
-    std::vector<SceneIsland> islands;
+    std::deque<SceneIsland> islands;
     std::vector<PixelRun> below;
     try {
         OrderedLayers layers(layerCount, make, cancel);
@@ -298,7 +320,7 @@ IslandScanResult scan(const JobSnapshot &snapshot, const CancelToken &cancel,
         return IslandScanResult::failed(
             QStringLiteral("Finding islands failed: %1").arg(QString::fromLocal8Bit(e.what())));
     }
-    return IslandScanResult::completed(layerCount, settings.layerThicknessMm, std::move(islands));
+    return IslandScanResult::completed(job, layerCount, std::move(islands));
 }
 
 } // namespace CWS::IslandScan

@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QPoint>
 
+#include <deque>
 #include <vector>
 
 namespace CWS::IslandScan {
@@ -73,7 +74,7 @@ IslandScanResult scanPlain(const JobSnapshot &job, const CancelToken &cancel)
     const SliceBuildConfig &settings = job.settings();
     const std::vector<float> heights =
         LayerMath::layerHeights(layerCount, settings.layerThicknessMm);
-    std::vector<SceneIsland> islands;
+    std::deque<SceneIsland> islands;
     QImage below;
     for (int layer = 0; layer < layerCount; ++layer) {
         if (cancel.isCancelled())
@@ -100,7 +101,7 @@ IslandScanResult scanPlain(const JobSnapshot &job, const CancelToken &cancel)
         }
         below = image;
     }
-    return IslandScanResult::completed(layerCount, settings.layerThicknessMm, std::move(islands));
+    return IslandScanResult::completed(job, layerCount, std::move(islands));
 }
 
 } // namespace CWS::IslandScan

@@ -1,15 +1,19 @@
 #include "cws/IslandScanResult.h"
 
+#include "cws/JobSnapshot.h"
+
 namespace CWS {
 
-IslandScanResult IslandScanResult::completed(int layerCount, float layerThicknessMm,
-                                             std::vector<SceneIsland> islands)
+IslandScanResult IslandScanResult::completed(const JobSnapshot &job, int layerCount,
+                                             std::deque<SceneIsland> islands)
 {
     IslandScanResult r;
     r.m_status = Status::Completed;
     r.m_layerCount = layerCount;
-    r.m_layerThicknessMm = layerThicknessMm;
+    r.m_layerThicknessMm = job.settings().layerThicknessMm;
     r.m_islands = std::move(islands);
+    for (const ObjectSnapshot &object : job.objects())
+        r.m_objectNames << object.name();
     return r;
 }
 

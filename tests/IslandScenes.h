@@ -108,7 +108,7 @@ inline QString describe(const CWS::IslandScanResult &r)
                      .arg(i.xMm())
                      .arg(i.yMm())
                      .arg(i.areaMm2())
-                     .arg(i.objectName());
+                     .arg(r.objectName(i));
     return lines.join('\n');
 }
 

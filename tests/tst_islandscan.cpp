@@ -114,7 +114,7 @@ void TestIslandScan::tabIsPlacedInPlateMillimetres()
     QCOMPARE(tab.layer(), 50);
     QCOMPARE(tab.zMm(), 5.05f);
     QCOMPARE(tab.objectIndex(), 1);
-    QCOMPARE(tab.objectName(), QStringLiteral("object1"));
+    QCOMPARE(r.objectName(tab), QStringLiteral("object1"));
     // Its centre is (3.5, 0) and it covers 3 x 3 mm, within the outline's extra pixel.
     QVERIFY2(qAbs(tab.xMm() - 3.5) <= 0.05 && qAbs(tab.yMm()) <= 0.05, qPrintable(describe(r)));
     QVERIFY2(qAbs(tab.areaMm2() - 9.0) < 0.4, qPrintable(describe(r)));
