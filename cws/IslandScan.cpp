@@ -319,6 +319,8 @@ IslandScanResult scan(const JobSnapshot &snapshot, const CancelToken &cancel,
     } catch (const std::exception &e) {
         return IslandScanResult::failed(
             QStringLiteral("Finding islands failed: %1").arg(QString::fromLocal8Bit(e.what())));
+    } catch (...) {
+        return IslandScanResult::failed(QStringLiteral("Finding islands failed."));
     }
     return IslandScanResult::completed(job, layerCount, std::move(islands));
 }
