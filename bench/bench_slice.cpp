@@ -165,14 +165,9 @@ JobResult runJob(Workspace &workspace, QuorApp &app, const QString &archive)
 }
 
 // The island analysis of the workspace's scene at the job's settings, measured as a job is.
-JobResult runIslands(Workspace &workspace, const QuorConfig &config, int *islandCount)
+JobResult runIslands(Workspace &workspace, int *islandCount)
 {
-    std::vector<ObjectSnapshot> objects;
-    for (Model *object : workspace.scene()->objects())
-        if (object->type != Model::TYPE_PLATFORM_BOTTOM)
-            objects.push_back(object->snapshot());
-    const CWS::JobSnapshot job(std::move(objects), config.jobSettings(),
-                               config.currentPrinterModel(), false, 1.0);
+    const CWS::JobSnapshot job = workspace.jobs()->sliceSnapshot(QString());
     return measured([&](JobResult &r) {
         const CWS::IslandScanResult result = CWS::IslandScan::scan(job, CWS::CancelToken());
         r.layers = result.layerCount();
@@ -334,7 +329,7 @@ int main(int argc, char *argv[])
                         best > 0 ? job.wallMs / best : 0.0, job.ok ? "" : "  (job FAILED)");
             if (islands && !antiAlias) {
                 int count = 0;
-                const JobResult scan = runIslands(workspace, config, &count);
+                const JobResult scan = runIslands(workspace, &count);
                 // The job leaves memory behind (the image pool among it), which the analysis
                 // starts with: its rise above its start is what it takes itself.
                 std::printf("%-7s islands: %d in %d layers, wall %.0f ms (x job %.2f), cpu %.0f ms "

@@ -80,18 +80,14 @@ void JobController::startSlice(const QString &archivePath)
     }
     m_scene.setModelStatus(m_scene.modelSize() == 0 ? SceneObjects::MODEL_INIT
                                                     : SceneObjects::MODEL_SLICING);
-    for (Model *object : std::vector<Model *>(m_scene.objects())) {
-        if (object->type == Model::TYPE_NORMAL && object->supports.empty())
-            object->moveToBottom(true, true, &m_undo);
-    }
+    CWS::JobSnapshot job = sliceSnapshot(archivePath);
     m_scene.deselectAll(true);
     m_cancel = CWS::CancelToken();
     m_lastSliceCompleted = false;
     m_lastSliceError.clear();
     m_sliceNumber = m_scene.layerCount(m_config.jobSettings().layerThicknessMm);
 
-    m_slicer =
-        new CWS::Slicer(jobSnapshot(m_scene.objects(), archivePath), m_cancel, m_sliceNumber);
+    m_slicer = new CWS::Slicer(std::move(job), m_cancel, m_sliceNumber);
     connect(m_slicer, &CWS::Slicer::layerWritten, this, [this](int finished, int layerCount) {
         emit sliceCompletedProgress(float(finished) / float(layerCount), m_cancel.isCancelled(),
                                     QStringLiteral("slice"));
@@ -100,6 +96,15 @@ void JobController::startSlice(const QString &archivePath)
     m_jobTimer.start();
     setRunning(true);
     m_slicer->start(QThread::InheritPriority);
+}
+
+CWS::JobSnapshot JobController::sliceSnapshot(const QString &archivePath)
+{
+    for (Model *object : std::vector<Model *>(m_scene.objects())) {
+        if (object->type == Model::TYPE_NORMAL && object->supports.empty())
+            object->moveToBottom(true, true, &m_undo);
+    }
+    return jobSnapshot(m_scene.objects(), archivePath);
 }
 
 void JobController::sliceFinished()
