@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/CliIslands.h"
 #include "app/CliOptions.h"
 
 #include <QObject>
@@ -32,8 +33,11 @@ private:
                           const std::function<bool()> &running);
     // Runs the automatic support generator over every model; false when it was cancelled.
     bool addAutoSupports();
+    // Finds, prints and writes the islands of the scene as it would be sliced; an exit status.
+    int checkIslands();
 
     CliOptions m_options;
+    CliIslands m_islands;
     QuorApp &m_app;
     Workspace &m_workspace;
     FILE *m_out;

@@ -27,6 +27,10 @@ struct CliOptions
     // Before slicing: automatic supports first, then a base of this thickness.
     bool autoSupports = false;
     std::optional<float> baseMm;
+    // The islands of the scene as it would be sliced: listed on the output, written as JSON.
+    // Either one makes the archive optional.
+    bool islands = false;
+    QString islandsJsonPath;
 };
 
 struct CliParseResult
