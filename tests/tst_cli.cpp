@@ -2,8 +2,12 @@
 #include "ScratchConfig.h"
 #include "SliceTestScene.h"
 
+#include "app/CliJob.h"
 #include "workspace/ProjectFile.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QtTest>
 
@@ -73,6 +77,9 @@ private slots:
     void emptyProjectHasNothingToSlice();
     void baseLiftsModels();
     void autoSupportsHoldFloatingModel();
+    void islands_data();
+    void islands();
+    void refusedAnalysisFails();
 
 private:
     Run run(const QStringList &args, int timeoutMs = 120000);
@@ -208,6 +215,7 @@ void TestCli::refusals_data()
     QTest::newRow("not a number") << QStringList{"--wait", "soon"} << "0 to 3";
     QTest::newRow("unknown option") << QStringList{"--colour", "red"} << "Unknown option";
     QTest::newRow("base too thick") << QStringList{"--base", "5"} << "0.1 to 3";
+    QTest::newRow("islands file unnamed") << QStringList{"--islands-json", ""} << "file name";
 }
 
 void TestCli::refusals()
@@ -270,10 +278,10 @@ void TestCli::helpListsOptions()
 {
     const Run r = run({"--help"});
     QCOMPARE(r.exitCode, 0);
-    for (const char *option :
-         {"--output", "--printer", "--resin", "--thickness", "--bottom-layers", "--bottom-exposure",
-          "--exposure", "--antialias", "--aa-factor", "--lift-height", "--lift-up-speed",
-          "--lift-down-speed", "--wait", "--base", "--auto-supports"})
+    for (const char *option : {"--output", "--printer", "--resin", "--thickness", "--bottom-layers",
+                               "--bottom-exposure", "--exposure", "--antialias", "--aa-factor",
+                               "--lift-height", "--lift-up-speed", "--lift-down-speed", "--wait",
+                               "--base", "--auto-supports", "--islands", "--islands-json"})
         QVERIFY2(r.out.contains(option), option);
     QVERIFY(r.out.contains("H310, K200, K200A"));
 }
@@ -386,6 +394,132 @@ void TestCli::autoSupportsHoldFloatingModel()
                               "1", "--antialias", "off"});
     QCOMPARE(withBase.exitCode, 0);
     QVERIFY2(withBase.out.contains("Sliced 100 layers in "), qPrintable(withBase.out));
+}
+
+void TestCli::islands_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<int>("islandCount");
+    QTest::addColumn<bool>("archive");
+    // "@name": a file in the test's scratch folder.
+    // A 2 mm slab on the plate and two 5 x 5 x 1 mm blocks beside it, from 3 and 6 mm up.
+    QTest::newRow("floating blocks listed")
+        << QStringList{"@blocks.stl", "--islands"} << 3 << 2 << false;
+    QTest::newRow("listed, as JSON and sliced")
+        << QStringList{"@blocks.stl",   "--islands", "--islands-json",
+                       "@islands.json", "-o",        "@out.cws"}
+        << 3 << 2 << true;
+    QTest::newRow("JSON alone") << QStringList{"@blocks.stl", "--islands-json", "@islands.json"}
+                                << 3 << 2 << false;
+    QTest::newRow("auto supports hold the blocks")
+        << QStringList{"@blocks.stl", "--auto-supports", "--islands"} << 0 << 0 << false;
+    QTest::newRow("cube on the plate")
+        << QStringList{"@cube.stl", "--islands", "-o", "@out.cws"} << 0 << 0 << true;
+    // The job sets a model without supports down on the plate, and so does the analysis.
+    QTest::newRow("floating project set down")
+        << QStringList{"@float.qsp", "--islands"} << 0 << 0 << false;
+    QTest::newRow("cube set down on a base")
+        << QStringList{"@cube.stl", "--base", "1", "--islands"} << 0 << 0 << false;
+    QTest::newRow("JSON not writable")
+        << QStringList{"@cube.stl", "--islands-json", "@no/such/dir/i.json", "-o", "@out.cws"} << 1
+        << 0 << false;
+}
+
+void TestCli::islands()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, exitCode);
+    QFETCH(int, islandCount);
+    QFETCH(bool, archive);
+    TestMesh blocks = TestMesh::box(QVector3D(0, 0, 0), QVector3D(10, 10, 2));
+    blocks.append(TestMesh::box(QVector3D(20, 0, 3), QVector3D(25, 5, 4)));
+    blocks.append(TestMesh::box(QVector3D(-15, 0, 6), QVector3D(-10, 5, 7)));
+    writeStl(path("blocks.stl"), blocks);
+    writeProject(path("float.qsp"), QVector3D(0, 0, 5), QVector3D(10, 10, 7));
+
+    for (QString &arg : args)
+        if (arg.startsWith('@'))
+            arg = path(arg.mid(1));
+    const Run r = run(args + QStringList{"--thickness", "0.05", "--antialias", "off"});
+    QVERIFY2(r.exitCode == exitCode, qPrintable(r.out + r.err));
+    QCOMPARE(QFile::exists(path("out.cws")), archive);
+    if (archive)
+        QVERIFY(ArchiveContents::read(path("out.cws")).names.contains("out.gcode"));
+    QVERIFY(r.out.contains(QStringLiteral("\n%1 unsupported islands\n").arg(islandCount)) ||
+            r.out.startsWith(QStringLiteral("%1 unsupported islands\n").arg(islandCount)));
+
+    // Each listed line against the JSON document's entry in the same place.
+    const QRegularExpression line("^island layer (\\d+) z (\\S+) mm at (\\S+), (\\S+) mm area "
+                                  "(\\S+) mm2 object (.+)$",
+                                  QRegularExpression::MultilineOption);
+    QList<QRegularExpressionMatch> lines;
+    for (auto it = line.globalMatch(r.out); it.hasNext();)
+        lines << it.next();
+    QCOMPARE(lines.size(), args.contains("--islands") ? islandCount : 0);
+    QFile file(path("islands.json"));
+    if (!args.contains("--islands-json") || exitCode == 1) {
+        QVERIFY(!file.exists());
+        return;
+    }
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QJsonObject doc = QJsonDocument::fromJson(file.readAll()).object();
+    QCOMPARE(doc.value("layers").toInt(), 140); // 7 mm at 50 um
+    QCOMPARE(doc.value("layerThicknessMm").toDouble(), 0.05);
+    const QJsonArray found = doc.value("islands").toArray();
+    QCOMPARE(found.size(), islandCount);
+    // The blocks start at 3 and 6 mm: the first layers cut above them, 5 x 5 mm each.
+    const int firstLayers[] = {60, 120};
+    for (int i = 0; i < found.size(); ++i) {
+        const QJsonObject island = found[i].toObject();
+        QCOMPARE(island.value("layer").toInt(), firstLayers[i]);
+        QCOMPARE(island.value("zMm").toDouble(), firstLayers[i] * 0.05 + 0.025);
+        QVERIFY(qAbs(island.value("areaMm2").toDouble() - 25.0) < 0.5);
+        QVERIFY(island.value("object").toString().endsWith("blocks.stl"));
+        if (lines.isEmpty())
+            continue;
+        const QRegularExpressionMatch &m = lines[i];
+        QCOMPARE(m.captured(1).toInt(), island.value("layer").toInt());
+        QCOMPARE(m.captured(2), QString::number(island.value("zMm").toDouble(), 'f', 3));
+        QCOMPARE(m.captured(3), QString::number(island.value("xMm").toDouble(), 'f', 2));
+        QCOMPARE(m.captured(4), QString::number(island.value("yMm").toDouble(), 'f', 2));
+        QCOMPARE(m.captured(5), QString::number(island.value("areaMm2").toDouble(), 'f', 3));
+        QCOMPARE(m.captured(6), island.value("object").toString());
+    }
+    // The two blocks are 35 mm apart across the plate, level with each other.
+    const QJsonObject a = found[0].toObject(), b = found[1].toObject();
+    QVERIFY(qAbs(a.value("xMm").toDouble() - b.value("xMm").toDouble() - 35.0) < 0.1);
+    QCOMPARE(a.value("yMm").toDouble(), b.value("yMm").toDouble());
+}
+
+// No catalogue printer is tall enough to reach the analysis's layer limit through a file, so
+// the job runs in this process on a scene built in code.
+void TestCli::refusedAnalysisFails()
+{
+    SliceTestScene scene;
+    // 700 mm at 10 um: 70,000 layers, more than the analysis counts.
+    scene.add(modelFromMesh(TestMesh::box(QVector3D(0, 0, 0), QVector3D(2, 2, 700))));
+    CliOptions options;
+    options.islands = true;
+    options.output = scene.env.path("huge.cws");
+    options.thicknessMm = 0.01f;
+    applyCliOptions(options, *scene.config);
+    FILE *out = std::tmpfile();
+    FILE *err = std::tmpfile();
+    CliJob job(options, *scene.app, *scene.workspace, out, err, false);
+    QCOMPARE(job.run(), 1);
+    auto text = [](FILE *f) {
+        std::rewind(f);
+        QByteArray bytes(4096, '\0');
+        bytes.resize(int(std::fread(bytes.data(), 1, size_t(bytes.size()), f)));
+        std::fclose(f);
+        return QString::fromLocal8Bit(bytes);
+    };
+    QCOMPARE(text(out), QString());
+    const QString message = text(err);
+    QVERIFY2(message.contains("70000 layers") && message.contains("65535"), qPrintable(message));
+    // Nothing is sliced once the check has failed.
+    QVERIFY(!QFile::exists(options.output));
 }
 
 QTEST_GUILESS_MAIN(TestCli)
