@@ -2,6 +2,7 @@
 
 #include "config/QuorConfig.h"
 #include "cws/JobCheck.h"
+#include "cws/JobSnapshot.h"
 #include "workspace/JobController.h"
 #include "workspace/QuorApp.h"
 #include "workspace/SceneObjects.h"
@@ -21,6 +22,7 @@ enum ExitStatus
 {
     kDone = 0,
     kFailed = 1,
+    kIslandsFound = 3,
     kCancelled = 130
 };
 
@@ -28,14 +30,15 @@ enum ExitStatus
 
 CliJob::CliJob(const CliOptions &options, QuorApp &app, Workspace &workspace, FILE *out, FILE *err,
                bool progressBar)
-    : m_options(options), m_app(app), m_workspace(workspace), m_out(out), m_err(err),
-      m_progressBar(progressBar)
+    : m_options(options), m_islands(options.islands, options.islandsJsonPath, out, err), m_app(app),
+      m_workspace(workspace), m_out(out), m_err(err), m_progressBar(progressBar)
 {
 }
 
 void CliJob::cancel()
 {
     m_cancelRequested = true;
+    m_islands.cancel();
     m_workspace.jobs()->cancelSlice();
 }
 
@@ -128,6 +131,27 @@ bool CliJob::checkScene()
     return true;
 }
 
+int CliJob::checkIslands()
+{
+    // The snapshot the slicing job will take: models set down on the plate as it sets them.
+    const CWS::IslandScanResult result = m_islands.analyse(
+        m_workspace.jobs()->sliceSnapshot(QString()), [this](float ratio) { showProgress(ratio); });
+    if (m_progressBar && m_lastPercent >= 0)
+        std::fprintf(m_out, "\n");
+    m_lastPercent = -1;
+    switch (m_islands.report(result)) {
+    case CliIslands::Outcome::NoIsland:
+        return kDone;
+    case CliIslands::Outcome::Found:
+        return kIslandsFound;
+    case CliIslands::Outcome::Cancelled:
+        return kCancelled;
+    case CliIslands::Outcome::Failed:
+        break;
+    }
+    return kFailed;
+}
+
 int CliJob::run()
 {
     QuorApp *app = &m_app;
@@ -179,6 +203,15 @@ int CliJob::run()
     if (!checkScene())
         return kFailed;
 
+    int done = kDone;
+    if (m_options.islands || !m_options.islandsJsonPath.isEmpty()) {
+        done = checkIslands();
+        if (done != kDone && done != kIslandsFound)
+            return done;
+    }
+    if (m_options.output.isEmpty())
+        return done;
+
     const QString archive = QFileInfo(m_options.output).absoluteFilePath();
     QElapsedTimer timer;
     timer.start();
@@ -192,7 +225,7 @@ int CliJob::run()
         std::fprintf(m_out, "Sliced %d layers in %.1f s into %s\n", jobs->sliceNumber(),
                      double(timer.elapsed()) / 1000.0,
                      qPrintable(QDir::toNativeSeparators(archive)));
-        return kDone;
+        return done;
     }
     if (m_cancelRequested || jobs->getCancelSlice()) {
         std::fprintf(m_err, "quorslice-cli: cancelled; %s is incomplete\n", qPrintable(archive));

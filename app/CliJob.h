@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/CliIslands.h"
 #include "app/CliOptions.h"
 
 #include <QObject>
@@ -35,8 +36,11 @@ private:
     // Refuses a job with no layers, and one outside the printer's volume unless allowed;
     // true when the job may run.
     bool checkScene();
+    // Finds, prints and writes the islands of the scene as it would be sliced; an exit status.
+    int checkIslands();
 
     CliOptions m_options;
+    CliIslands m_islands;
     QuorApp &m_app;
     Workspace &m_workspace;
     FILE *m_out;

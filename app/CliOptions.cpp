@@ -74,6 +74,11 @@ QString helpText(const QCommandLineParser &parser, const QuorConfig &config)
     text +=
         QStringLiteral("\nWithout an option the saved slice settings apply; options change this "
                        "job only and are not saved.\n");
+    text += QStringLiteral(
+        "\nAn island is listed as\n"
+        "  island layer L z Z mm at X, Y mm area A mm2 object NAME\n"
+        "with the layer counted from 0, its slicing height, the centre of the island's extent "
+        "from the plate centre and its area (heights and areas to 0.001, X and Y to 0.01).\n");
     return text;
 }
 
@@ -83,12 +88,14 @@ CliParseResult parseCliArguments(const QStringList &arguments, QuorConfig &confi
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        QStringLiteral("Slices model (.stl, .obj) and project files into a job archive."));
+        QStringLiteral("Slices model (.stl, .obj) and project files into a job archive, and "
+                       "finds where the print would start in mid-air."));
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Shows this help."));
     const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")},
-                                    QStringLiteral("The job archive to write."),
+                                    QStringLiteral("The job archive to write (optional with "
+                                                   "--islands or --islands-json)."),
                                     QStringLiteral("file"));
     const QCommandLineOption printer(QStringLiteral("printer"),
                                      QStringLiteral("Printer model (see the list below)."),
@@ -117,6 +124,18 @@ CliParseResult parseCliArguments(const QStringList &arguments, QuorConfig &confi
         QStringLiteral("Slices even when a model or its supports reach outside the printer's "
                        "build volume (a warning is printed); without it such a job is refused."));
     parser.addOption(allowOutside);
+    const QCommandLineOption islands(
+        QStringLiteral("islands"),
+        QStringLiteral("Lists every island of the scene as it would be sliced (a region that "
+                       "starts in mid-air, with nothing under it in the layer below), one line "
+                       "each, then their count; the exit status is 3 when there is one. "
+                       "Without -o nothing is sliced."));
+    const QCommandLineOption islandsJson(
+        QStringLiteral("islands-json"),
+        QStringLiteral("Writes the islands to this file as JSON, as --islands lists them."),
+        QStringLiteral("file"));
+    parser.addOption(islands);
+    parser.addOption(islandsJson);
     for (const Range *r : kRanges)
         parser.addOption(rangeOption(*r));
     parser.addPositionalArgument(QStringLiteral("files"),
@@ -138,11 +157,17 @@ CliParseResult parseCliArguments(const QStringList &arguments, QuorConfig &confi
     o.output = parser.value(output);
     o.autoSupports = parser.isSet(autoSupports);
     o.allowOutside = parser.isSet(allowOutside);
+    o.islands = parser.isSet(islands);
+    o.islandsJsonPath = parser.value(islandsJson);
+    if (parser.isSet(islandsJson) && o.islandsJsonPath.isEmpty()) {
+        result.text = QStringLiteral("--islands-json needs a file name.");
+        return result;
+    }
     if (o.inputs.isEmpty()) {
         result.text = QStringLiteral("No model or project file given (see --help).");
         return result;
     }
-    if (o.output.isEmpty()) {
+    if (o.output.isEmpty() && !o.islands && o.islandsJsonPath.isEmpty()) {
         result.text = QStringLiteral("No job archive given: use -o FILE (see --help).");
         return result;
     }

@@ -29,6 +29,10 @@ struct CliOptions
     std::optional<float> baseMm;
     // Slice even when objects reach outside the printer's volume (with a warning).
     bool allowOutside = false;
+    // The islands of the scene as it would be sliced: listed on the output, written as JSON.
+    // Either one makes the archive optional.
+    bool islands = false;
+    QString islandsJsonPath;
 };
 
 struct CliParseResult

@@ -16,6 +16,7 @@
 #include "SceneMeshes.h"
 #include "TestMeshes.h"
 #include "config/QuorConfig.h"
+#include "cws/IslandScan.h"
 #include "model/Model.h"
 #include "workspace/JobController.h"
 #include "workspace/QuorApp.h"
@@ -40,6 +41,7 @@
 #include <zlib.h>
 
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <string>
 
@@ -74,22 +76,28 @@ double threadCpuMs()
     return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
 }
 
-long peakRssKb()
+// A line of /proc/self/status, in kB.
+long statusKb(const char *field)
 {
     std::ifstream status("/proc/self/status");
     std::string line;
     while (std::getline(status, line))
-        if (line.rfind("VmHWM:", 0) == 0)
-            return std::stol(line.substr(6));
+        if (line.rfind(field, 0) == 0)
+            return std::stol(line.substr(std::strlen(field)));
     return 0;
 }
 
-// Memory the allocator still holds from an earlier row (the floor's decoded images) would count
-// as this job's; it is handed back first.
-void resetPeakRss()
+long peakRssKb()
+{
+    return statusKb("VmHWM:");
+}
+
+// Returns what the process holds from then on (what an earlier job left behind included).
+long resetPeakRss()
 {
     ::malloc_trim(0);
     std::ofstream("/proc/self/clear_refs") << "5";
+    return statusKb("VmRSS:");
 }
 
 Model *modelFrom(const TestMesh &m)
@@ -134,8 +142,25 @@ struct JobResult
     double cpuMs = 0;
     int layers = 0;
     long peakKb = 0;
+    long startKb = 0; // held when it started
     bool ok = false;
 };
+
+// Wall and processor time of work, the process's peak memory meanwhile and what it held
+// before; work fills in the rest.
+template <typename Work> JobResult measured(Work work)
+{
+    JobResult r;
+    r.startKb = resetPeakRss();
+    QElapsedTimer timer;
+    const double cpuStart = cpuMs();
+    timer.start();
+    work(r);
+    r.wallMs = double(timer.nsecsElapsed()) / 1e6;
+    r.cpuMs = cpuMs() - cpuStart;
+    r.peakKb = peakRssKb();
+    return r;
+}
 
 JobResult runJob(Workspace &workspace, QuorApp &app, const QString &archive)
 {
@@ -145,20 +170,25 @@ JobResult runJob(Workspace &workspace, QuorApp &app, const QString &archive)
                          if (ratio >= 1.0f)
                              loop.quit();
                      });
-    resetPeakRss();
-    QElapsedTimer timer;
-    const double cpuStart = cpuMs();
-    timer.start();
-    app.setCwsFile(QUrl::fromLocalFile(archive));
-    workspace.jobs()->startSlice(archive);
-    loop.exec();
-    JobResult r;
-    r.wallMs = double(timer.nsecsElapsed()) / 1e6;
-    r.cpuMs = cpuMs() - cpuStart;
-    r.layers = workspace.jobs()->sliceNumber();
-    r.peakKb = peakRssKb();
-    r.ok = workspace.jobs()->lastSliceCompleted();
-    return r;
+    return measured([&](JobResult &r) {
+        app.setCwsFile(QUrl::fromLocalFile(archive));
+        workspace.jobs()->startSlice(archive);
+        loop.exec();
+        r.layers = workspace.jobs()->sliceNumber();
+        r.ok = workspace.jobs()->lastSliceCompleted();
+    });
+}
+
+// The island analysis of the workspace's scene at the job's settings, measured as a job is.
+JobResult runIslands(Workspace &workspace, int *islandCount)
+{
+    const CWS::JobSnapshot job = workspace.jobs()->sliceSnapshot(QString());
+    return measured([&](JobResult &r) {
+        const CWS::IslandScanResult result = CWS::IslandScan::scan(job, CWS::CancelToken());
+        r.layers = result.layerCount();
+        r.ok = result.status() == CWS::IslandScanResult::Status::Completed;
+        *islandCount = int(result.islands().size());
+    });
 }
 
 struct Floors
@@ -225,11 +255,11 @@ Floors outputFloorMs(const QString &archive, const QString &floorArchive, bool w
                     const QString &name = names[from + k];
 #ifdef HAVE_LAYER_PNG
                     if (pass == 1) {
-                        const CWS::ZipEntryData entry = CWS::deflateEntry(
-                            CWS::LayerPng::encode(images[k]),
-                            images[k].format() == QImage::Format_Grayscale8
-                                ? CWS::kGreyLayerEntryLevel
-                                : CWS::kMonoLayerEntryLevel);
+                        const CWS::ZipEntryData entry =
+                            CWS::deflateEntry(CWS::LayerPng::encode(images[k]),
+                                              images[k].format() == QImage::Format_Grayscale8
+                                                  ? CWS::kGreyLayerEntryLevel
+                                                  : CWS::kMonoLayerEntryLevel);
                         QMutexLocker lock(&mutex);
                         CWS::writeDeflatedEntry(zip, name, entry);
                         return;
@@ -358,6 +388,7 @@ int main(int argc, char *argv[])
     bool qtFloor = false;
     bool encodings = false;
     QString stlDir;
+    bool islands = false;
     float gyroidHeightMm = 118.0f;
     const QStringList args = application.arguments().mid(1);
     for (int i = 0; i < args.size(); ++i) {
@@ -367,6 +398,8 @@ int main(int argc, char *argv[])
             gyroidHeightMm = args[++i].toFloat();
         else if (args[i] == QLatin1String("--qt-floor"))
             qtFloor = true;
+        else if (args[i] == QLatin1String("--islands"))
+            islands = true;
         else if (args[i] == QLatin1String("--no-floor"))
             floor = false;
         else if (args[i] == QLatin1String("--encodings"))
@@ -420,6 +453,21 @@ int main(int argc, char *argv[])
                         double(job.peakKb) / 1024.0, floors.qtMs, floors.encoderMs,
                         best > 0 ? job.wallMs / best : 0.0, double(QFileInfo(archive).size()) / 1e6,
                         job.ok ? "" : "  (job FAILED)");
+            if (islands && !antiAlias) {
+                int count = 0;
+                const JobResult scan = runIslands(workspace, &count);
+                // The job leaves memory behind (the image pool among it), which the analysis
+                // starts with: its rise above its start is what it takes itself.
+                std::printf("%-7s islands: %d in %d layers, wall %.0f ms (x job %.2f), cpu %.0f ms "
+                            "(x job %.2f), peak %.0f MiB (x job %.2f), rise %.0f MiB (x job "
+                            "%.2f)%s\n",
+                            qPrintable(name), count, scan.layers, scan.wallMs,
+                            scan.wallMs / job.wallMs, scan.cpuMs, scan.cpuMs / job.cpuMs,
+                            double(scan.peakKb) / 1024.0, double(scan.peakKb) / double(job.peakKb),
+                            double(scan.peakKb - scan.startKb) / 1024.0,
+                            double(scan.peakKb - scan.startKb) / double(job.peakKb - job.startKb),
+                            scan.ok ? "" : "  (analysis FAILED)");
+            }
             std::fflush(stdout);
 #ifdef HAVE_LAYER_PNG
             if (encodings)

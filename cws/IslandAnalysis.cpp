@@ -1,5 +1,7 @@
 #include "cws/IslandAnalysis.h"
 
+#include "cws/RunLabels.h"
+
 #include <QDebug>
 #include <QImage>
 
@@ -12,23 +14,6 @@ namespace CWS::IslandAnalysis {
 namespace {
 
 constexpr int kSolidGrey = 250;
-
-int findRoot(std::vector<int> &parent, int i)
-{
-    while (parent[size_t(i)] != i) {
-        parent[size_t(i)] = parent[size_t(parent[size_t(i)])];
-        i = parent[size_t(i)];
-    }
-    return i;
-}
-
-void unite(std::vector<int> &parent, int a, int b)
-{
-    a = findRoot(parent, a);
-    b = findRoot(parent, b);
-    if (a != b)
-        parent[size_t(std::max(a, b))] = std::min(a, b);
-}
 
 void appendRun(std::vector<PixelRun> &out, int row, int x0, int x1)
 {
@@ -70,6 +55,98 @@ void erasePatch(LayerMaps &maps, int number, int x, int y, int c, std::vector<in
     }
 }
 
+// Pixels [64 i, 64 i + 64) of a 1-bit row, the first in the highest bit, those outside
+// [left, right) cleared.
+uint64_t monoWord(const uchar *line, int i, int left, int right)
+{
+    const int firstByte = i * 8;
+    const int bytes = std::min(8, (right + 7) / 8 - firstByte);
+    uint64_t word = 0;
+    if (bytes == 8) {
+        std::memcpy(&word, line + firstByte, sizeof word);
+        word = __builtin_bswap64(word);
+    } else {
+        for (int b = 0; b < bytes; ++b)
+            word |= uint64_t(line[firstByte + b]) << (56 - 8 * b);
+    }
+    const int from = std::max(left - i * 64, 0), to = std::min(right - i * 64, 64);
+    const uint64_t keepFrom = from >= 64 ? 0 : ~uint64_t(0) >> from;
+    const uint64_t dropFrom = to >= 64 ? 0 : ~uint64_t(0) >> to;
+    return word & keepFrom & ~dropFrom;
+}
+
+// The runs of one 1-bit row inside [left, right), found 64 pixels at a time: each step finds
+// the next change from dark to solid or back by counting leading bits.
+void appendMonoRuns(std::vector<PixelRun> &out, const uchar *line, int row, int left, int right)
+{
+    int start = -1;
+    for (int i = left / 64; i * 64 < right; ++i) {
+        const uint64_t word = monoWord(line, i, left, right);
+        if (word == (start < 0 ? 0 : ~uint64_t(0)))
+            continue;
+        int p = 0;
+        while (p < 64) {
+            const uint64_t unread = ~uint64_t(0) >> p;
+            const uint64_t change = (start < 0 ? word : ~word) & unread;
+            if (change == 0)
+                break;
+            p = __builtin_clzll(change);
+            if (start < 0) {
+                start = i * 64 + p;
+            } else {
+                appendRun(out, row, start, i * 64 + p);
+                start = -1;
+            }
+        }
+    }
+    if (start >= 0)
+        appendRun(out, row, start, right);
+}
+
+int overlapWithLayer(const LayerMaps &maps, const PixelRun &run, int layer)
+{
+    const uint16_t *last = maps.lastSolidLayer.data() + ptrdiff_t(run.row) * maps.width;
+    int overlap = 0;
+    for (int x = run.x0; x < run.x1; ++x)
+        overlap += int(last[x]) == layer;
+    return overlap;
+}
+
+// Pixels of run inside below (ordered by row and column); cursor as in RunLabels::overlapsAny.
+int overlapWithRuns(const PixelRun &run, const std::vector<PixelRun> &below, size_t &cursor)
+{
+    int overlap = 0;
+    size_t k = cursor;
+    if (!RunLabels::overlapsAny(run, below, k))
+        return 0;
+    cursor = k;
+    for (; k < below.size() && below[k].row == run.row && below[k].x0 < run.x1; ++k)
+        overlap += std::min(run.x1, below[k].x1) - std::max(run.x0, below[k].x0);
+    return overlap;
+}
+
+// The island pixel nearest its bounding box centre, eligible ones first; -1 when it has none.
+ptrdiff_t fallbackPixel(const LayerMaps &maps, const Island &island,
+                        const std::vector<PixelRun> &islandRuns, int clearance)
+{
+    const int cx = (island.maxX + island.minX) / 2, cy = (island.maxY + island.minY) / 2;
+    ptrdiff_t best = -1;
+    std::pair<bool, long long> bestKey{true, 0};
+    for (const PixelRun &run : islandRuns) {
+        for (int x = run.x0; x < run.x1; ++x) {
+            const size_t p = size_t(run.row) * size_t(maps.width) + size_t(x);
+            const long long dx = x - cx, dy = run.row - cy;
+            const std::pair<bool, long long> key{!eligible(maps, p, island.layer, clearance),
+                                                 dx * dx + dy * dy};
+            if (best < 0 || key < bestKey) {
+                best = ptrdiff_t(p);
+                bestKey = key;
+            }
+        }
+    }
+    return best;
+}
+
 } // namespace
 
 void LayerMaps::allocate(int widthPx, int heightPx)
@@ -89,6 +166,7 @@ void LayerMaps::resetModel()
         std::fill_n(currentLayer.begin() + ptrdiff_t(run.row) * width + run.x0, run.x1 - run.x0,
                     uint16_t(0));
     markedRuns.clear();
+    layerZeroRuns.clear();
     std::fill(lastSolidLayer.begin(), lastSolidLayer.end(), uint16_t(0));
 }
 
@@ -108,9 +186,15 @@ int clearanceLayers(float layerThicknessMm)
 std::vector<PixelRun> solidRuns(const QImage &image, const QRect &window)
 {
     std::vector<PixelRun> runs;
+    appendSolidRuns(runs, image, window);
+    return runs;
+}
+
+void appendSolidRuns(std::vector<PixelRun> &runs, const QImage &image, const QRect &window)
+{
     const QRect area = window.intersected(image.rect());
     if (area.isEmpty())
-        return runs;
+        return;
     QImage converted;
     const QImage *src = &image;
     if (image.format() != QImage::Format_Grayscale8 && image.format() != QImage::Format_Mono) {
@@ -119,6 +203,11 @@ std::vector<PixelRun> solidRuns(const QImage &image, const QRect &window)
     }
     const bool mono = src->format() == QImage::Format_Mono;
     const int left = area.left(), right = area.right() + 1;
+    if (mono) {
+        for (int y = area.top(); y <= area.bottom(); ++y)
+            appendMonoRuns(runs, src->constScanLine(y), y, left, right);
+        return;
+    }
     for (int y = area.top(); y <= area.bottom(); ++y) {
         const uchar *line = src->constScanLine(y);
         int start = -1;
@@ -133,7 +222,7 @@ std::vector<PixelRun> solidRuns(const QImage &image, const QRect &window)
                     continue;
                 }
             }
-            const bool solid = mono ? (line[x >> 3] >> (7 - (x & 7))) & 1 : line[x] >= kSolidGrey;
+            const bool solid = line[x] >= kSolidGrey;
             if (solid && start < 0) {
                 start = x;
             } else if (!solid && start >= 0) {
@@ -145,59 +234,28 @@ std::vector<PixelRun> solidRuns(const QImage &image, const QRect &window)
         if (start >= 0)
             appendRun(runs, y, start, right);
     }
-    return runs;
 }
 
 std::vector<Island> findIslands(const LayerMaps &maps, const std::vector<PixelRun> &runs, int layer,
                                 int spacingPixels, std::vector<int> *runIsland)
 {
     const int n = int(runs.size());
-    std::vector<int> parent(static_cast<size_t>(n));
-    std::iota(parent.begin(), parent.end(), 0);
+    std::vector<int> component;
+    const int count = RunLabels::label(runs, component);
 
-    // Runs of neighbouring rows that share a column are four-neighbour connected.
-    int prevBegin = 0, prevEnd = 0;
-    for (int i = 0; i < n;) {
-        const int row = runs[size_t(i)].row;
-        int rowEnd = i;
-        while (rowEnd < n && runs[size_t(rowEnd)].row == row)
-            ++rowEnd;
-        if (prevEnd > prevBegin && runs[size_t(prevBegin)].row == row - 1) {
-            int j = prevBegin;
-            for (int k = i; k < rowEnd; ++k) {
-                const PixelRun &cur = runs[size_t(k)];
-                while (j < prevEnd && runs[size_t(j)].x1 <= cur.x0)
-                    ++j;
-                for (int m = j; m < prevEnd && runs[size_t(m)].x0 < cur.x1; ++m)
-                    unite(parent, k, m);
-            }
-        }
-        prevBegin = i;
-        prevEnd = rowEnd;
-        i = rowEnd;
-    }
-
-    // One record per root; its first pixel in column-major order decides the number.
-    std::vector<int> rootIsland(static_cast<size_t>(n), -1);
-    std::vector<Island> islands;
-    std::vector<std::pair<int, int>> firstPixel; // (column, row)
-    std::vector<int> owner(static_cast<size_t>(n));
-    const int w = maps.width;
+    // One record per region; its first pixel in column-major order decides the number.
+    std::vector<Island> islands(static_cast<size_t>(count));
+    std::vector<std::pair<int, int>> firstPixel(size_t(count), {INT_MAX, INT_MAX}); // (column, row)
     const int below = layer - 1; // solid in layer L - 1 when lastSolidLayer + 1 == L
+    size_t zeroCursor = 0;
+    for (Island &island : islands) {
+        island.spacingPixels = spacingPixels;
+        island.layer = layer;
+        island.width = maps.width;
+        island.height = maps.height;
+    }
     for (int k = 0; k < n; ++k) {
-        const int root = findRoot(parent, k);
-        int &index = rootIsland[size_t(root)];
-        if (index < 0) {
-            index = int(islands.size());
-            Island island;
-            island.spacingPixels = spacingPixels;
-            island.layer = layer;
-            island.width = maps.width;
-            island.height = maps.height;
-            islands.push_back(island);
-            firstPixel.emplace_back(INT_MAX, INT_MAX);
-        }
-        owner[size_t(k)] = index;
+        const int index = component[size_t(k)];
         const PixelRun &run = runs[size_t(k)];
         Island &island = islands[size_t(index)];
         island.minX = std::min(island.minX, run.x0);
@@ -205,11 +263,8 @@ std::vector<Island> findIslands(const LayerMaps &maps, const std::vector<PixelRu
         island.minY = std::min(island.minY, run.row);
         island.maxY = std::max(island.maxY, run.row);
         island.area += run.x1 - run.x0;
-        const uint16_t *last = maps.lastSolidLayer.data() + ptrdiff_t(run.row) * w;
-        int overlap = 0;
-        for (int x = run.x0; x < run.x1; ++x)
-            overlap += int(last[x]) == below;
-        island.overlap += overlap;
+        island.overlap += layer == 1 ? overlapWithRuns(run, maps.layerZeroRuns, zeroCursor)
+                                     : overlapWithLayer(maps, run, below);
         firstPixel[size_t(index)] = std::min(firstPixel[size_t(index)], {run.x0, run.row});
     }
 
@@ -228,7 +283,7 @@ std::vector<Island> findIslands(const LayerMaps &maps, const std::vector<PixelRu
     if (runIsland) {
         runIsland->resize(size_t(n));
         for (int k = 0; k < n; ++k)
-            (*runIsland)[size_t(k)] = rank[size_t(owner[size_t(k)])];
+            (*runIsland)[size_t(k)] = rank[size_t(component[size_t(k)])];
     }
     return sorted;
 }
@@ -286,6 +341,13 @@ std::vector<SupportPixel> placeSupports(LayerMaps &maps, const Island &island,
 
     for (const PixelRun &run : islandRuns)
         std::fill_n(maps.islandMap.begin() + ptrdiff_t(run.row) * w + run.x0, run.x1 - run.x0, 0);
+    // An island the scan missed (one row tall, or all of it close over material) would be
+    // left to cure onto nothing.
+    if (out.empty()) {
+        const ptrdiff_t p = fallbackPixel(maps, island, islandRuns, clearanceLayers);
+        if (p >= 0)
+            add(int(p % w), int(p / w));
+    }
     return out;
 }
 
@@ -309,7 +371,10 @@ std::vector<SupportPixel> analyseLayer(LayerMaps &maps, const std::vector<PixelR
         if (run.row >= 0 && run.row < maps.height && x1 > x0)
             valid.push_back(PixelRun{run.row, x0, x1});
     }
-    // Layer 0 marks nothing: a pixel only solid there never counts as material below.
+    // Layer 0 marks nothing: a pixel only solid there never counts as material below for the
+    // clearance. Its runs still tell what rests on it at layer 1.
+    if (layer == 0)
+        maps.layerZeroRuns = valid;
     if (layer > 0) {
         for (const PixelRun &run : valid)
             std::fill_n(maps.currentLayer.begin() + ptrdiff_t(run.row) * w + run.x0,

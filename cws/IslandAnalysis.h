@@ -55,6 +55,8 @@ struct LayerMaps
     std::vector<uint16_t> lastSolidLayer;
     std::vector<int32_t> islandMap;
     std::vector<PixelRun> markedRuns; // where currentLayer is not 0
+    // Layer 0 leaves no mark in the maps; what rests on it at layer 1 is told by its runs.
+    std::vector<PixelRun> layerZeroRuns;
 
     void allocate(int widthPx, int heightPx);
     // Starts a model: nothing solid below anything.
@@ -70,6 +72,8 @@ int clearanceLayers(float layerThicknessMm);
 // Solid pixels inside window (clipped to the image): grey value >= 250, or a set bit in a
 // 1-bit image (most significant bit first). Rows ascending, columns ascending within a row.
 std::vector<PixelRun> solidRuns(const QImage &image, const QRect &window);
+// The same, appended to runs.
+void appendSolidRuns(std::vector<PixelRun> &runs, const QImage &image, const QRect &window);
 
 // The islands of a layer whose solid pixels are runs, numbered in order of discovery;
 // runIsland (when given) gets each run's index into the result.
@@ -78,8 +82,9 @@ std::vector<Island> findIslands(const LayerMaps &maps, const std::vector<PixelRu
 
 // Contact points for an island that touches nothing below: its centre when it is small,
 // otherwise a scan at spacing + 1 pixel steps. Pixels with material less than clearanceLayers
-// below never get one. islandRuns are the island's own runs; maps.currentLayer must hold the
-// layer.
+// below get one only when the scan found no other: then the pixel nearest the centre, eligible
+// ones first, so that no island is left without a pillar. islandRuns are the island's own runs;
+// maps.currentLayer must hold the layer.
 std::vector<SupportPixel> placeSupports(LayerMaps &maps, const Island &island,
                                         const std::vector<PixelRun> &islandRuns,
                                         int clearanceLayers);

@@ -4,6 +4,9 @@
 
 #include "workspace/ProjectFile.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QtTest>
 
@@ -77,6 +80,8 @@ private slots:
     void unprintableScenes();
     void baseLiftsModels();
     void autoSupportsHoldFloatingModel();
+    void islands_data();
+    void islands();
 
 private:
     Run run(const QStringList &args, int timeoutMs = 120000,
@@ -216,6 +221,7 @@ void TestCli::refusals_data()
     QTest::newRow("not a number") << QStringList{"--wait", "soon"} << "0 to 3";
     QTest::newRow("unknown option") << QStringList{"--colour", "red"} << "Unknown option";
     QTest::newRow("base too thick") << QStringList{"--base", "5"} << "0.1 to 3";
+    QTest::newRow("islands file unnamed") << QStringList{"--islands-json", ""} << "file name";
 }
 
 void TestCli::refusals()
@@ -281,7 +287,8 @@ void TestCli::helpListsOptions()
     for (const char *option :
          {"--output", "--printer", "--resin", "--thickness", "--bottom-layers", "--bottom-exposure",
           "--exposure", "--antialias", "--aa-factor", "--lift-height", "--lift-up-speed",
-          "--lift-down-speed", "--wait", "--base", "--auto-supports", "--allow-outside"})
+          "--lift-down-speed", "--wait", "--base", "--auto-supports", "--allow-outside",
+          "--islands", "--islands-json"})
         QVERIFY2(r.out.contains(option), option);
     QVERIFY(r.out.contains("H310, K200, K200A"));
 }
@@ -486,6 +493,85 @@ void TestCli::autoSupportsHoldFloatingModel()
                               "1", "--antialias", "off"});
     QCOMPARE(withBase.exitCode, 0);
     QVERIFY2(withBase.out.contains("Sliced 100 layers in "), qPrintable(withBase.out));
+}
+
+void TestCli::islands_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<int>("islandCount");
+    QTest::addColumn<bool>("archive");
+    // Files by their path from the working folder, as a user names them.
+    // A 2 mm slab on the plate and two 5 x 5 x 1 mm blocks beside it, from 3 and 6 mm up.
+    QTest::newRow("floating blocks listed")
+        << QStringList{"../blocks.stl", "--islands"} << 3 << 2 << false;
+    QTest::newRow("listed, as JSON and sliced")
+        << QStringList{"../blocks.stl",   "--islands", "--islands-json",
+                       "../islands.json", "-o",        "../out.cws"}
+        << 3 << 2 << true;
+    QTest::newRow("auto supports hold the blocks")
+        << QStringList{"../blocks.stl", "--auto-supports", "--islands"} << 0 << 0 << false;
+    QTest::newRow("cube on the plate")
+        << QStringList{"../cube.stl", "--islands", "-o", "../out.cws"} << 0 << 0 << true;
+    // The job sets a model without supports down on the plate, and so does the analysis.
+    QTest::newRow("floating project set down")
+        << QStringList{"../float.qsp", "--islands"} << 0 << 0 << false;
+    QTest::newRow("JSON not writable")
+        << QStringList{"../cube.stl", "--islands-json", "../no/such/dir/i.json", "-o", "../out.cws"}
+        << 1 << 0 << false;
+}
+
+void TestCli::islands()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, exitCode);
+    QFETCH(int, islandCount);
+    QFETCH(bool, archive);
+    TestMesh blocks = TestMesh::box(QVector3D(0, 0, 0), QVector3D(10, 10, 2));
+    blocks.append(TestMesh::box(QVector3D(20, 0, 3), QVector3D(25, 5, 4)));
+    blocks.append(TestMesh::box(QVector3D(-15, 0, 6), QVector3D(-10, 5, 7)));
+    writeStl(path("blocks.stl"), blocks);
+    writeProject(path("float.qsp"), QVector3D(0, 0, 5), QVector3D(10, 10, 7));
+
+    const Run r = run(args + QStringList{"--thickness", "0.05", "--antialias", "off"});
+    QVERIFY2(r.exitCode == exitCode, qPrintable(r.out + r.err));
+    QCOMPARE(QFile::exists(path("out.cws")), archive);
+    if (archive)
+        QVERIFY(ArchiveContents::read(path("out.cws")).names.contains("out.gcode"));
+    QVERIFY(r.out.contains(QStringLiteral("%1 unsupported islands\n").arg(islandCount)));
+    const QStringList listed = r.out.split('\n').filter(QRegularExpression("^island "));
+    QCOMPARE(listed.size(), args.contains("--islands") ? islandCount : 0);
+    QFile file(path("islands.json"));
+    if (!args.contains("--islands-json") || exitCode == 1) {
+        QVERIFY(!file.exists());
+        return;
+    }
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QJsonObject doc = QJsonDocument::fromJson(file.readAll()).object();
+    QCOMPARE(doc.value("layers").toInt(), 140); // 7 mm at 50 um
+    QCOMPARE(doc.value("layerThicknessMm").toDouble(), 0.05);
+    const QJsonArray found = doc.value("islands").toArray();
+    QCOMPARE(found.size(), islandCount);
+    // The blocks start at 3 and 6 mm: the first layers cut above them, 5 x 5 mm each; the
+    // listed line says what the entry says, to the same digits.
+    auto number = [](const QJsonObject &o, const char *key, int decimals) {
+        return QString::number(o.value(key).toDouble(), 'f', decimals);
+    };
+    for (int i = 0; i < found.size(); ++i) {
+        const QJsonObject island = found[i].toObject();
+        QCOMPARE(island.value("layer").toInt(), 60 * (i + 1));
+        QCOMPARE(island.value("zMm").toDouble(), 60 * (i + 1) * 0.05 + 0.025);
+        QVERIFY(qAbs(island.value("areaMm2").toDouble() - 25.0) < 0.5);
+        QCOMPARE(listed[i], QStringLiteral("island layer %1 z %2 mm at %3, %4 mm area %5 mm2 "
+                                           "object %6")
+                                .arg(60 * (i + 1))
+                                .arg(number(island, "zMm", 3), number(island, "xMm", 2),
+                                     number(island, "yMm", 2), number(island, "areaMm2", 3),
+                                     path("blocks.stl")));
+    }
+    // The two blocks are 35 mm apart across the plate, level with each other.
+    const QJsonObject a = found[0].toObject(), b = found[1].toObject();
+    QVERIFY(qAbs(a["xMm"].toDouble() - b["xMm"].toDouble() - 35.0) < 0.1 && a["yMm"] == b["yMm"]);
 }
 
 QTEST_GUILESS_MAIN(TestCli)

@@ -88,10 +88,7 @@ void JobController::startSlice(const QString &archivePath)
     }
     m_scene.setModelStatus(m_scene.modelSize() == 0 ? SceneObjects::MODEL_INIT
                                                     : SceneObjects::MODEL_SLICING);
-    for (Model *object : std::vector<Model *>(m_scene.objects())) {
-        if (object->type == Model::TYPE_NORMAL && object->supports.empty())
-            object->moveToBottom(true, true, &m_undo);
-    }
+    CWS::JobSnapshot job = sliceSnapshot(archivePath);
     m_scene.deselectAll(true);
     m_cancel = CWS::CancelToken();
     m_lastSliceCompleted = false;
@@ -109,8 +106,7 @@ void JobController::startSlice(const QString &archivePath)
         return;
     }
 
-    m_slicer =
-        new CWS::Slicer(jobSnapshot(m_scene.objects(), archivePath), m_cancel, m_sliceNumber);
+    m_slicer = new CWS::Slicer(std::move(job), m_cancel, m_sliceNumber);
     connect(m_slicer, &CWS::Slicer::layerWritten, this, [this](int finished, int layerCount) {
         emit sliceCompletedProgress(float(finished) / float(layerCount), m_cancel.isCancelled(),
                                     QStringLiteral("slice"));
@@ -119,6 +115,15 @@ void JobController::startSlice(const QString &archivePath)
     m_jobTimer.start();
     setRunning(true);
     m_slicer->start(QThread::InheritPriority);
+}
+
+CWS::JobSnapshot JobController::sliceSnapshot(const QString &archivePath)
+{
+    for (Model *object : std::vector<Model *>(m_scene.objects())) {
+        if (object->type == Model::TYPE_NORMAL && object->supports.empty())
+            object->moveToBottom(true, true, &m_undo);
+    }
+    return jobSnapshot(m_scene.objects(), archivePath);
 }
 
 void JobController::sliceFinished()

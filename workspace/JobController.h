@@ -41,6 +41,9 @@ public:
 
     // Slices the scene into the archive at this path.
     void startSlice(const QString &archivePath);
+    // What a slicing job into this archive reads: models without supports are set down on the
+    // plate first, as the job does.
+    CWS::JobSnapshot sliceSnapshot(const QString &archivePath);
     bool getCancelSlice() const { return m_cancel.isCancelled(); }
     // Layers of the last job: the scene's count when it started.
     int sliceNumber() const { return m_sliceNumber; }
