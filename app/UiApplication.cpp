@@ -16,6 +16,8 @@ void prepareProcess()
     // The web view draws through a context shared with the window's: Qt shares contexts only
     // when asked before the application object exists.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // Drawn at the screen's density: a 4K laptop screen shows the window at its real size.
+    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
     // The web engine's sandbox cannot start for root; the printer page still works without it.
     if (geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");

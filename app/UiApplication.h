@@ -10,8 +10,8 @@ class QApplication;
 // through here, so that the tests start as the program does.
 namespace UiApplication {
 
-// Before the application object: the shared OpenGL contexts that the printer page's web view
-// needs, and the web engine's set-up (it starts no process until a web view is made).
+// Before the application object: high-density scaling, the shared OpenGL contexts that the
+// printer page's web view needs, and the web engine's set-up (it starts no process until a web view is made).
 void prepareProcess();
 
 // The organisation and application names (where the settings facility keeps its values) and

@@ -139,10 +139,18 @@ public:
         }
         return swapped.count() >= frames;
     }
+    // In the window's own (logical) pixels at any device pixel ratio, so that positions from
+    // items and the camera read the pixel drawn there.
     QImage grab()
     {
         waitForFrames();
-        return window->grabWindow();
+        const QImage device = window->grabWindow();
+        if (device.size() == window->size())
+            return device;
+        QImage logical = device.scaled(window->size(), Qt::IgnoreAspectRatio,
+                                       Qt::FastTransformation);
+        logical.setDevicePixelRatio(1.0);
+        return logical;
     }
     // Saves a screenshot for people to look at, beside the test's working directory.
     void saveScreenshot(const QString &name)
