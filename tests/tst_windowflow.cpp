@@ -133,6 +133,9 @@ void TstWindowFlow::sliceChecksTheScene_data()
     // 80 mm wide on a 65.02 mm plate; a box without height has no layer at all.
     QTest::newRow("outside, cancelled") << QVector3D(80, 20, 5) << "Cancel" << false;
     QTest::newRow("outside, sliced anyway") << QVector3D(80, 20, 5) << "Slice anyway" << true;
+    // 130 mm deep on a 116 mm plate; 160 mm tall under a 150 mm build height.
+    QTest::newRow("too deep") << QVector3D(20, 130, 5) << "Cancel" << false;
+    QTest::newRow("too tall") << QVector3D(20, 20, 160) << "Cancel" << false;
     QTest::newRow("nothing to slice") << QVector3D(10, 10, 0) << "" << false;
 }
 
