@@ -10,6 +10,7 @@
 #include "model/DoItem.h"
 #include "view/QuorScene.h"
 #include "view/SceneCamera.h"
+#include "workspace/IslandController.h"
 #include "workspace/JobController.h"
 #include "workspace/LayerPreview.h"
 #include "workspace/PanelState.h"
@@ -46,6 +47,7 @@ void registerTypes()
     qmlRegisterUncreatableType<LayerPreview>("Quor3D", 1, 0, "LayerPreview", made);
     qmlRegisterUncreatableType<UndoController>("Quor3D", 1, 0, "UndoController", made);
     qmlRegisterUncreatableType<PanelState>("Quor3D", 1, 0, "PanelState", made);
+    qmlRegisterUncreatableType<IslandController>("Quor3D", 1, 0, "IslandController", made);
     qmlRegisterUncreatableType<SceneCamera>("Quor3D", 1, 0, "SceneCamera", made);
 }
 
@@ -64,7 +66,7 @@ void publish(QQmlApplicationEngine &engine, QuorApp &app, QuorConfig &config, Wo
         {"sceneObjects", workspace.scene()},    {"selectionTransform", workspace.transform()},
         {"supportTools", workspace.supports()}, {"backgroundJobs", workspace.jobs()},
         {"layerPreview", workspace.layers()},   {"undoHistory", workspace.undo()},
-        {"panelState", workspace.panel()}};
+        {"panelState", workspace.panel()},      {"islandCheck", workspace.islands()}};
     for (const auto &part : parts) {
         // The workspace owns its parts; the engine must never free one.
         QQmlEngine::setObjectOwnership(part.second, QQmlEngine::CppOwnership);

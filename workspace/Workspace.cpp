@@ -1,6 +1,7 @@
 #include "workspace/Workspace.h"
 
 #include "config/QuorConfig.h"
+#include "workspace/IslandController.h"
 #include "workspace/JobController.h"
 #include "workspace/LayerPreview.h"
 #include "workspace/PanelState.h"
@@ -21,13 +22,15 @@ Workspace::Workspace(QuorConfig &config, QObject *parent)
       m_layers(std::make_unique<LayerPreview>(*m_scene, config)),
       m_jobs(std::make_unique<JobController>(*m_scene, m_undoList, *m_supports, config)),
       m_undo(std::make_unique<UndoController>(*m_scene, m_undoList)),
-      m_panel(std::make_unique<PanelState>(*m_scene, *m_supports, *m_jobs))
+      m_panel(std::make_unique<PanelState>(*m_scene, *m_supports, *m_jobs)),
+      m_islands(std::make_unique<IslandController>())
 {
 }
 
 Workspace::~Workspace()
 {
     qDebug() << QThread::currentThreadId() << "QuorModel::~QuorModel()";
+    m_islands.reset();
     m_panel.reset();
     m_undo.reset();
     // Waits for a running job, whose threads read the meshes the scene is about to free.

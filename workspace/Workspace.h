@@ -6,6 +6,7 @@
 
 #include <memory>
 
+class IslandController;
 class JobController;
 class LayerPreview;
 class PanelState;
@@ -37,6 +38,7 @@ public:
     LayerPreview *layers() const { return m_layers.get(); }
     UndoController *undo() const { return m_undo.get(); }
     PanelState *panel() const { return m_panel.get(); }
+    IslandController *islands() const { return m_islands.get(); }
 
 private:
     QuorConfig &m_config;
@@ -49,4 +51,5 @@ private:
     std::unique_ptr<JobController> m_jobs;
     std::unique_ptr<UndoController> m_undo;
     std::unique_ptr<PanelState> m_panel;
+    std::unique_ptr<IslandController> m_islands;
 };
