@@ -72,6 +72,11 @@ void TstIslandView::markersSeenThroughTheModel()
     CWS::IslandScanResult found = scanNow(*ws, job);
     QCOMPARE(int(found.islands().size()), 1);
     const QVector3D island = placeOf(found.islands().front());
+    // Plate millimetres are the scene's own: the finger's centre, 15 mm in from the model's
+    // left side (-12 in the file, the finger at -1 ... 7), where the model is drawn.
+    const Model *model = ws->scene()->objects().back();
+    QVERIFY(qAbs(island.x() - (model->bboxMin.x() + 15)) < 0.1f);
+    QVERIFY(qAbs(island.y() - (model->bboxMin.y() + model->bboxMax.y()) / 2) < 0.1f);
 
     // A wall between the island and the camera, on the plate, clear of the model.
     const QVector3D towardCamera =
@@ -157,6 +162,10 @@ void TstIslandView::previewRegionsAtTheirLayer()
     for (const QVector3D &offset : {QVector3D(3, 0, 0), QVector3D(-3, 2.5f, 0)}) {
         const QPoint p = ui.windowPixelOf(QVector3D(island.xMm(), island.yMm(), zMm) + offset);
         QVERIFY2(isRed(pixelAt(image, p)) == red, qPrintable(describe(pixelAt(image, p))));
+    }
+    if (layerStep == 0) {
+        ui.camera()->resetViewPrj();
+        ui.saveScreenshot(QStringLiteral("islands-preview-region-default-camera"));
     }
     // Leaving the preview takes the regions away.
     QVERIFY(ui.click(QStringLiteral("showSliceBox")));
