@@ -1,5 +1,6 @@
 #include "cws/IslandScan.h"
 
+#include "cws/IslandRegions.h"
 #include "cws/LayerDrawing.h"
 #include "cws/RunLabels.h"
 #include "model/LayerMath.h"
@@ -22,13 +23,7 @@ namespace {
 
 using IslandAnalysis::PixelRun;
 
-// One layer's solid runs and the region each belongs to.
-struct LayerRegions
-{
-    std::vector<PixelRun> runs;
-    std::vector<int> component;
-    int count = 0;
-};
+using LayerRegions = LabelledLayer;
 
 // Layers drawn and labelled ahead on worker threads, handed out strictly in layer order. At
 // most one layer per thread waits beyond the one being analysed, so memory stays a few
@@ -172,19 +167,9 @@ int ownerOf(const JobSnapshot &job, float zMm, const std::vector<int> &candidate
 void collectIslands(const JobSnapshot &job, int layer, float zMm, const LayerRegions &current,
                     const std::vector<PixelRun> &below, std::deque<SceneIsland> &out)
 {
-    std::vector<char> supported(size_t(current.count), 0);
-    size_t cursor = 0;
-    for (size_t k = 0; k < current.runs.size(); ++k) {
-        char &s = supported[size_t(current.component[k])];
-        if (!s && RunLabels::overlapsAny(current.runs[k], below, cursor))
-            s = 1;
-    }
     // Each island gets a slot, in region order; only islands are measured.
-    std::vector<int> slotOf(size_t(current.count), -1);
-    int islandCount = 0;
-    for (int c = 0; c < current.count; ++c)
-        if (!supported[size_t(c)])
-            slotOf[size_t(c)] = islandCount++;
+    std::vector<int> slotOf;
+    const int islandCount = IslandRegions::numberIslands(current, below, slotOf);
     if (islandCount == 0)
         return;
     const std::vector<int> candidates = objectsAt(job, zMm);
@@ -210,17 +195,6 @@ void collectIslands(const JobSnapshot &job, int layer, float zMm, const LayerReg
         out.push_back(
             islandFromPixels(job, layer, zMm, bounds[size_t(slot)], pixels[size_t(slot)], owner));
     }
-}
-
-// Truncation toward zero puts pixel k (counted from the image centre) over [k, k + 1) pixel
-// widths for k > 0, (k - 1, k] for k < 0 and (-1, 1) for k = 0.
-double lowEdge(int k)
-{
-    return k > 0 ? k : k - 1;
-}
-double highEdge(int k)
-{
-    return k >= 0 ? k + 1 : k;
 }
 
 } // namespace
@@ -260,8 +234,12 @@ SceneIsland islandFromPixels(const JobSnapshot &job, int layer, float zMm, const
 {
     const SliceBuildConfig &s = job.settings();
     const int cx = s.imageWidthPx / 2, cy = s.imageHeightPx / 2;
-    const double x = (lowEdge(boundsPx.left() - cx) + highEdge(boundsPx.right() - cx)) / 2.0;
-    const double y = (lowEdge(boundsPx.top() - cy) + highEdge(boundsPx.bottom() - cy)) / 2.0;
+    using IslandRegions::pixelHighEdge;
+    using IslandRegions::pixelLowEdge;
+    const double x =
+        (pixelLowEdge(boundsPx.left() - cx) + pixelHighEdge(boundsPx.right() - cx)) / 2.0;
+    const double y =
+        (pixelLowEdge(boundsPx.top() - cy) + pixelHighEdge(boundsPx.bottom() - cy)) / 2.0;
     return SceneIsland(layer, zMm, float(x / s.xPixelsPerMm), float(y / s.yPixelsPerMm),
                        float(double(pixelCount) / (s.xPixelsPerMm * s.yPixelsPerMm)), objectIndex);
 }
@@ -282,20 +260,7 @@ IslandScanResult scan(const JobSnapshot &snapshot, const CancelToken &cancel,
     const SliceBuildConfig &settings = job.settings();
     const std::vector<float> heights =
         LayerMath::layerHeights(layerCount, settings.layerThicknessMm);
-    auto make = [&](int layer) {
-        LayerRegions r;
-        {
-            // The last layer's run count, as a first guess of this one's.
-            thread_local size_t expectedRuns = 0;
-            r.runs.reserve(expectedRuns + expectedRuns / 8);
-            const QImage image =
-                LayerDrawing::drawLayer(job.objects(), settings, heights[size_t(layer)]);
-            IslandAnalysis::appendSolidRuns(r.runs, image, image.rect());
-            expectedRuns = r.runs.size();
-        }
-        r.count = RunLabels::label(r.runs, r.component);
-        return r;
-    };
+    auto make = [&](int layer) { return IslandRegions::labelLayer(job, heights[size_t(layer)]); };
 
     std::deque<SceneIsland> islands;
     std::vector<PixelRun> below;

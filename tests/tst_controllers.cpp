@@ -3,10 +3,13 @@
 #include "SceneMeshes.h"
 #include "ScratchConfig.h"
 
+#include "cws/IslandScan.h"
 #include "cws/JobSnapshot.h"
 #include "model/DoItem.h"
 #include "model/MultiPointSupport.h"
 #include "model/Support.h"
+#include "workspace/IslandController.h"
+#include "workspace/IslandRegionPreview.h"
 #include "workspace/LayerPreview.h"
 #include "workspace/SceneObjects.h"
 #include "workspace/SupportController.h"
@@ -34,6 +37,7 @@ private slots:
     void bottomBarFiguresFollow();
     void undoAvailabilityIsAnnounced();
     void snapshotHoldsWhatTheSceneHolds();
+    void islandRegionsFollowThePreview();
 
 private:
     Model *addSelectedBox()
@@ -258,6 +262,55 @@ void TstControllers::snapshotHoldsWhatTheSceneHolds()
         QCOMPARE(lists.size(), std::max<int>(1, int(object->cutParts().size())));
     }
     QCOMPARE(job.objects()[1].partStarts().size(), size_t(3)); // head, body, foot
+}
+
+void TstControllers::islandRegionsFollowThePreview()
+{
+    // A post and a 4 x 4 mm tab floating beside it at 5 mm.
+    SceneObjects *scene = m_ws->scene();
+    scene->addModel(makeBox({-10, -2, 0}, {-6, 2, 10}));
+    scene->addModel(makeBox({0, -2, 5}, {4, 2, 6}));
+    std::vector<ObjectSnapshot> taken;
+    for (Model *object : scene->objects())
+        if (object->type != Model::TYPE_PLATFORM_BOTTOM)
+            taken.push_back(object->snapshot());
+    auto job = std::make_shared<const CWS::JobSnapshot>(taken, m_scratch->config.jobSettings(),
+                                                        m_scratch->config.currentPrinterModel(),
+                                                        false, 1.0);
+    const CWS::IslandScanResult found = CWS::IslandScan::scan(*job, CWS::CancelToken());
+    QCOMPARE(int(found.islands().size()), 1);
+    const int layer = found.islands().front().layer();
+    m_ws->islands()->showResult(found, job);
+    IslandRegionPreview *regions = m_ws->islandRegions();
+    LayerPreview *preview = m_ws->layers();
+    QVERIFY(preview->setShowSliceEnable(true));
+
+    // Asked for the island's layer and at once for another: the first answer is dropped, and
+    // nothing is shown meanwhile.
+    QSignalSpy changed(regions, &IslandRegionPreview::regionsChanged);
+    preview->setCurrentLayer(layer);
+    QVERIFY(regions->isSearching());
+    preview->setCurrentLayer(layer + 3);
+    QVERIFY(!regions->isSearching());
+    QVERIFY(regions->regions() == nullptr);
+    // Back at the island's layer: one search after the dropped one, one answer.
+    preview->setCurrentLayer(layer);
+    QTRY_VERIFY(regions->regions() != nullptr);
+    QCOMPARE(changed.count(), 1);
+    QCOMPARE(regions->regions()->layer(), layer);
+    QRectF covered;
+    for (const QRectF &r : regions->regions()->rectsMm())
+        covered |= r;
+    // The tab's square, within a pixel (about 0.05 mm) at each side.
+    const QRectF tab(QPointF(0, -2), QPointF(4, 2));
+    QVERIFY((covered.topLeft() - tab.topLeft()).manhattanLength() < 0.2);
+    QVERIFY((covered.bottomRight() - tab.bottomRight()).manhattanLength() < 0.2);
+
+    // Islands withdrawn: the regions go at once, not with a later answer.
+    m_ws->islands()->showResult(CWS::IslandScanResult::completed(*job, found.layerCount(), {}),
+                                job);
+    QVERIFY(regions->regions() == nullptr);
+    QVERIFY(!regions->isSearching());
 }
 
 QTEST_GUILESS_MAIN(TstControllers)

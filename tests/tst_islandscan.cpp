@@ -3,6 +3,7 @@
 // may remain.
 #include "SliceTestScene.h"
 #include "config/SupportConfig.h"
+#include "cws/IslandRegions.h"
 #include "cws/IslandScan.h"
 #include "cws/SupportGenerator.h"
 #include "model/Support.h"
@@ -113,6 +114,7 @@ QString describe(const IslandScanResult &r)
 } // namespace
 
 Q_DECLARE_METATYPE(Parts)
+Q_DECLARE_METATYPE(std::vector<CWS::IslandAnalysis::PixelRun>)
 Q_DECLARE_METATYPE(IslandScanResult::Status)
 
 class TestIslandScan : public QObject
@@ -127,6 +129,10 @@ private slots:
     void tabIsPlacedInPlateMillimetres();
     void nothingUnlessCompleted_data();
     void nothingUnlessCompleted();
+    void layerRegionsMatchTheScan_data();
+    void layerRegionsMatchTheScan();
+    void regionRectanglesCoverTheRuns_data();
+    void regionRectanglesCoverTheRuns();
 };
 
 void TestIslandScan::matchesTwin_data()
@@ -295,6 +301,100 @@ void TestIslandScan::nothingUnlessCompleted()
     QCOMPARE(reported, std::max(cancelAfterLayers, 0));
     if (status == IslandScanResult::Status::Failed)
         QCOMPARE(IslandScan::scanPlain(job, CWS::CancelToken()).status(), status);
+}
+
+void TestIslandScan::layerRegionsMatchTheScan_data()
+{
+    QTest::addColumn<Parts>("parts");
+    QTest::addColumn<int>("islandLayers");
+    // A tab 1 mm over a post's top and one beside it, lower: two layers with an island.
+    QTest::newRow("tab over a post")
+        << Parts{{box(-1, -1, 0, 1, 1, 4)}, {box(-3, -3, 5, 3, 3, 6)}, {box(4, -3, 3, 6, 3, 4)}}
+        << 2;
+    // Both tips start in the same layer: two islands there.
+    QTest::newRow("two stalactites") << Parts{{box(-8, -3, 0, -6, 3, 9)},
+                                              {box(-6, -3, 8, 6, 3, 9)},
+                                              {hangingPoint(-2, 5, 8, 1)},
+                                              {hangingPoint(3, 5, 8, 1)}}
+                                     << 1;
+    QTest::newRow("T shape with hanging fingers") << Parts{{fingeredT()}} << 1;
+}
+
+void TestIslandScan::layerRegionsMatchTheScan()
+{
+    QFETCH(Parts, parts);
+    QFETCH(int, islandLayers);
+    const CWS::JobSnapshot job = Scene(parts).job(kSmall, 0.1f);
+    const IslandScanResult scanned = IslandScan::scan(job, CWS::CancelToken());
+    QCOMPARE(scanned.status(), IslandScanResult::Status::Completed);
+    QSet<int> layers;
+    for (const CWS::SceneIsland &island : scanned.islands())
+        layers.insert(island.layer());
+    QCOMPARE(layers.size(), islandLayers);
+    // Every island layer, its neighbours (none there) and layer 0 (on the plate).
+    QSet<int> asked = {0};
+    for (int layer : layers)
+        asked += QSet<int>{layer - 1, layer, layer + 1};
+    for (int layer : asked) {
+        QVector<CWS::SceneIsland> expected;
+        for (const CWS::SceneIsland &island : scanned.islands())
+            if (island.layer() == layer)
+                expected.append(island);
+        const std::vector<CWS::IslandRegion> regions =
+            CWS::IslandRegions::ofLayer(job, layer, CWS::CancelToken());
+        QCOMPARE(int(regions.size()), expected.size());
+        for (int i = 0; i < expected.size(); ++i) {
+            const CWS::IslandRegion &r = regions[size_t(i)];
+            const CWS::SceneIsland &e = expected[i];
+            // Measured as the scan measures: place, height and area the same to the bit.
+            const CWS::SceneIsland measured = IslandScan::islandFromPixels(
+                job, layer, CWS::IslandRegions::layerHeightMm(job, layer), r.boundsPx(),
+                r.pixelCount(), e.objectIndex());
+            QVERIFY2(measured == e, qPrintable(describe(scanned)));
+            // The rectangles cover the island's box exactly.
+            QRectF covered;
+            for (const QRectF &rect : CWS::IslandRegions::plateRectangles(job, r.runs()))
+                covered |= rect;
+            const QRectF box = CWS::IslandRegions::plateRect(job, r.boundsPx());
+            QCOMPARE(covered, box);
+        }
+    }
+    // A cancelled search finds nothing.
+    CWS::CancelToken cancel;
+    cancel.cancel();
+    QVERIFY(CWS::IslandRegions::rectsOfLayer(job, *layers.begin(), cancel).rectsMm().empty());
+}
+
+void TestIslandScan::regionRectanglesCoverTheRuns_data()
+{
+    using Runs = std::vector<CWS::IslandAnalysis::PixelRun>;
+    QTest::addColumn<Runs>("runs");
+    QTest::addColumn<int>("rects");
+    QTest::addColumn<int>("pixels");
+    // The arms of a U merge down their rows; its wider base is a third rectangle.
+    QTest::newRow("U") << Runs{{10, 2, 4}, {10, 8, 10}, {11, 2, 4}, {11, 8, 10}, {12, 2, 10}} << 3
+                       << 16;
+    // A gap of a row ends a rectangle even over the same columns.
+    QTest::newRow("rows apart") << Runs{{10, 5, 9}, {12, 5, 9}} << 2 << 8;
+}
+
+void TestIslandScan::regionRectanglesCoverTheRuns()
+{
+    using Runs = std::vector<CWS::IslandAnalysis::PixelRun>;
+    QFETCH(Runs, runs);
+    QFETCH(int, rects);
+    QFETCH(int, pixels);
+    // 20 px/mm on a 380 px wide image; the columns and rows used lie left of and above its
+    // centre (190), where each pixel is one pixel wide.
+    const CWS::JobSnapshot job = Scene(Parts{{box(-1, -1, 0, 1, 1, 1)}}).job(kSmall, 0.1f);
+    const std::vector<QRectF> found = CWS::IslandRegions::plateRectangles(job, runs);
+    QCOMPARE(int(found.size()), rects);
+    double areaMm2 = 0;
+    for (const QRectF &r : found)
+        areaMm2 += r.width() * r.height();
+    QVERIFY(qAbs(areaMm2 - pixels / 400.0) < 1e-9);
+    // Column x, 190 - x pixels left of the centre, begins one pixel width further left.
+    QCOMPARE(found.front().left(), (runs.front().x0 - 190 - 1) / 20.0);
 }
 
 QTEST_GUILESS_MAIN(TestIslandScan)

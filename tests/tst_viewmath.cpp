@@ -38,6 +38,8 @@ private slots:
     void yawWrapsWhenDrawn();
     void projection_data();
     void projection();
+    void pixelsPerMm_data();
+    void pixelsPerMm();
     void zoomSteps();
     void lightFollowsCamera();
     void emptyViewportHasNoProjection();
@@ -196,6 +198,43 @@ void TstViewMath::projection()
     // Panning shifts the finished picture in device units.
     const QMatrix4x4 panned = CameraMath::projectionMatrix(viewport, 0.5f, -0.25f);
     QVERIFY(fuzzyEqual(panned.map(corner), ndc + QVector3D(0.5f, -0.25f, 0.0f)));
+}
+
+void TstViewMath::pixelsPerMm_data()
+{
+    QTest::addColumn<CameraState>("camera");
+    QTest::addColumn<QSize>("viewport");
+    QTest::addColumn<float>("expected");
+    CameraState zoomed = presetOf(&SceneCamera::resetViewPrj);
+    zoomed.zoom = 2.0f;
+    zoomed.panX = 0.3f;
+    // The larger side spans two scene units of 135 mm at zoom 1: 800 px over 270 mm.
+    QTest::newRow("default view") << presetOf(&SceneCamera::resetViewPrj) << QSize(800, 600)
+                                  << 800.0f / 270.0f;
+    QTest::newRow("top view, tall")
+        << presetOf(&SceneCamera::resetViewTop) << QSize(600, 900) << 900.0f / 270.0f;
+    // Zoom scales it; panning moves the picture, not its scale.
+    QTest::newRow("zoomed and panned") << zoomed << QSize(800, 600) << 1600.0f / 270.0f;
+}
+
+void TstViewMath::pixelsPerMm()
+{
+    QFETCH(CameraState, camera);
+    QFETCH(QSize, viewport);
+    QFETCH(float, expected);
+    const CameraMath::Volume volume;
+    const float found = CameraMath::pixelsPerMm(camera, viewport, volume);
+    QVERIFY2(std::fabs(found - expected) < 1e-3f, qPrintable(QString::number(double(found))));
+    // 10 mm along the screen's own right, projected to pixels, span ten times that.
+    const QMatrix4x4 view = CameraMath::viewMatrix(camera);
+    const QVector3D right = view.inverted().mapVector(QVector3D(1, 0, 0)).normalized();
+    const QMatrix4x4 toNdc = CameraMath::projectionMatrix(viewport, camera.panX, camera.panY) *
+                             view * CameraMath::modelScaleMatrix(volume);
+    const QVector3D a = toNdc.map(QVector3D(3, 4, 20)),
+                    b = toNdc.map(QVector3D(3, 4, 20) + 10 * right);
+    const float px = std::hypot((b.x() - a.x()) * viewport.width() / 2.0f,
+                                (b.y() - a.y()) * viewport.height() / 2.0f);
+    QVERIFY2(std::fabs(px - 10.0f * found) < 1e-2f, qPrintable(QString::number(double(px))));
 }
 
 void TstViewMath::zoomSteps()

@@ -61,6 +61,18 @@ QMatrix4x4 projectionMatrix(const QSize &viewportPx, float panX, float panY)
     return projection;
 }
 
+float pixelsPerMm(const CameraState &camera, const QSize &viewportPx, const Volume &volume)
+{
+    // Turning and a uniform scale keep lengths: a millimetre along any axis has the same length
+    // in eye space, and the projection scales eye x alike across the picture.
+    const float eyeMm =
+        (viewMatrix(camera) * modelScaleMatrix(volume)).mapVector(QVector3D(1, 0, 0)).length();
+    const float ndc = projectionMatrix(viewportPx, camera.panX, camera.panY)
+                          .mapVector(QVector3D(eyeMm, 0, 0))
+                          .x();
+    return std::abs(ndc) * float(viewportPx.width()) / 2.0f;
+}
+
 QVector3D lightPosition(const QMatrix4x4 &view)
 {
     return view.inverted().map(QVector3D(0.0f, 0.0f, 0.0f));

@@ -37,6 +37,9 @@ int drawnYawDeg(int storedYawDeg);
 QMatrix4x4 viewMatrix(const CameraState &camera);
 // Orthographic over the viewport's aspect, shifted by the pan; identity for an empty viewport.
 QMatrix4x4 projectionMatrix(const QSize &viewportPx, float panX, float panY);
+// Viewport pixels that one millimetre across the screen spans: the camera is orthographic, so
+// it is the same everywhere in the picture.
+float pixelsPerMm(const CameraState &camera, const QSize &viewportPx, const Volume &volume);
 // The light sits at the camera.
 QVector3D lightPosition(const QMatrix4x4 &view);
 

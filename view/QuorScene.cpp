@@ -5,6 +5,8 @@
 #include "view/SceneMouse.h"
 #include "view/ScenePicker.h"
 #include "view/SceneRenderer.h"
+#include "workspace/IslandController.h"
+#include "workspace/IslandRegionPreview.h"
 #include "workspace/JobController.h"
 #include "workspace/SceneObjects.h"
 #include "workspace/SupportController.h"
@@ -84,6 +86,13 @@ void QuorScene::setWorkspace(Workspace *workspace)
     // Every change of the workspace repaints the view.
     connect(scene, &SceneObjects::quorModelDataChanged, this, &QuorScene::updateView,
             Qt::UniqueConnection);
+    ++m_islandsGeneration;
+    connect(workspace->islands(), &IslandController::islandsChanged, this, [this] {
+        ++m_islandsGeneration;
+        updateView();
+    });
+    connect(workspace->islandRegions(), &IslandRegionPreview::regionsChanged, this,
+            &QuorScene::updateView, Qt::UniqueConnection);
 }
 
 void QuorScene::handleWindowChanged(QQuickWindow *win)
@@ -123,7 +132,7 @@ void QuorScene::sync()
         isVisible() ? QSize(int(width() * ratio), int(height() * ratio)) : QSize();
     m_camera->setViewSize(itemPx);
     m_painting->store(m_renderer.get());
-    m_renderer->synchronize(*workspace, *m_camera, devicePx, win);
+    m_renderer->synchronize(*workspace, *m_camera, devicePx, win, m_islandsGeneration);
 }
 
 void QuorScene::paint()

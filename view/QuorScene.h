@@ -73,4 +73,6 @@ private:
     // job that may run after this item is gone).
     std::unique_ptr<SceneRenderer> m_renderer;
     std::shared_ptr<std::atomic<SceneRenderer *>> m_painting;
+    // Counts the island lists shown, so that a frame copies a new one only once.
+    quint64 m_islandsGeneration = 0;
 };

@@ -2,12 +2,43 @@
 
 #include "model/Model.h"
 #include "view/SceneCamera.h"
+#include "workspace/IslandController.h"
+#include "workspace/IslandRegionPreview.h"
 #include "workspace/LayerPreview.h"
 #include "workspace/SceneObjects.h"
 #include "workspace/Workspace.h"
 
+#include <algorithm>
+
+namespace {
+
+void takeIslands(SceneFrame &frame, const Workspace &workspace, bool copyPlaces)
+{
+    const std::deque<CWS::SceneIsland> &islands = workspace.islands()->islands();
+    if (copyPlaces) {
+        auto places = std::make_shared<std::vector<QVector3D>>();
+        places->reserve(islands.size());
+        for (const CWS::SceneIsland &island : islands)
+            places->emplace_back(island.xMm(), island.yMm(), island.zMm());
+        frame.islandPlaces = std::move(places);
+    }
+    frame.islandsMarked = int(islands.size());
+    // In the preview only what is printed up to its layer: markers above it would hang over
+    // nothing.
+    if (frame.previewLayer >= 0)
+        frame.islandsMarked =
+            int(std::upper_bound(
+                    islands.begin(), islands.end(), frame.previewLayer,
+                    [](int l, const CWS::SceneIsland &island) { return l < island.layer(); }) -
+                islands.begin());
+    frame.islandRegions = workspace.islandRegions()->regions();
+}
+
+} // namespace
+
 SceneFrame takeSceneFrame(Workspace &workspace, const SceneCamera &camera,
-                          const QSize &viewportDevicePx, const CameraMath::Volume &volume)
+                          const QSize &viewportDevicePx, const CameraMath::Volume &volume,
+                          bool copyIslands)
 {
     SceneObjects &scene = *workspace.scene();
     const LayerPreview &preview = *workspace.layers();
@@ -42,5 +73,7 @@ SceneFrame takeSceneFrame(Workspace &workspace, const SceneCamera &camera,
         object->inView = true;
         frame.items.push_back(std::move(item));
     }
+    frame.previewLayer = layer;
+    takeIslands(frame, workspace, copyIslands);
     return frame;
 }

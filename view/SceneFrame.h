@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cws/IslandRegions.h"
 #include "model/LayerCut.h"
 #include "model/MeshPrimitiveData.h"
 #include "view/CameraMath.h"
@@ -43,10 +44,21 @@ struct SceneFrame
     std::vector<DrawItem> items;
     // GPU copies of objects destroyed since the last frame.
     std::vector<quint64> released;
+    // The layer the preview shows, -1 without a preview.
+    int previewLayer = -1;
+    // Where the islands are (mm), in layer order: set only in the frame after they changed, so
+    // that tens of thousands are not copied every frame.
+    std::shared_ptr<const std::vector<QVector3D>> islandPlaces;
+    // How many of them, from the first, the frame marks: in the preview those at or below its
+    // layer.
+    int islandsMarked = 0;
+    // The islands' regions of the preview's layer, null when none are known.
+    std::shared_ptr<const CWS::IslandRegionRects> islandRegions;
 };
 
 // Takes the frame and marks what the view now holds (buffersUploaded, inView). Builds the
-// preview cut of an object that has none at the shown layer. GUI data: call it only while the
-// GUI thread waits (sync) or on it.
+// preview cut of an object that has none at the shown layer. Copies the islands' places only
+// when copyIslands is set. GUI data: call it only while the GUI thread waits (sync) or on it.
 SceneFrame takeSceneFrame(Workspace &workspace, const SceneCamera &camera,
-                          const QSize &viewportDevicePx, const CameraMath::Volume &volume);
+                          const QSize &viewportDevicePx, const CameraMath::Volume &volume,
+                          bool copyIslands = false);

@@ -41,10 +41,18 @@ void SceneRenderer::setDrawHook(DrawHook hook)
 }
 
 void SceneRenderer::synchronize(Workspace &workspace, const SceneCamera &camera,
-                                const QSize &viewportDevicePx, QQuickWindow *window)
+                                const QSize &viewportDevicePx, QQuickWindow *window,
+                                quint64 islandsGeneration)
 {
     m_window = window;
-    m_frame = takeSceneFrame(workspace, camera, viewportDevicePx, camera.volume());
+    m_frame = takeSceneFrame(workspace, camera, viewportDevicePx, camera.volume(),
+                             islandsGeneration != m_islandsGeneration);
+    m_islandsGeneration = islandsGeneration;
+    if (m_frame.islandPlaces)
+        counters().islandCopies++;
+    m_islands.synchronize(m_frame);
+    // The frame's copy is the painter's now.
+    m_frame.islandPlaces.reset();
     m_released.insert(m_released.end(), m_frame.released.begin(), m_frame.released.end());
     for (const DrawItem &item : m_frame.items) {
         GpuMesh &gpu = m_gpu[item.drawId];
@@ -130,6 +138,8 @@ void SceneRenderer::paint()
     m_program->release();
     glBindBuffer(GL_ARRAY_BUFFER, 0);
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+    m_islands.paint(projection * view * modelScale,
+                    CameraMath::pixelsPerMm(m_frame.camera, m_frame.viewportPx, m_frameVolume));
 
     deleteReleased();
     if (m_window)
@@ -289,4 +299,6 @@ void SceneRenderer::releaseGl()
     m_frameBuffer = 0;
     m_program.reset();
     m_frame = SceneFrame();
+    m_islands.releaseGl();
+    m_islandsGeneration = ~quint64(0);
 }

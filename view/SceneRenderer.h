@@ -1,5 +1,6 @@
 #pragma once
 
+#include "view/IslandPainter.h"
 #include "view/SceneFrame.h"
 
 #include <QOpenGLFunctions>
@@ -21,9 +22,10 @@ public:
     SceneRenderer();
     ~SceneRenderer();
 
-    // Render thread, while the GUI thread waits: copies the next frame.
+    // Render thread, while the GUI thread waits: copies the next frame. The islands' places are
+    // copied only when islandsGeneration differs from the last one copied.
     void synchronize(Workspace &workspace, const SceneCamera &camera, const QSize &viewportDevicePx,
-                     QQuickWindow *window);
+                     QQuickWindow *window, quint64 islandsGeneration = 0);
     // Render thread, context current, before Qt Quick draws its own items: the whole picture.
     void paint();
     // Render thread, context current: frees every GL object; the renderer can start again.
@@ -35,6 +37,7 @@ public:
         std::atomic<int> frames{0};
         std::atomic<int> uploads{0};
         std::atomic<int> buffersDeleted{0};
+        std::atomic<int> islandCopies{0};            // island lists copied into a frame
         std::atomic<qint64> paintNs{0};              // inside paint(), uploads included
         std::atomic<qint64> uploadNs{0};             // inside uploads
         std::atomic<void *> deletingThread{nullptr}; // QThread that last deleted buffers
@@ -69,5 +72,8 @@ private:
     SceneFrame m_frame;
     std::vector<quint64> m_released;
     std::unordered_map<quint64, GpuMesh> m_gpu;
+    IslandPainter m_islands;
+    // No generation yet: the first frame copies the islands.
+    quint64 m_islandsGeneration = ~quint64(0);
     static std::atomic<DrawHook> s_drawHook;
 };

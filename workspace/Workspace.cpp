@@ -2,6 +2,7 @@
 
 #include "config/QuorConfig.h"
 #include "workspace/IslandController.h"
+#include "workspace/IslandRegionPreview.h"
 #include "workspace/JobController.h"
 #include "workspace/LayerPreview.h"
 #include "workspace/PanelState.h"
@@ -23,13 +24,15 @@ Workspace::Workspace(QuorConfig &config, QObject *parent)
       m_jobs(std::make_unique<JobController>(*m_scene, m_undoList, *m_supports, config)),
       m_undo(std::make_unique<UndoController>(*m_scene, m_undoList)),
       m_panel(std::make_unique<PanelState>(*m_scene, *m_supports, *m_jobs)),
-      m_islands(std::make_unique<IslandController>())
+      m_islands(std::make_unique<IslandController>()),
+      m_islandRegions(std::make_unique<IslandRegionPreview>(*m_islands, *m_layers))
 {
 }
 
 Workspace::~Workspace()
 {
     qDebug() << QThread::currentThreadId() << "QuorModel::~QuorModel()";
+    m_islandRegions.reset();
     m_islands.reset();
     m_panel.reset();
     m_undo.reset();

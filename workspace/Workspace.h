@@ -7,6 +7,7 @@
 #include <memory>
 
 class IslandController;
+class IslandRegionPreview;
 class JobController;
 class LayerPreview;
 class PanelState;
@@ -39,6 +40,7 @@ public:
     UndoController *undo() const { return m_undo.get(); }
     PanelState *panel() const { return m_panel.get(); }
     IslandController *islands() const { return m_islands.get(); }
+    IslandRegionPreview *islandRegions() const { return m_islandRegions.get(); }
 
 private:
     QuorConfig &m_config;
@@ -52,4 +54,5 @@ private:
     std::unique_ptr<UndoController> m_undo;
     std::unique_ptr<PanelState> m_panel;
     std::unique_ptr<IslandController> m_islands;
+    std::unique_ptr<IslandRegionPreview> m_islandRegions;
 };
