@@ -1,12 +1,15 @@
 // The 3D view's arithmetic without a window: frame, camera matrices, rays, the click rule.
 #include "view/CameraMath.h"
+#include "view/IslandMarkers.h"
 #include "view/MouseGesture.h"
 #include "view/PickMath.h"
 #include "view/SceneCamera.h"
 
 #include <QtTest>
 
+#include <algorithm>
 #include <cmath>
+#include <random>
 
 Q_DECLARE_METATYPE(CameraState)
 
@@ -50,6 +53,9 @@ private slots:
     void clickRule_data();
     void clickRule();
     void moveButtons();
+    void islandMarkersShare_data();
+    void islandMarkersShare();
+    void everyIslandNearItsMarker();
 };
 
 void TstViewMath::frameOfDefaultVolume()
@@ -420,6 +426,51 @@ void TstViewMath::moveButtons()
     QCOMPARE(MouseGesture::moveButton(Qt::MiddleButton), 3);
     QCOMPARE(MouseGesture::buttonNumber(Qt::RightButton), 2);
     QCOMPARE(MouseGesture::buttonNumber(Qt::MiddleButton), 3);
+}
+
+void TstViewMath::islandMarkersShare_data()
+{
+    QTest::addColumn<QVector<QVector3D>>("islandsMm"); // x, y, z; layer = z / 0.05
+    QTest::addColumn<int>("markers");
+    QTest::addColumn<int>("upToLayer10");
+    // A stalactite's tip repeated over ten layers at one spot: one marker.
+    QTest::newRow("stacked") << QVector<QVector3D>{{1, 1, 0.05f}, {1, 1, 0.1f}, {1, 1, 0.5f}} << 1
+                             << 1;
+    // Two fingers 2 mm apart: each its own, the second above layer 10.
+    QTest::newRow("apart") << QVector<QVector3D>{{0, 0, 0.1f}, {2, 0, 0.6f}} << 2 << 1;
+    // Either side of a cell border 0.1 mm apart: two markers, never lost.
+    QTest::newRow("border") << QVector<QVector3D>{{-0.05f, 0, 0.1f}, {0.05f, 0, 0.1f}} << 2 << 2;
+}
+
+void TstViewMath::islandMarkersShare()
+{
+    QFETCH(QVector<QVector3D>, islandsMm);
+    std::deque<CWS::SceneIsland> islands;
+    for (const QVector3D &p : islandsMm)
+        islands.emplace_back(int(std::lround(p.z() / 0.05f)), p.z(), p.x(), p.y(), 0.01f, 0);
+    const IslandMarkers markers(islands, 1.5f);
+    QTEST(int(markers.placesMm().size()), "markers");
+    QTEST(markers.countUpToLayer(10), "upToLayer10");
+    QCOMPARE(markers.countUpToLayer(-1), 0);
+    QCOMPARE(markers.placesMm().front(), islandsMm.front());
+}
+
+void TstViewMath::everyIslandNearItsMarker()
+{
+    std::mt19937 random(7);
+    std::uniform_real_distribution<float> across(-2.0f, 2.0f); // a lattice's density
+    std::deque<CWS::SceneIsland> islands;
+    for (int layer = 1; layer <= 400; ++layer)
+        for (int i = 0; i < 50; ++i)
+            islands.emplace_back(layer, layer * 0.05f, across(random), across(random), 0.01f, 0);
+    const float radiusMm = 1.5f;
+    const IslandMarkers markers(islands, radiusMm);
+    QVERIFY(markers.placesMm().size() < islands.size() / 2);
+    for (const CWS::SceneIsland &island : islands) {
+        const QVector3D at(island.xMm(), island.yMm(), island.zMm());
+        QVERIFY(std::any_of(markers.placesMm().begin(), markers.placesMm().end(),
+                            [&](const QVector3D &m) { return (m - at).length() <= radiusMm; }));
+    }
 }
 
 QTEST_GUILESS_MAIN(TstViewMath)

@@ -23,12 +23,16 @@ IslandPainter::~IslandPainter() = default;
 
 void IslandPainter::synchronize(const SceneFrame &frame)
 {
-    if (frame.islandPlaces) {
-        m_places = frame.islandPlaces;
-        m_placesStale = true;
+    if (frame.islandMarkers) {
+        m_markers = frame.islandMarkers;
+        m_markersStale = true;
     }
-    m_markersShown = frame.islandsMarked;
     m_previewLayer = frame.previewLayer;
+    // In the preview only what is printed up to its layer: markers above it would hang over
+    // nothing.
+    m_markersShown = !m_markers            ? 0
+                     : m_previewLayer >= 0 ? m_markers->countUpToLayer(m_previewLayer)
+                                           : int(m_markers->placesMm().size());
     m_regions = frame.islandRegions;
 }
 
@@ -66,7 +70,7 @@ void IslandPainter::paint(const QMatrix4x4 &sceneToClip, float pixelsPerMm)
         return;
     if (!m_program)
         initialize();
-    if (m_placesStale)
+    if (m_markersStale)
         uploadMarkers();
     if (m_regionsUploaded != m_regions)
         uploadRegions();
@@ -85,14 +89,12 @@ void IslandPainter::paint(const QMatrix4x4 &sceneToClip, float pixelsPerMm)
 void IslandPainter::uploadMarkers()
 {
     const std::vector<QVector3D> none;
-    const std::vector<QVector3D> &places = m_places ? *m_places : none;
+    const std::vector<QVector3D> &places = m_markers ? m_markers->placesMm() : none;
     glBindBuffer(GL_ARRAY_BUFFER, m_markerBuffer);
     glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(places.size() * sizeof(QVector3D)), places.data(),
                  GL_STATIC_DRAW);
     m_markersUploaded = int(places.size());
-    m_placesStale = false;
-    // The list lives on in the buffer; the copy can go.
-    m_places.reset();
+    m_markersStale = false;
 }
 
 void IslandPainter::uploadRegions()
@@ -158,7 +160,8 @@ void IslandPainter::releaseGl()
     glDeleteBuffers(2, names);
     m_markerBuffer = m_regionBuffer = 0;
     m_program.reset();
-    // Everything is uploaded again into the next context; the places come with the next copy.
+    // Everything is uploaded again into the next context.
     m_markersUploaded = 0;
+    m_markersStale = m_markers != nullptr;
     m_regionsUploaded.reset();
 }

@@ -41,9 +41,9 @@ private:
     float m_maxPointSizePx = 64.0f;
     GLuint m_markerBuffer = 0;
     GLuint m_regionBuffer = 0;
-    // The last places copied and whether the buffer holds them yet.
-    std::shared_ptr<const std::vector<QVector3D>> m_places;
-    bool m_placesStale = false;
+    // The last markers copied and whether the buffer holds them yet.
+    std::shared_ptr<const IslandMarkers> m_markers;
+    bool m_markersStale = false;
     int m_markersUploaded = 0;
     int m_markersShown = 0;
     int m_previewLayer = -1;

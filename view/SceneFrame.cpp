@@ -1,6 +1,7 @@
 #include "view/SceneFrame.h"
 
 #include "model/Model.h"
+#include "view/IslandPainter.h"
 #include "view/SceneCamera.h"
 #include "workspace/IslandController.h"
 #include "workspace/IslandRegionPreview.h"
@@ -14,23 +15,9 @@ namespace {
 
 void takeIslands(SceneFrame &frame, const Workspace &workspace, bool copyPlaces)
 {
-    const std::deque<CWS::SceneIsland> &islands = workspace.islands()->islands();
-    if (copyPlaces) {
-        auto places = std::make_shared<std::vector<QVector3D>>();
-        places->reserve(islands.size());
-        for (const CWS::SceneIsland &island : islands)
-            places->emplace_back(island.xMm(), island.yMm(), island.zMm());
-        frame.islandPlaces = std::move(places);
-    }
-    frame.islandsMarked = int(islands.size());
-    // In the preview only what is printed up to its layer: markers above it would hang over
-    // nothing.
-    if (frame.previewLayer >= 0)
-        frame.islandsMarked =
-            int(std::upper_bound(
-                    islands.begin(), islands.end(), frame.previewLayer,
-                    [](int l, const CWS::SceneIsland &island) { return l < island.layer(); }) -
-                islands.begin());
+    if (copyPlaces)
+        frame.islandMarkers = std::make_shared<const IslandMarkers>(
+            workspace.islands()->islands(), IslandPainter::kMarkerMm / 2.0f);
     frame.islandRegions = workspace.islandRegions()->regions();
 }
 

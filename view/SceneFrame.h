@@ -5,6 +5,7 @@
 #include "model/MeshPrimitiveData.h"
 #include "view/CameraMath.h"
 #include "view/CameraState.h"
+#include "view/IslandMarkers.h"
 
 #include <QMatrix4x4>
 #include <QSize>
@@ -46,12 +47,9 @@ struct SceneFrame
     std::vector<quint64> released;
     // The layer the preview shows, -1 without a preview.
     int previewLayer = -1;
-    // Where the islands are (mm), in layer order: set only in the frame after they changed, so
+    // Where the island markers stand: set only in the frame after the islands changed, so
     // that tens of thousands are not copied every frame.
-    std::shared_ptr<const std::vector<QVector3D>> islandPlaces;
-    // How many of them, from the first, the frame marks: in the preview those at or below its
-    // layer.
-    int islandsMarked = 0;
+    std::shared_ptr<const IslandMarkers> islandMarkers;
     // The islands' regions of the preview's layer, null when none are known.
     std::shared_ptr<const CWS::IslandRegionRects> islandRegions;
 };

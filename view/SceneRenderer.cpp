@@ -48,11 +48,11 @@ void SceneRenderer::synchronize(Workspace &workspace, const SceneCamera &camera,
     m_frame = takeSceneFrame(workspace, camera, viewportDevicePx, camera.volume(),
                              islandsGeneration != m_islandsGeneration);
     m_islandsGeneration = islandsGeneration;
-    if (m_frame.islandPlaces)
+    if (m_frame.islandMarkers)
         counters().islandCopies++;
     m_islands.synchronize(m_frame);
     // The frame's copy is the painter's now.
-    m_frame.islandPlaces.reset();
+    m_frame.islandMarkers.reset();
     m_released.insert(m_released.end(), m_frame.released.begin(), m_frame.released.end());
     for (const DrawItem &item : m_frame.items) {
         GpuMesh &gpu = m_gpu[item.drawId];
