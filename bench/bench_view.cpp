@@ -11,9 +11,12 @@
 #include "app/UiApplication.h"
 #include "app/UiStartup.h"
 #include "config/QuorConfig.h"
+#include "cws/IslandScan.h"
 #include "cws/IslandScanResult.h"
 #include "cws/JobSnapshot.h"
 #include "model/Model.h"
+#include "view/IslandMarkers.h"
+#include "view/IslandPainter.h"
 #include "view/QuorScene.h"
 #include "view/SceneCamera.h"
 #include "view/SceneFrame.h"
@@ -21,6 +24,7 @@
 #include "view/ScenePicker.h"
 #include "view/SceneRenderer.h"
 #include "workspace/IslandController.h"
+#include "workspace/JobController.h"
 #include "workspace/QuorApp.h"
 #include "workspace/SceneObjects.h"
 #include "workspace/Workspace.h"
@@ -224,24 +228,17 @@ int benchFrames()
     const double modelMs = runFrames(40, turn);
     const double paintMs = double(c.paintNs - paintSteady) / 1e6 / (c.frames - framesSteady);
 
-    // As many islands as the 1,000,000-triangle gyroid has, spread through the model's box in
-    // layer order: one frame copies and uploads them, the turning frames only draw.
-    const Model *model = ws->scene()->objects().back();
-    const QVector3D lo = model->bboxMin, hi = model->bboxMax;
-    constexpr int kIslands = 80764, kSide = 44;
-    std::deque<CWS::SceneIsland> islands;
-    for (int i = 0; i < kIslands; ++i) {
-        const float fx = float(i % kSide) / kSide, fy = float(i / kSide % kSide) / kSide;
-        const float fz = float(i / (kSide * kSide)) / float(kIslands / (kSide * kSide) + 1);
-        const float z = lo.z() + fz * (hi.z() - lo.z());
-        islands.emplace_back(int(z / 0.05f), z, lo.x() + fx * (hi.x() - lo.x()),
-                             lo.y() + fy * (hi.y() - lo.y()), 0.01f, 0);
-    }
-    auto job = std::make_shared<const CWS::JobSnapshot>();
+    // The model's own islands, as the window's analysis finds them:
+    // one frame copies and uploads their markers, the turning frames only draw.
+    auto job = std::make_shared<const CWS::JobSnapshot>(ws->jobs()->sliceSnapshot(QString()));
+    const CWS::IslandScanResult found = CWS::IslandScan::scan(*job, CWS::CancelToken());
+    const int islandCount = int(found.islands().size());
+    const int markerCount =
+        int(IslandMarkers(found.islands(), IslandPainter::kMarkerMm / 2).placesMm().size());
     QElapsedTimer copyTimer;
     copyTimer.start();
     const qint64 paintBeforeIslands = c.paintNs;
-    ws->islands()->showResult(CWS::IslandScanResult::completed(*job, 2360, islands), job);
+    ws->islands()->showResult(found, job);
     runFrames(1, [] {});
     const double islandsOnceMs = double(copyTimer.nsecsElapsed()) / 1e6;
     const double islandsPaintOnceMs = double(c.paintNs - paintBeforeIslands) / 1e6;
@@ -261,8 +258,8 @@ int benchFrames()
     std::printf(
         "  one-time upload: %d buffer pairs, %.1f ms; uploads during the 40 turning frames: %d\n",
         uploads, uploadMs, c.uploads - uploadsSteady);
-    std::printf("  80,764 island markers       %7.1f   = %.2f of the model alone (paint %.2f ms)\n",
-                islandsMs, islandsMs / modelMs, islandsPaintMs);
+    std::printf("  %6d islands, %6d markers %7.1f   = %.2f of the model alone (paint %.2f ms)\n",
+                islandCount, markerCount, islandsMs, islandsMs / modelMs, islandsPaintMs);
     std::printf("  the islands' one-time copy and upload: first frame %.1f ms (paint %.1f ms); "
                 "copies during the 40 turning frames: %d\n",
                 islandsOnceMs, islandsPaintOnceMs, c.islandCopies - copiesIslands);
