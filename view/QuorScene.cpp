@@ -5,6 +5,7 @@
 #include "view/SceneMouse.h"
 #include "view/ScenePicker.h"
 #include "view/SceneRenderer.h"
+#include "workspace/IslandController.h"
 #include "workspace/JobController.h"
 #include "workspace/SceneObjects.h"
 #include "workspace/SupportController.h"
@@ -210,6 +211,7 @@ QString QuorScene::keyPressed(int key, int modifiers)
     }
     if (key == Qt::Key_Escape || (key == Qt::Key_C && (mods & Qt::ControlModifier))) {
         workspace->jobs()->cancelSlice();
+        workspace->islands()->cancel();
         workspace->supports()->setManualAddingSupport(false);
         return QString();
     }
@@ -222,6 +224,10 @@ QString QuorScene::keyPressed(int key, int modifiers)
         return QStringLiteral("layerUp");
     if (key == Qt::Key_Down)
         return QStringLiteral("layerDown");
+    if (key == Qt::Key_PageDown)
+        return QStringLiteral("islandNext");
+    if (key == Qt::Key_PageUp)
+        return QStringLiteral("islandPrevious");
     return QString();
 }
 
