@@ -63,6 +63,7 @@ private slots:
     void staleAnswerNeverShown();
     void escapeStopsUntilTheNextChange();
     void analysisLeavesTheSceneAlone();
+    void failureKeepsItsReason();
     void jobHoldsTheAnalysisBack();
     void workspaceFreedDuringAnalysis();
     void islandLayerSteps_data();
@@ -191,6 +192,20 @@ void TstIslandController::analysisLeavesTheSceneAlone()
     QCOMPARE(islands().count(), 0);
     QCOMPARE(box->bboxMin.z(), 5.0f);
     QCOMPARE(m_ws->undoList().records().size(), records);
+}
+
+void TstIslandController::failureKeepsItsReason()
+{
+    // 4 m tall: 80,000 layers, more than the analysis counts.
+    Model *tower = makeBox({0, 0, 0}, {2, 2, 4000});
+    m_ws->scene()->addModel(tower);
+    QTRY_COMPARE_WITH_TIMEOUT(islands().state(), IslandController::Failed, 30000);
+    QVERIFY(!islands().error().isEmpty());
+    QCOMPARE(islands().count(), 0);
+    // The next change tries again.
+    m_ws->scene()->deleteModel(tower);
+    QTRY_COMPARE_WITH_TIMEOUT(islands().state(), IslandController::Current, 30000);
+    QVERIFY(islands().error().isEmpty());
 }
 
 void TstIslandController::jobHoldsTheAnalysisBack()

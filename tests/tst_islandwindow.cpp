@@ -108,6 +108,15 @@ void TstIslandWindow::countFollowsTheScene()
     w->key(Qt::Key_Delete);
     QTRY_COMPARE_WITH_TIMEOUT(islandsText(*w), QStringLiteral("Islands 0"), 30000);
     QVERIFY(!itemHasRed(*w, QStringLiteral("islandsLabel")));
+
+    // A scene the analysis refuses (80,000 layers): the reason is on the bar, in red.
+    ws->scene()->addModel(makeBox({0, 0, 0}, {2, 2, 4000}));
+    QTRY_COMPARE_WITH_TIMEOUT(islandsText(*w), QStringLiteral("Islands !"), 30000);
+    QVERIFY(w->visibleItem(QStringLiteral("islandsError")));
+    QCOMPARE(w->item(QStringLiteral("islandsError"))->property("text").toString(),
+             ws->islands()->error());
+    QVERIFY(itemHasRed(*w, QStringLiteral("islandsError")));
+    w->saveScreenshot(QStringLiteral("islands-failed"));
 }
 
 void TstIslandWindow::pageKeysAndTicks()

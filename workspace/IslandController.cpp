@@ -23,10 +23,12 @@ namespace {
 
 // The analysis's threads yield to the interface and to whatever else the person runs: on Linux
 // the nice value is per thread and the scan's own threads inherit it from this one.
-void lowerThisThreadsPriority()
+void setThisThreadsNice(int nice)
 {
 #ifdef Q_OS_LINUX
-    setpriority(PRIO_PROCESS, id_t(syscall(SYS_gettid)), 10);
+    setpriority(PRIO_PROCESS, id_t(syscall(SYS_gettid)), nice);
+#else
+    Q_UNUSED(nice)
 #endif
 }
 
@@ -152,8 +154,9 @@ void IslandController::startRun()
     m_liveRun = run;
     m_cancel = CWS::CancelToken();
     const CWS::CancelToken cancel = m_cancel;
-    m_worker = QThread::create([this, run, job, cancel] {
-        lowerThisThreadsPriority();
+    const int nice = m_workerNice;
+    m_worker = QThread::create([this, run, job, cancel, nice] {
+        setThisThreadsNice(nice);
         auto lastPermille = std::make_shared<std::atomic_int>(-1);
         auto progress = [this, run, lastPermille](int done, int layers) {
             const int permille = layers > 0 ? int(1000LL * done / layers) : 0;

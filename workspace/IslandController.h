@@ -55,6 +55,8 @@ public:
     void setWatching(bool watching);
     // How long edits must rest before an analysis starts.
     void setSettleMs(int ms) { m_settle.setInterval(ms); }
+    // The nice value of the analysis's threads (Linux), 10 unless a measurement wants another.
+    void setWorkerNice(int nice) { m_workerNice = nice; }
 
     int count() const { return int(m_islands.size()); }
     // In layer order.
@@ -104,6 +106,7 @@ private:
     JobController &m_jobs;
     QuorConfig &m_config;
     bool m_watching = false;
+    int m_workerNice = 10;
     QTimer m_settle;
     // What prints, as of the last change seen: a change that leaves it alike is ignored.
     QByteArray m_fingerprint;
