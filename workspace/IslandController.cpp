@@ -105,6 +105,16 @@ void IslandController::sceneMayHaveChanged()
     m_liveRun = 0;
     m_cancel.cancel();
     withdraw();
+    const auto &objects = m_scene.objects();
+    if (std::none_of(objects.begin(), objects.end(), [](const Model *object) {
+            return object->type != Model::TYPE_PLATFORM_BOTTOM;
+        })) {
+        // Nothing prints, so nothing floats: no need to wait (nor to flash a busy count at
+        // start-up).
+        m_settle.stop();
+        setState(Current);
+        return;
+    }
     setState(Waiting);
     m_settle.start();
 }
