@@ -8,6 +8,7 @@
 
 #include "config/QuorConfig.h"
 #include "model/DoItem.h"
+#include "view/IslandTicks.h"
 #include "view/QuorScene.h"
 #include "view/SceneCamera.h"
 #include "workspace/IslandController.h"
@@ -38,6 +39,7 @@ void registerTypes()
     qmlRegisterType<QuorScene>("Quor3D", 1, 0, "Quor3DScene");
     // The frameless window's title bar and borders.
     qmlRegisterType<WindowFrame>("Quor3D", 1, 0, "WindowFrame");
+    qmlRegisterType<IslandTicks>("Quor3D", 1, 0, "IslandTicks");
     // The workspace's parts and the view's camera, for typed properties of the documents.
     const QString made = QStringLiteral("made by the program's start-up");
     qmlRegisterUncreatableType<SceneObjects>("Quor3D", 1, 0, "SceneObjects", made);
@@ -72,6 +74,8 @@ void publish(QQmlApplicationEngine &engine, QuorApp &app, QuorConfig &config, Wo
         QQmlEngine::setObjectOwnership(part.second, QQmlEngine::CppOwnership);
         context->setContextProperty(QString::fromLatin1(part.first), part.second);
     }
+    // The window looks for islands after each change; the command line asks when it wants to.
+    workspace.islands()->setWatching(true);
     // Where the file dialog starts and what its choices become; the engine owns it.
     context->setContextProperty(QStringLiteral("fileDialogChoices"),
                                 new FileDialogChoices(QDir::homePath(), config.jobType(), &engine));

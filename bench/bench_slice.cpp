@@ -12,6 +12,7 @@
 //              stored and deflated forms, on the job's own layers (processor time, one thread).
 // --save-stl:  writes the models as binary STL files, for the command-line slicers of two
 //              builds to slice the very same meshes.
+#include "BenchModel.h"
 #include "GyroidMesh.h"
 #include "SceneMeshes.h"
 #include "TestMeshes.h"
@@ -98,22 +99,6 @@ long resetPeakRss()
     ::malloc_trim(0);
     std::ofstream("/proc/self/clear_refs") << "5";
     return statusKb("VmRSS:");
-}
-
-Model *modelFrom(const TestMesh &m)
-{
-    Model *model = new Model(Model::TYPE_NORMAL);
-    auto &v = model->mesh->vertices;
-    auto &idx = model->mesh->indices;
-    v.reserve(size_t(m.positions.size()));
-    for (const QVector3D &p : m.positions)
-        v.push_back({p.x(), p.y(), p.z(), 0, 0, 1});
-    idx.assign(m.indices.begin(), m.indices.end());
-    model->mesh->baseVertexCount = uint32_t(v.size());
-    model->meshReady = true;
-    model->pushTransform(0);
-    model->updateGeometry(true);
-    return model;
 }
 
 TestMesh makeMesh(const QString &name, float gyroidHeightMm)

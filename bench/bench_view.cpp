@@ -2,11 +2,15 @@
 // same run:
 //   bench_view pick                 indexed picks against the plain loop over every triangle
 //   bench_view frames               frame times of an unchanged scene and the one-time upload
+//   bench_view islands              frame times while the island check follows an edit of the
+//                                   gyroid, against the same edit with the check off
 //   bench_view startup main|bare    start-up to the first painted frame (a child process per
 //                                   run, warm and cold caches) and the idle memory, for the
 //                                   program's window or a bare window with only the 3D view
 // "frames" and "startup" need a display (xvfb-run -a).
 #include "BenchMeshes.h"
+#include "BenchModel.h"
+#include "GyroidMesh.h"
 
 #include "app/UiApplication.h"
 #include "app/UiStartup.h"
@@ -14,6 +18,7 @@
 #include "cws/IslandScan.h"
 #include "cws/IslandScanResult.h"
 #include "cws/JobSnapshot.h"
+#include "model/DoItem.h"
 #include "model/Model.h"
 #include "view/IslandMarkers.h"
 #include "view/IslandPainter.h"
@@ -174,38 +179,62 @@ int benchPick()
     return same ? 0 : 1;
 }
 
-int benchFrames()
+// The program's window as main makes it, with the time of every swapped frame.
+struct BenchWindow
 {
     Home home;
     QuorApp app;
     QuorConfig config;
-    Workspace workspace(config);
-    UiStartup::registerTypes();
+    Workspace workspace{config};
     QQmlApplicationEngine engine;
-    UiStartup::publish(engine, app, config, workspace, 1.0);
-    if (UiStartup::loadMainDocument(engine, app, workspace, {QStringLiteral("bench")}) != 0)
-        qFatal("no window");
-    auto *window = qobject_cast<QQuickWindow *>(engine.rootObjects().first());
-    Workspace *ws = &workspace;
+    QQuickWindow *window = nullptr;
     std::vector<qint64> swaps;
     QElapsedTimer clock;
-    clock.start();
-    QObject::connect(
-        window, &QQuickWindow::frameSwapped, window, [&] { swaps.push_back(clock.nsecsElapsed()); },
-        Qt::DirectConnection);
-    auto runFrames = [&](int n, auto &&perFrame) {
-        swaps.clear();
-        for (int i = 0; i < n; ++i) {
-            perFrame();
-            window->update();
-            const size_t want = swaps.size() + 1;
-            while (swaps.size() < want)
-                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-        }
+
+    BenchWindow()
+    {
+        UiStartup::registerTypes();
+        UiStartup::publish(engine, app, config, workspace, 1.0);
+        if (UiStartup::loadMainDocument(engine, app, workspace, {QStringLiteral("bench")}) != 0)
+            qFatal("no window");
+        window = qobject_cast<QQuickWindow *>(engine.rootObjects().first());
+        clock.start();
+        QObject::connect(
+            window, &QQuickWindow::frameSwapped, window,
+            [this] { swaps.push_back(clock.nsecsElapsed()); }, Qt::DirectConnection);
+    }
+    // Draws one frame after perFrame, waiting for its swap.
+    template <typename F> void frame(F &&perFrame)
+    {
+        perFrame();
+        window->update();
+        const size_t want = swaps.size() + 1;
+        while (swaps.size() < want)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    }
+    // The milliseconds between the frames of the last n swaps.
+    std::vector<double> lastGaps(size_t n) const
+    {
         std::vector<double> gaps;
-        for (size_t i = 1; i < swaps.size(); ++i)
+        for (size_t i = swaps.size() - std::min(n, swaps.size()) + 1; i < swaps.size(); ++i)
             gaps.push_back(double(swaps[i] - swaps[i - 1]) / 1e6);
-        return median(gaps);
+        return gaps;
+    }
+};
+
+int benchFrames()
+{
+    BenchWindow bw;
+    QuorApp &app = bw.app;
+    QQmlApplicationEngine &engine = bw.engine;
+    Workspace *ws = &bw.workspace;
+    // The frames of the drawing alone: no analysis running behind them.
+    ws->islands()->setWatching(false);
+    auto runFrames = [&](int n, auto &&perFrame) {
+        bw.swaps.clear();
+        for (int i = 0; i < n; ++i)
+            bw.frame(perFrame);
+        return median(bw.lastGaps(bw.swaps.size()));
     };
     SceneMouse *mouse = UiStartup::findScene(engine)->mouse();
     auto turn = [mouse] { mouse->moved(1, QPoint(), QPoint(), QPoint(2, 0)); };
@@ -230,7 +259,7 @@ int benchFrames()
 
     // The model's own islands, as the window's analysis finds them:
     // one frame copies and uploads their markers, the turning frames only draw.
-    auto job = std::make_shared<const CWS::JobSnapshot>(ws->jobs()->sliceSnapshot(QString()));
+    auto job = std::make_shared<const CWS::JobSnapshot>(ws->jobs()->printSnapshot());
     const CWS::IslandScanResult found = CWS::IslandScan::scan(*job, CWS::CancelToken());
     const int islandCount = int(found.islands().size());
     const int markerCount =
@@ -264,6 +293,93 @@ int benchFrames()
                 "copies during the 40 turning frames: %d\n",
                 islandsOnceMs, islandsPaintOnceMs, c.islandCopies - copiesIslands);
     return c.uploads == uploadsSteady && c.islandCopies == copiesIslands ? 0 : 1;
+}
+
+// Frame times while the island check follows an edit of the 1,000,000-triangle gyroid, beside
+// the same edit with the check off, in the same window: during the half second the edits
+// settle, and while the analysis runs (at the check's own nice value and at 0).
+int benchIslands()
+{
+    BenchWindow bw;
+    Workspace &ws = bw.workspace;
+    IslandController &islands = *ws.islands();
+    // 58 x 108 x 118 mm, 2,360 layers at 0.05 mm.
+    Model *gyroid = modelFrom(sheetGyroid(58.0f, 108.0f, 118.0f, 10.0f, 1.55f));
+    std::printf("gyroid: %d triangles\n", int(gyroid->mesh->indices.size() / 3));
+    SceneMouse *mouse = UiStartup::findScene(bw.engine)->mouse();
+    auto turn = [mouse] { mouse->moved(1, QPoint(), QPoint(), QPoint(2, 0)); };
+    auto settled = [&] {
+        QElapsedTimer t;
+        t.start();
+        while (islands.state() != IslandController::Current)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        return double(t.elapsed()) / 1000.0;
+    };
+    ws.scene()->addModel(gyroid);
+    ws.scene()->deselectAll(true);
+    const double firstS = settled();
+    std::printf("first analysis after loading: %.1f s, %d islands\n", firstS, islands.count());
+    float dx = 0.5f;
+    auto move = [&] {
+        gyroid->pushTransformWithUndo(&ws.undoList(), DoItem::DO_T_TRANSLATE);
+        gyroid->translateBy(dx, 0.0f, 0.0f);
+        dx = -dx;
+        ws.scene()->notifyDataChanged();
+    };
+    struct Phase
+    {
+        std::vector<double> gaps;
+        double median() const { return ::median(gaps); }
+        double p90() const
+        {
+            std::vector<double> v = gaps;
+            std::sort(v.begin(), v.end());
+            return v.empty() ? 0.0 : v[v.size() * 9 / 10];
+        }
+        double max() const
+        {
+            return gaps.empty() ? 0.0 : *std::max_element(gaps.begin(), gaps.end());
+        }
+    };
+    // Turning frames after an edit, each gap filed under the state the check was in.
+    auto afterEdit = [&](int minFrames, Phase &settling, Phase &running) {
+        bw.frame(move);
+        QElapsedTimer t;
+        t.start();
+        for (int i = 0; i < minFrames || islands.state() != IslandController::Current; ++i) {
+            const IslandController::State before = islands.state();
+            bw.frame(turn);
+            const double gap = bw.lastGaps(2).front();
+            (before == IslandController::Running ? running : settling).gaps.push_back(gap);
+        }
+        return double(t.elapsed()) / 1000.0;
+    };
+    Phase off, offAgain, settle10, run10, settle0, run0, unused;
+    islands.setWatching(false);
+    afterEdit(60, off, unused);
+    islands.setWatching(true);
+    islands.setWorkerNice(10);
+    const double nice10S = afterEdit(0, settle10, run10);
+    islands.setWorkerNice(0);
+    const double nice0S = afterEdit(0, settle0, run0);
+    islands.setWatching(false);
+    afterEdit(60, offAgain, unused);
+    std::printf("frames under Xvfb's software OpenGL turning the view after a move, ms between "
+                "frames (median / p90 / max), ratio of medians and of p90 to the check off:\n");
+    auto row = [&](const char *name, const Phase &p) {
+        std::printf("  %-34s %4zu frames %7.1f / %7.1f / %7.1f   = %.2f / %.2f\n", name,
+                    p.gaps.size(), p.median(), p.p90(), p.max(), p.median() / off.median(),
+                    p.p90() / off.p90());
+    };
+    row("check off", off);
+    row("check on, settling (nice 10)", settle10);
+    row("check on, analysing (nice 10)", run10);
+    row("check on, settling (nice 0)", settle0);
+    row("check on, analysing (nice 0)", run0);
+    row("check off, again", offAgain);
+    std::printf("edit to answer while turning: nice 10 %.1f s, nice 0 %.1f s (= %.2f)\n", nice10S,
+                nice0S, nice10S / nice0S);
+    return 0;
 }
 
 // Child: shows the window, reports the first frame, then the idle memory and idle frames.
@@ -371,10 +487,12 @@ int main(int argc, char **argv)
     qInstallMessageHandler(quiet);
     if (mode == QLatin1String("frames"))
         return benchFrames();
+    if (mode == QLatin1String("islands"))
+        return benchIslands();
     if (mode == QLatin1String("startup-child") && argc > 2)
         return startupChild(QString::fromLocal8Bit(argv[2]));
     if (mode == QLatin1String("startup") && argc > 2)
         return benchStartup(QString::fromLocal8Bit(argv[2]));
-    std::fprintf(stderr, "usage: bench_view pick | frames | startup main|bare\n");
+    std::fprintf(stderr, "usage: bench_view pick | frames | islands | startup main|bare\n");
     return 2;
 }

@@ -115,6 +115,8 @@ public:
 
     // What a background job reads of this object, taken on the GUI thread.
     ObjectSnapshot snapshot() const;
+    // The same, as if the object were lifted by raiseMm (negative lowers it); the object stays.
+    ObjectSnapshot snapshot(float raiseMm) const;
     // Index-list positions where the closed parts begin; empty when the mesh is one part.
     virtual std::vector<int> cutParts() const;
     // Fills the preview cut of one layer unless it is already there.
@@ -126,6 +128,9 @@ public:
     // Orientation and placement: tilt to the smallest height; rest on the plate or the base.
     bool autoRotate(float *axDeg, float *ayDeg);
     float moveToBottom(bool onlyIfBelow, bool newStep, UndoList *undo);
+    // How far up the object would move to rest on its floor (the base's top or the plate):
+    // negative when it floats above it.
+    float floorGapMm();
 
 private:
     TransformItem *topItem();

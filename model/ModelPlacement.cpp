@@ -72,7 +72,7 @@ bool Model::autoRotate(float *axDeg, float *ayDeg)
     return ax != 0.0f || ay != 0.0f;
 }
 
-float Model::moveToBottom(bool onlyIfBelow, bool newStep, UndoList *undo)
+float Model::floorGapMm()
 {
     updateGeometry(false);
     float floor = 0.0f;
@@ -80,7 +80,12 @@ float Model::moveToBottom(bool onlyIfBelow, bool newStep, UndoList *undo)
         supportBase->updateGeometry(false);
         floor = supportBase->bboxMax.z();
     }
-    const float dz = floor - bboxMin.z();
+    return floor - bboxMin.z();
+}
+
+float Model::moveToBottom(bool onlyIfBelow, bool newStep, UndoList *undo)
+{
+    const float dz = floorGapMm();
     auto stepOffsetZ = [this] {
         return transforms->empty() ? 0.0f : transforms->back().matrix.map(QVector3D()).z();
     };

@@ -59,6 +59,17 @@ ObjectSnapshot Model::snapshot() const
     return ObjectSnapshot(mesh, modelMatrix(), type, cutParts(), name, bboxMin, bboxMax);
 }
 
+ObjectSnapshot Model::snapshot(float raiseMm) const
+{
+    if (raiseMm == 0.0f)
+        return snapshot();
+    QMatrix4x4 raised;
+    raised.translate(0.0f, 0.0f, raiseMm);
+    const QVector3D up(0.0f, 0.0f, raiseMm);
+    return ObjectSnapshot(mesh, raised * modelMatrix(), type, cutParts(), name, bboxMin + up,
+                          bboxMax + up);
+}
+
 std::vector<int> Model::cutParts() const
 {
     return mesh ? mesh->partStarts : std::vector<int>();

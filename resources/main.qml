@@ -98,6 +98,13 @@ ApplicationWindow {
                     if (slider.enabled)
                         slider.value = Math.max(slider.minimumValue, Math.min(slider.maximumValue,
                                        slider.value + (action === "layerUp" ? 1 : -1)))
+                } else if (action === "islandNext" || action === "islandPrevious") {
+                    var layers = layerSlider.slider
+                    var island = action === "islandNext"
+                            ? islandCheck.nextIslandLayer(layers.value)
+                            : islandCheck.previousIslandLayer(layers.value)
+                    if (layers.enabled && island >= 0 && island <= layers.maximumValue)
+                        layers.value = island
                 }
                 event.accepted = action !== "" || event.key === Qt.Key_Delete
             }
@@ -142,6 +149,7 @@ ApplicationWindow {
             anchors.verticalCenter: parent.verticalCenter
             preview: layerPreview
             panel: panelState
+            islands: islandCheck
         }
 
         SliceProgress {
@@ -159,6 +167,7 @@ ApplicationWindow {
             anchors.bottom: parent.bottom
             scene: sceneObjects
             preview: layerPreview
+            islands: islandCheck
             onConfigRequested: mainWindow.openSliceConfig()
         }
 

@@ -15,6 +15,8 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <memory>
+
 // Drives the main window as a user does: clicks at the items' places, keys, and the dialogs'
 // own buttons.
 class WindowDriver : public UiHarness
@@ -141,6 +143,18 @@ public:
             return false;
         }
         return acceptFileDialog(files);
+    }
+    // A new window, drawn, with these files opened through the dialog; null when any step
+    // fails.
+    static std::unique_ptr<WindowDriver> withFiles(const QList<QUrl> &files)
+    {
+        auto w = std::make_unique<WindowDriver>();
+        if (w->result != 0 || !w->waitForFrames())
+            return nullptr;
+        if (!files.isEmpty() && !w->openThroughDialog(files))
+            return nullptr;
+        w->waitForFrames();
+        return w;
     }
     // A dialog's first showing builds its widgets and reads a folder: slow on a busy machine.
     static constexpr int kDialogWaitMs = 20000;

@@ -72,13 +72,7 @@ void TstMainWindow::init()
 
 std::unique_ptr<WindowDriver> TstMainWindow::open(const QList<QUrl> &files)
 {
-    auto w = std::make_unique<WindowDriver>();
-    if (w->result != 0 || !w->waitForFrames())
-        return nullptr;
-    if (!files.isEmpty() && !w->openThroughDialog(files))
-        return nullptr;
-    w->waitForFrames();
-    return w;
+    return WindowDriver::withFiles(files);
 }
 
 void TstMainWindow::emptyWindow()

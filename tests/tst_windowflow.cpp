@@ -8,6 +8,7 @@
 
 #include "cws/JobCheck.h"
 #include "view/SceneRenderer.h"
+#include "workspace/IslandController.h"
 
 #include <QProcess>
 #include <QQmlComponent>
@@ -464,6 +465,9 @@ void TstWindowFlow::idleWindowDrawsNothing()
     WindowDriver w;
     QVERIFY(w.waitForFrames());
     QVERIFY(w.openThroughDialog({writeBoxFile(QStringLiteral("a.stl"), {0, 0, 0}, {10, 10, 10})}));
+    // Idle once the islands of the new scene are counted and shown.
+    QTRY_COMPARE(w.workspace()->scene()->modelSize(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(w.workspace()->islands()->state(), IslandController::Current, 30000);
     QVERIFY(w.waitForFrames(2));
     QSignalSpy frames(w.window, &QQuickWindow::frameSwapped);
     const int painted = SceneRenderer::counters().frames;

@@ -219,6 +219,7 @@ QString QuorScene::keyPressed(int key, int modifiers)
     }
     if (key == Qt::Key_Escape || (key == Qt::Key_C && (mods & Qt::ControlModifier))) {
         workspace->jobs()->cancelSlice();
+        workspace->islands()->cancel();
         workspace->supports()->setManualAddingSupport(false);
         return QString();
     }
@@ -231,6 +232,10 @@ QString QuorScene::keyPressed(int key, int modifiers)
         return QStringLiteral("layerUp");
     if (key == Qt::Key_Down)
         return QStringLiteral("layerDown");
+    if (key == Qt::Key_PageDown)
+        return QStringLiteral("islandNext");
+    if (key == Qt::Key_PageUp)
+        return QStringLiteral("islandPrevious");
     return QString();
 }
 

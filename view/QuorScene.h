@@ -39,7 +39,8 @@ public:
     Q_INVOKABLE void mouseReleased(int button, int x, int y, int modifiers);
     Q_INVOKABLE void wheel(int angleDeltaX, int angleDeltaY);
     // The keys of the view. Returns "confirmDelete" when the UI must ask before deleting,
-    // "layerUp" or "layerDown" for the layer slider, an empty string otherwise.
+    // "layerUp", "layerDown", "islandNext" or "islandPrevious" for the layer slider, an empty
+    // string otherwise.
     Q_INVOKABLE QString keyPressed(int key, int modifiers);
 
 signals:

@@ -33,15 +33,22 @@ void JobController::setRunning(bool running)
     emit runningChanged();
 }
 
+// The models sliceSnapshot sets down on the plate for real.
+static bool setDownBySlicing(const Model *object)
+{
+    return object->type == Model::TYPE_NORMAL && object->supports.empty();
+}
+
 CWS::JobSnapshot JobController::jobSnapshot(const std::vector<Model *> &objects,
-                                            const QString &archivePath) const
+                                            const QString &archivePath, bool dropFloating) const
 {
     std::vector<ObjectSnapshot> entries;
     for (Model *object : objects) {
         if (object->type == Model::TYPE_PLATFORM_BOTTOM)
             continue;
         object->updateGeometry(false);
-        entries.push_back(object->snapshot());
+        const bool drop = dropFloating && setDownBySlicing(object);
+        entries.push_back(object->snapshot(drop ? std::min(0.0f, object->floorGapMm()) : 0.0f));
     }
     SliceBuildConfig settings = m_config.jobSettings();
     settings.setOutputArchive(archivePath);
@@ -120,10 +127,15 @@ void JobController::startSlice(const QString &archivePath)
 CWS::JobSnapshot JobController::sliceSnapshot(const QString &archivePath)
 {
     for (Model *object : std::vector<Model *>(m_scene.objects())) {
-        if (object->type == Model::TYPE_NORMAL && object->supports.empty())
+        if (setDownBySlicing(object))
             object->moveToBottom(true, true, &m_undo);
     }
     return jobSnapshot(m_scene.objects(), archivePath);
+}
+
+CWS::JobSnapshot JobController::printSnapshot() const
+{
+    return jobSnapshot(m_scene.objects(), QString(), true);
 }
 
 void JobController::sliceFinished()

@@ -44,6 +44,9 @@ public:
     // What a slicing job into this archive reads: models without supports are set down on the
     // plate first, as the job does.
     CWS::JobSnapshot sliceSnapshot(const QString &archivePath);
+    // What a slicing job would read now, the scene left as it is: the models the job would set
+    // down are set down in the copy only, so nothing moves and no undo step is made.
+    CWS::JobSnapshot printSnapshot() const;
     bool getCancelSlice() const { return m_cancel.isCancelled(); }
     // Layers of the last job: the scene's count when it started.
     int sliceNumber() const { return m_sliceNumber; }
@@ -63,8 +66,9 @@ signals:
 
 private:
     // What a job reads of the given objects (the plate left out), with the current settings.
-    CWS::JobSnapshot jobSnapshot(const std::vector<Model *> &objects,
-                                 const QString &archivePath) const;
+    // With dropFloating, models without supports are set down in the copy as the job would.
+    CWS::JobSnapshot jobSnapshot(const std::vector<Model *> &objects, const QString &archivePath,
+                                 bool dropFloating = false) const;
     void sliceFinished();
     void onAutoGenSupportFinished();
     // A model of the running support job that is still in the scene, or null.

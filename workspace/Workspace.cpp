@@ -24,7 +24,7 @@ Workspace::Workspace(QuorConfig &config, QObject *parent)
       m_jobs(std::make_unique<JobController>(*m_scene, m_undoList, *m_supports, config)),
       m_undo(std::make_unique<UndoController>(*m_scene, m_undoList)),
       m_panel(std::make_unique<PanelState>(*m_scene, *m_supports, *m_jobs)),
-      m_islands(std::make_unique<IslandController>()),
+      m_islands(std::make_unique<IslandController>(*m_scene, *m_jobs, config)),
       m_islandRegions(std::make_unique<IslandRegionPreview>(*m_islands, *m_layers))
 {
 }
@@ -33,6 +33,7 @@ Workspace::~Workspace()
 {
     qDebug() << QThread::currentThreadId() << "QuorModel::~QuorModel()";
     m_islandRegions.reset();
+    // Cancels and waits for a running analysis: no answer may reach a freed controller.
     m_islands.reset();
     m_panel.reset();
     m_undo.reset();

@@ -7,6 +7,7 @@ Rectangle {
     id: bar
     property SceneObjects scene
     property LayerPreview preview
+    property IslandController islands
     signal configRequested()
     height: 34
     color: "#E8E8EC"
@@ -40,6 +41,43 @@ Rectangle {
             objectName: "layersLabel"
             text: bar.preview.sceneLayerCount
             font.bold: true
+            anchors.verticalCenter: parent.verticalCenter
+        }
+        Item { width: 16; height: 1 }
+        // Only an answer about the scene as it is now is a number: after an edit the old one
+        // is withdrawn until the new one arrives.
+        Label {
+            objectName: "islandsLabel"
+            readonly property bool current: bar.islands.state === IslandController.Current
+            text: qsTr("Islands %1").arg(current ? bar.islands.count
+                       : bar.islands.state === IslandController.Failed ? "!"
+                       : bar.islands.state === IslandController.Stopped ? "–" : "…")
+            color: (current && bar.islands.count > 0) || !current && bar.islands.error !== ""
+                   ? "#D01818" : "black"
+            font.bold: true
+            anchors.verticalCenter: parent.verticalCenter
+        }
+        // Plain rectangles: a styled progress bar animates, and an idle window draws nothing.
+        Rectangle {
+            objectName: "islandsProgress"
+            visible: bar.islands.running
+            width: 48
+            height: 6
+            color: "#C8C8D0"
+            anchors.verticalCenter: parent.verticalCenter
+            Rectangle {
+                width: parent.width * bar.islands.progress
+                height: parent.height
+                color: "#3090E0"
+            }
+        }
+        Label {
+            objectName: "islandsError"
+            visible: text !== ""
+            text: bar.islands.error
+            color: "#D01818"
+            width: Math.min(implicitWidth, 260)
+            elide: Text.ElideRight
             anchors.verticalCenter: parent.verticalCenter
         }
     }

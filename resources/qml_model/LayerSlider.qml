@@ -7,6 +7,7 @@ Column {
     id: layers
     property LayerPreview preview
     property PanelState panel
+    property IslandController islands
     property alias slider: slider
     property alias showSlice: showSlice
     spacing: 8
@@ -14,6 +15,17 @@ Column {
     Item {
         width: 60
         height: 360
+        // Behind the slider, wider than its groove: the handle covers the tick it stands on.
+        IslandTicks {
+            objectName: "islandTicks"
+            anchors.horizontalCenter: parent.horizontalCenter
+            width: 26
+            height: parent.height
+            controller: layers.islands
+            // Before the preview is entered the slider has no range yet: the analysis's layers.
+            lastLayer: slider.maximumValue > 0 ? slider.maximumValue : layers.islands.layerCount - 1
+            insetPx: 10
+        }
         Slider {
             id: slider
             objectName: "layerSlider"
