@@ -278,7 +278,7 @@ IslandScanResult scan(const JobSnapshot &snapshot, const CancelToken &cancel,
 
     // A copy of our own to bucket: the caller's snapshot stays as it was.
     JobSnapshot job = snapshot;
-    job.prepareCuts();
+    job.prepareCuts(4);
     const SliceBuildConfig &settings = job.settings();
     const std::vector<float> heights =
         LayerMath::layerHeights(layerCount, settings.layerThicknessMm);
@@ -288,9 +288,7 @@ IslandScanResult scan(const JobSnapshot &snapshot, const CancelToken &cancel,
             // The last layer's run count, as a first guess of this one's.
             thread_local size_t expectedRuns = 0;
             r.runs.reserve(expectedRuns + expectedRuns / 8);
-            const QImage image =
-                LayerDrawing::drawLayer(job.objects(), settings, heights[size_t(layer)]);
-            IslandAnalysis::appendSolidRuns(r.runs, image, image.rect());
+            LayerDrawing::appendSolidRuns(r.runs, job.objects(), settings, heights[size_t(layer)]);
             expectedRuns = r.runs.size();
         }
         r.count = RunLabels::label(r.runs, r.component);
