@@ -1,5 +1,7 @@
 #include "cws/EvenOddScan.h"
 
+#include "cws/RowOrder.h"
+
 #include <QDebug>
 
 #include <algorithm>
@@ -62,10 +64,7 @@ EvenOddScan::EvenOddScan(QVector<LayerRaster::PixelEdge> edges, int firstRowLimi
         m_endRow = m_firstRow;
         return;
     }
-    std::sort(m_edges.begin(), m_edges.end(),
-              [](const LayerRaster::PixelEdge &l, const LayerRaster::PixelEdge &r) {
-                  return lowerY(l) < lowerY(r);
-              });
+    sortByRow(m_edges, lowerY);
 }
 
 void EvenOddScan::row(int y, std::vector<int> &xs)
@@ -103,8 +102,7 @@ void EvenOddScan::row(int y, std::vector<int> &xs)
     active = m_active.data();
     const size_t edges = m_active.size();
     for (size_t i = 1; i < edges; ++i)
-        for (size_t j = i; j > 0 && active[j].x < active[j - 1].x; --j)
-            std::swap(active[j], active[j - 1]);
+        shiftIntoPlace(active, i, [](const ActiveEdge &a) { return a.x; });
 
     const size_t crossings = edges + m_flat.size();
     if (crossings % 2 != 0) {

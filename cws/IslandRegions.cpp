@@ -32,8 +32,7 @@ LabelledLayer labelLayer(const JobSnapshot &job, float zMm)
         // The last layer's run count, as a first guess of this one's.
         thread_local size_t expectedRuns = 0;
         r.runs.reserve(expectedRuns + expectedRuns / 8);
-        const QImage image = LayerDrawing::drawLayer(job.objects(), job.settings(), zMm);
-        IslandAnalysis::appendSolidRuns(r.runs, image, image.rect());
+        LayerDrawing::appendSolidRuns(r.runs, job.objects(), job.settings(), zMm);
         expectedRuns = r.runs.size();
     }
     r.count = RunLabels::label(r.runs, r.component);

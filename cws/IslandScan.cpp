@@ -256,7 +256,7 @@ IslandScanResult scan(const JobSnapshot &snapshot, const CancelToken &cancel,
 
     // A copy of our own to bucket: the caller's snapshot stays as it was.
     JobSnapshot job = snapshot;
-    job.prepareCuts();
+    job.prepareCuts(4);
     const SliceBuildConfig &settings = job.settings();
     const std::vector<float> heights =
         LayerMath::layerHeights(layerCount, settings.layerThicknessMm);

@@ -1,5 +1,7 @@
 #include "cws/JobSnapshot.h"
 
+#include <algorithm>
+
 namespace CWS {
 
 JobSnapshot::JobSnapshot(std::vector<ObjectSnapshot> objects, const SliceBuildConfig &settings,
@@ -17,10 +19,10 @@ SliceBuildConfig JobSnapshot::layerSettings() const
     return s;
 }
 
-void JobSnapshot::prepareCuts()
+void JobSnapshot::prepareCuts(int layersPerBucket)
 {
     for (ObjectSnapshot &object : m_objects)
-        object.prepareCuts(m_settings.layerThicknessMm);
+        object.prepareCuts(m_settings.layerThicknessMm * float(std::max(layersPerBucket, 1)));
 }
 
 void JobSnapshot::releaseCuts()

@@ -27,8 +27,10 @@ public:
     // What each layer is drawn with: supersampled by the factor when anti-aliasing is on.
     SliceBuildConfig layerSettings() const;
 
-    // Bucketed world copies of every object for the length of a job (ObjectSnapshot::prepareCuts).
-    void prepareCuts();
+    // Bucketed world copies of every object for the length of a job (ObjectSnapshot::prepareCuts),
+    // layersPerBucket layers high: higher buckets hold each triangle fewer times and give each
+    // cut more triangles to test.
+    void prepareCuts(int layersPerBucket = 1);
     void releaseCuts();
 
 private:

@@ -98,6 +98,17 @@ QImage drawLayer(const std::vector<ObjectSnapshot> &objects, const SliceBuildCon
     return reduced;
 }
 
+void appendSolidRuns(std::vector<IslandAnalysis::PixelRun> &runs,
+                     const std::vector<ObjectSnapshot> &objects, const SliceBuildConfig &settings,
+                     float zMm)
+{
+    SliceBuildConfig oneBit = settings;
+    oneBit.antiAliasOff();
+    LayerRaster::appendWhiteRuns(runs, cutObjects(objects, anyButPlate, zMm), oneBit.xPixelsPerMm,
+                                 oneBit.yPixelsPerMm,
+                                 QSize(oneBit.imageWidthPx, oneBit.imageHeightPx));
+}
+
 QImage drawLayer(const JobSnapshot &job, float zMm)
 {
     return drawLayer(job.objects(), job.layerSettings(), zMm);

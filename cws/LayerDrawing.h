@@ -1,6 +1,7 @@
 #pragma once
 
 #include "config/SliceBuildConfig.h"
+#include "cws/IslandAnalysis.h"
 #include "model/ObjectSnapshot.h"
 
 #include <QImage>
@@ -28,6 +29,11 @@ struct Options
 // drawn supersampled and reduced smoothly, the supports hard-edged at job resolution on top.
 QImage drawLayer(const std::vector<ObjectSnapshot> &objects, const SliceBuildConfig &settings,
                  float zMm, const Options &options = Options());
+// The solid runs of the 1-bit layer that drawLayer gives without anti-aliasing, appended to runs
+// row by row, drawn without an image where the outlines allow.
+void appendSolidRuns(std::vector<IslandAnalysis::PixelRun> &runs,
+                     const std::vector<ObjectSnapshot> &objects, const SliceBuildConfig &settings,
+                     float zMm);
 // Layer zMm of a job exactly as the job writes it.
 QImage drawLayer(const JobSnapshot &job, float zMm);
 

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <new>
 #include <vector>
 
 namespace CWS::LayerRaster {
@@ -154,6 +155,29 @@ void drawSegmentList(QImage &image, const SegmentList &segments, double xPixelsP
     SectionRows rows(image.size());
     rows.addList(toPixelEdges(segments, xPixelsPerMm, yPixelsPerMm));
     paintRows(image, rows);
+}
+
+void appendWhiteRuns(std::vector<IslandAnalysis::PixelRun> &runs, const SegmentListSet &lists,
+                     double xPixelsPerMm, double yPixelsPerMm, const QSize &imageSize)
+{
+    SectionRows rows(imageSize);
+    for (const SegmentList &list : lists)
+        rows.addList(toPixelEdges(list, xPixelsPerMm, yPixelsPerMm));
+    if (!rows.outsideLines().isEmpty()) {
+        QImage image =
+            ImageBufferPool::acquire(imageSize.width(), imageSize.height(), QImage::Format_Mono);
+        if (image.isNull())
+            throw std::bad_alloc();
+        image.setColorTable({qRgb(0, 0, 0), qRgb(255, 255, 255)});
+        image.fill(0);
+        paintRows(image, rows);
+        IslandAnalysis::appendSolidRuns(runs, image, image.rect());
+        return;
+    }
+    const int endRow = std::min(rows.endRow(), imageSize.height());
+    for (int y = std::max(rows.firstRow(), 0); y < endRow; ++y)
+        for (const PixelRun &run : rows.row(y))
+            runs.push_back({y, run.from, run.to + 1});
 }
 
 QImage downscalePlain(const QImage &supersampled, const QSize &target)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cws/IslandAnalysis.h"
 #include "model/LayerSegment.h"
 
 #include <QSize>
@@ -46,6 +47,12 @@ void drawSegmentListPlain(QImage &image, const SegmentList &segments, double xPi
 // (Format_Mono or Format_Grayscale8).
 void drawSegmentList(QImage &image, const SegmentList &segments, double xPixelsPerMm,
                      double yPixelsPerMm);
+
+// The white pixels of every list drawn with drawSegmentList on one black 1-bit image of
+// imageSize, appended to runs row by row, each run as long as it reaches. They come straight
+// from the outline and fill rows; an image is drawn only when QPainter must clip an outline.
+void appendWhiteRuns(std::vector<IslandAnalysis::PixelRun> &runs, const SegmentListSet &lists,
+                     double xPixelsPerMm, double yPixelsPerMm, const QSize &imageSize);
 
 // The supersampled layer (grey, or 1-bit black and white) scaled down to the job's size as a
 // grey image: QImage's smooth scaling, converted back to grey.

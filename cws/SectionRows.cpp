@@ -1,5 +1,7 @@
 #include "cws/SectionRows.h"
 
+#include "cws/RowOrder.h"
+
 #include <algorithm>
 #include <climits>
 
@@ -60,9 +62,7 @@ void SectionRows::start()
     std::sort(m_scans.begin(), m_scans.end(), [](const EvenOddScan &l, const EvenOddScan &r) {
         return l.firstRow() < r.firstRow();
     });
-    std::sort(m_lines.begin(), m_lines.end(), [](const CosmeticLine &l, const CosmeticLine &r) {
-        return l.firstRow() < r.firstRow();
-    });
+    sortByRow(m_lines, [](const CosmeticLine &l) { return l.firstRow(); });
     m_nextRow = m_firstRow;
 }
 
@@ -118,8 +118,7 @@ void SectionRows::build(int y)
     const size_t lineCount = m_activeLines.size();
     for (size_t i = 0; i < lineCount; ++i) {
         lines[i].line.nextRow(lines[i].run.from, lines[i].run.to);
-        for (size_t j = i; j > 0 && lines[j].run.from < lines[j - 1].run.from; --j)
-            std::swap(lines[j], lines[j - 1]);
+        shiftIntoPlace(lines, i, [](const ActiveLine &a) { return a.run.from; });
     }
 
     // Both in order: one pass unites them.

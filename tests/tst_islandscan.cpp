@@ -185,6 +185,20 @@ void TestIslandScan::matchesTwin_data()
                                                     {box(0, -1, 10, 2, 1, 11)},
                                                     {box(0, -1, 22, 2, 1, 23)}}
                                            << 2;
+    // The 380-pixel image spans +-9.5 mm: the tab's outline runs off it and is clipped.
+    QTest::newRow("tab cut by the image edge")
+        << Parts{{column}, {box(6, -2, 4, 12, 2, 5)}, {box(-3, 8, 2, 3, 11, 3)}} << 2;
+    // Its edges land on the last column and the first row.
+    QTest::newRow("tab on the image border")
+        << Parts{{column}, {box(5, -9.5f, 4, 9.45f, -5, 5)}} << 1;
+    // Overlapping objects fill as one region, a support among them.
+    QTest::newRow("overlapping objects and a support")
+        << Parts{{column},
+                 {box(-7, -2, 3, 3, 2, 4)},
+                 {box(0, -1, 3.5f, 5, 1, 6)},
+                 {box(4, -1.5f, 0, 4.5f, 1.5f, 5), Model::TYPE_SUPPORT},
+                 {box(4.2f, -3, 5.5f, 8, 3, 6), Model::TYPE_SUPPORT_LINKER}}
+        << 0;
     QTest::newRow("T turned 45 degrees") << Parts{{fingeredT().transformed([] {
         QMatrix4x4 m;
         m.rotate(45.0f, 0, 0, 1);
