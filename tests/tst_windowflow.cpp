@@ -464,9 +464,12 @@ void TstWindowFlow::idleWindowDrawsNothing()
 {
     WindowDriver w;
     QVERIFY(w.waitForFrames());
+    QSignalSpy checks(w.workspace()->islands(), &IslandController::analysisStarted);
     QVERIFY(w.openThroughDialog({writeBoxFile(QStringLiteral("a.stl"), {0, 0, 0}, {10, 10, 10})}));
-    // Idle once the islands of the new scene are counted and shown.
+    // Idle once the islands of the new scene are counted and shown: the check of the empty
+    // scene was current before the model came, so wait for the new scene's check to start.
     QTRY_COMPARE(w.workspace()->scene()->modelSize(), 1);
+    QTRY_VERIFY_WITH_TIMEOUT(checks.count() >= 1, 30000);
     QTRY_COMPARE_WITH_TIMEOUT(w.workspace()->islands()->state(), IslandController::Current, 30000);
     QVERIFY(w.waitForFrames(2));
     QSignalSpy frames(w.window, &QQuickWindow::frameSwapped);
