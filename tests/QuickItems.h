@@ -150,10 +150,19 @@ inline QString screenshotPath(const QString &name)
     return dir + QLatin1Char('/') + name + QStringLiteral(".png");
 }
 
+// A window's picture, once the render loop has it: a window shown but not yet exposed is
+// unknown to the render loop, and grabbing it then crashes. Null when it never comes.
+inline QImage grabShown(QQuickWindow *w)
+{
+    if (!QTest::qWaitFor([w] { return w->isExposed() && w->isSceneGraphInitialized(); }, 10000))
+        return QImage();
+    return w->grabWindow();
+}
+
 // Saves a screenshot of a window, or of a widget's (a message box under a QApplication).
 inline void screenshot(QQuickWindow *w, const QString &name)
 {
-    w->grabWindow().save(screenshotPath(name));
+    grabShown(w).save(screenshotPath(name));
 }
 inline void screenshot(QWidget *w, const QString &name)
 {

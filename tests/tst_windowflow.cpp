@@ -2,6 +2,7 @@
 // cancelling, the title bar and borders, the menu and its keys, and one whole session from
 // opening models to quitting.
 #include "LogCapture.h"
+#include "QuickItems.h"
 #include "SceneMeshes.h"
 #include "SliceTestScene.h"
 #include "WindowDriver.h"
@@ -167,7 +168,8 @@ void TstWindowFlow::sliceChecksTheScene()
         for (QWindow *shown : QGuiApplication::topLevelWindows())
             if (shown->isVisible() && shown->title() == w.dialog(dialog)->property("title"))
                 if (auto *quick = qobject_cast<QQuickWindow *>(shown))
-                    quick->grabWindow().save(shots + QStringLiteral("/outside-volume-dialog.png"));
+                    QuickItems::grabShown(quick).save(shots +
+                                                      QStringLiteral("/outside-volume-dialog.png"));
         QVERIFY(w.clickDialogButton(dialog, answer));
         QTRY_VERIFY(!w.dialogVisible(dialog));
     }
@@ -472,6 +474,10 @@ void TstWindowFlow::idleWindowDrawsNothing()
     QTRY_VERIFY_WITH_TIMEOUT(checks.count() >= 1, 30000);
     QTRY_COMPARE_WITH_TIMEOUT(w.workspace()->islands()->state(), IslandController::Current, 30000);
     QVERIFY(w.waitForFrames(2));
+    // Waiting for frames asks for them: let the last one asked for pass first.
+    QSignalSpy settling(w.window, &QQuickWindow::frameSwapped);
+    for (int i = 0; i < 20 && settling.wait(300); ++i) {
+    }
     QSignalSpy frames(w.window, &QQuickWindow::frameSwapped);
     const int painted = SceneRenderer::counters().frames;
     // Two idle seconds: no frame at all.
