@@ -282,6 +282,7 @@ void TestRaster::fastPathMatchesPlainOnRandomSections_data()
     QTest::newRow("inside, job density") << QSize(411, 389) << kPpmm << 8.0 << 1u;
     QTest::newRow("inside, five times") << QSize(2055, 1945) << kPpmm * 5 << 8.0 << 2u;
     QTest::newRow("past the edges") << QSize(411, 389) << kPpmm << 16.0 << 3u;
+    QTest::newRow("past the edges, five times") << QSize(2055, 1945) << kPpmm * 5 << 16.0 << 7u;
     QTest::newRow("one row") << QSize(411, 1) << kPpmm << 8.0 << 4u;
     QTest::newRow("one column") << QSize(1, 389) << kPpmm << 8.0 << 5u;
     QTest::newRow("odd width, 2.5 times") << QSize(1027, 973) << kPpmm * 2.5 << 8.0 << 6u;
