@@ -379,10 +379,14 @@ void compress(const unsigned char *data, size_t length, size_t rowBytes,
     tokens.clear();
     for (size_t i = 0; i < length;) {
         const size_t limit = std::min(kMaxMatch, length - i);
-        const size_t run = i >= 1 ? matchLength(data + i, data + i - 1, limit) : 0;
-        const size_t up = copiesFromAbove && i >= rowBytes
-                              ? matchLength(data + i, data + i - rowBytes, limit)
-                              : 0;
+        // Most bytes start no match at all, or a run to the limit that a copy from above
+        // cannot beat: neither needs the other comparison.
+        const size_t run =
+            i >= 1 && data[i] == data[i - 1] ? matchLength(data + i, data + i - 1, limit) : 0;
+        const size_t up =
+            copiesFromAbove && i >= rowBytes && run < limit && data[i] == data[i - rowBytes]
+                ? matchLength(data + i, data + i - rowBytes, limit)
+                : 0;
         // With a run, the byte after it is a change; without one, look for a change inside.
         if (up >= kMinUpMatch && up > run &&
             (run > 0 || matchLength(data + i + 1, data + i, up - 1) < up - 1)) {
