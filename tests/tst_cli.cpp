@@ -451,7 +451,8 @@ void TestCli::unprintableScenes()
     const Run r = run(
         QStringList{path(file), "-o", path("job.cws"), "--printer", "K200", "--antialias", "off"} +
         options);
-    QCOMPARE(r.exitCode, exitCode);
+    QVERIFY2(r.exitCode == exitCode,
+             qPrintable(QStringLiteral("exit %1: %2").arg(r.exitCode).arg(r.err)));
     QVERIFY2(r.err.contains(message), qPrintable(r.err));
     QCOMPARE(QFile::exists(path("job.cws")), exitCode == 0);
 }
