@@ -86,7 +86,7 @@ void appendImageData(QByteArray &out, const uchar *zlibStream, size_t length)
 
 bool plainMetadata(const QImage &image)
 {
-    return image.width() > 0 && image.height() > 0 && image.text().isEmpty() &&
+    return image.width() > 0 && image.height() > 0 && image.textKeys().isEmpty() &&
            !image.colorSpace().isValid() && image.offset().isNull() && image.dotsPerMeterX() > 0 &&
            image.dotsPerMeterY() > 0;
 }

@@ -27,6 +27,19 @@ bool layerFormat(const QImage &image)
     return image.format() == QImage::Format_Mono || image.format() == QImage::Format_Grayscale8;
 }
 
+// Key by key: the image below is read on two threads at once, and QImage::text() without a
+// key detaches the image's shared text map, which two threads must not do together.
+bool sameText(const QImage &a, const QImage &b)
+{
+    const QStringList keys = a.textKeys();
+    if (keys != b.textKeys())
+        return false;
+    for (const QString &key : keys)
+        if (a.text(key) != b.text(key))
+            return false;
+    return true;
+}
+
 } // namespace
 
 bool LayerPngCache::sameImage(const QImage &a, const QImage &b)
@@ -34,7 +47,7 @@ bool LayerPngCache::sameImage(const QImage &a, const QImage &b)
     // The PNG carries size, format, colour table and resolution besides the pixels.
     if (a.size() != b.size() || a.format() != b.format() || a.colorTable() != b.colorTable() ||
         a.dotsPerMeterX() != b.dotsPerMeterX() || a.dotsPerMeterY() != b.dotsPerMeterY() ||
-        a.offset() != b.offset() || a.text() != b.text())
+        a.offset() != b.offset() || !sameText(a, b))
         return false;
     if (!layerFormat(a))
         return a == b;
