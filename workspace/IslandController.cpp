@@ -7,6 +7,7 @@
 #include "workspace/SceneObjects.h"
 
 #include <QDebug>
+#include <QElapsedTimer>
 #include <QThread>
 
 #include <algorithm>
@@ -31,6 +32,11 @@ void setThisThreadsNice(int nice)
     Q_UNUSED(nice)
 #endif
 }
+
+// Each progress step repaints the window, and with it the 3D view, which costs a large model
+// drawn in software as much as the analysis gets done in the meantime: one a second shows it
+// moving.
+constexpr qint64 kProgressGapMs = 1000;
 
 } // namespace
 
@@ -167,11 +173,17 @@ void IslandController::startRun()
     const int nice = m_workerNice;
     m_worker = QThread::create([this, run, job, cancel, nice] {
         setThisThreadsNice(nice);
-        auto lastPermille = std::make_shared<std::atomic_int>(-1);
-        auto progress = [this, run, lastPermille](int done, int layers) {
-            const int permille = layers > 0 ? int(1000LL * done / layers) : 0;
-            if (lastPermille->exchange(permille) == permille)
+        auto clock = std::make_shared<QElapsedTimer>();
+        clock->start();
+        auto lastPostMs = std::make_shared<std::atomic<qint64>>(0);
+        auto progress = [this, run, clock, lastPostMs](int done, int layers) {
+            // Called from every thread of the scan: one of them posts.
+            const qint64 nowMs = clock->elapsed();
+            qint64 lastMs = lastPostMs->load();
+            if (nowMs - lastMs < kProgressGapMs ||
+                !lastPostMs->compare_exchange_strong(lastMs, nowMs))
                 return;
+            const int permille = layers > 0 ? int(1000LL * done / layers) : 0;
             QMetaObject::invokeMethod(
                 this,
                 [this, run, permille] {
