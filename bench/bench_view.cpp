@@ -378,35 +378,41 @@ int benchIslands()
         }
         return double(t.elapsed()) / 1000.0;
     };
-    Phase warm, off, offAgain, settle10, run10, settle0, run0, unused;
+    Phase warm, off, offAgain, unused;
     islands.setWatching(false);
     // The window's own work after loading (outside the check) goes on for a while after the
     // first answer: these frames are shown, not compared.
     afterEdit(60, warm, unused);
     afterEdit(60, off, unused);
+    // The check's own nice value first, then others to compare with.
+    const int nices[] = {IslandController::kDefaultWorkerNice, 10, 0};
+    Phase settling[3], running[3];
+    double answerS[3];
     islands.setWatching(true);
-    islands.setWorkerNice(10);
-    const double nice10S = afterEdit(0, settle10, run10);
-    islands.setWorkerNice(0);
-    const double nice0S = afterEdit(0, settle0, run0);
+    for (int i = 0; i < 3; ++i) {
+        islands.setWorkerNice(nices[i]);
+        answerS[i] = afterEdit(0, settling[i], running[i]);
+    }
+    islands.setWorkerNice(IslandController::kDefaultWorkerNice);
     islands.setWatching(false);
     afterEdit(60, offAgain, unused);
     std::printf("frames under Xvfb's software OpenGL turning the view after a move, ms between "
                 "frames (median / p90 / max), ratio of medians and of p90 to the check off:\n");
-    auto row = [&](const char *name, const Phase &p) {
-        std::printf("  %-34s %4zu frames %7.1f / %7.1f / %7.1f   = %.2f / %.2f\n", name,
+    auto row = [&](const QString &name, const Phase &p) {
+        std::printf("  %-34s %4zu frames %7.1f / %7.1f / %7.1f   = %.2f / %.2f\n", qPrintable(name),
                     p.gaps.size(), p.median(), p.p90(), p.max(), p.median() / off.median(),
                     p.p90() / off.p90());
     };
-    row("check off, right after loading", warm);
-    row("check off", off);
-    row("check on, settling (nice 10)", settle10);
-    row("check on, analysing (nice 10)", run10);
-    row("check on, settling (nice 0)", settle0);
-    row("check on, analysing (nice 0)", run0);
-    row("check off, again", offAgain);
-    std::printf("edit to answer while turning: nice 10 %.1f s, nice 0 %.1f s (= %.2f)\n", nice10S,
-                nice0S, nice10S / nice0S);
+    row(QStringLiteral("check off, right after loading"), warm);
+    row(QStringLiteral("check off"), off);
+    for (int i = 0; i < 3; ++i) {
+        row(QStringLiteral("check on, settling (nice %1)").arg(nices[i]), settling[i]);
+        row(QStringLiteral("check on, analysing (nice %1)").arg(nices[i]), running[i]);
+    }
+    row(QStringLiteral("check off, again"), offAgain);
+    std::printf("edit to answer while turning:");
+    for (int i = 0; i < 3; ++i)
+        std::printf(" nice %d %.1f s%s", nices[i], answerS[i], i < 2 ? "," : "\n");
     return 0;
 }
 
