@@ -9,6 +9,7 @@
 #include "view/QuorScene.h"
 #include "view/SceneCamera.h"
 #include "view/SceneMouse.h"
+#include "workspace/IslandController.h"
 #include "workspace/JobController.h"
 #include "workspace/LayerPreview.h"
 #include "workspace/QuorApp.h"
@@ -56,6 +57,9 @@ public:
         m_app = std::make_unique<QuorApp>();
         m_config = std::make_unique<QuorConfig>();
         m_workspace = std::make_unique<Workspace>(*m_config);
+        // Suites run two at a time: at the program's own nice value the island check would get
+        // next to nothing beside a busy one.
+        m_workspace->islands()->setWorkerNice(10);
         m_engine = std::make_unique<QQmlApplicationEngine>();
         // Quitting ends the test's window, not the test run: the tests watch the engine's quit.
         QObject::disconnect(m_engine.get(), &QQmlEngine::quit, nullptr, nullptr);

@@ -82,6 +82,7 @@ void TstIslandController::init()
     m_scratch = std::make_unique<ScratchConfig>();
     m_ws = std::make_unique<Workspace>(m_scratch->config);
     islands().setSettleMs(50);
+    islands().setWorkerNice(10); // beside another suite, 19 would get next to nothing
     islands().setWatching(true);
 }
 
