@@ -11,7 +11,6 @@
 #include <QThread>
 
 #include <algorithm>
-#include <atomic>
 #include <exception>
 
 #ifdef Q_OS_LINUX
@@ -173,16 +172,15 @@ void IslandController::startRun()
     const int nice = m_workerNice;
     m_worker = QThread::create([this, run, job, cancel, nice] {
         setThisThreadsNice(nice);
-        auto clock = std::make_shared<QElapsedTimer>();
-        clock->start();
-        auto lastPostMs = std::make_shared<std::atomic<qint64>>(0);
-        auto progress = [this, run, clock, lastPostMs](int done, int layers) {
-            // Called from every thread of the scan: one of them posts.
-            const qint64 nowMs = clock->elapsed();
-            qint64 lastMs = lastPostMs->load();
-            if (nowMs - lastMs < kProgressGapMs ||
-                !lastPostMs->compare_exchange_strong(lastMs, nowMs))
+        QElapsedTimer clock;
+        clock.start();
+        qint64 lastPostMs = 0;
+        // The scan reports on this thread, before it returns.
+        auto progress = [this, run, &clock, &lastPostMs](int done, int layers) {
+            const qint64 nowMs = clock.elapsed();
+            if (nowMs - lastPostMs < kProgressGapMs)
                 return;
+            lastPostMs = nowMs;
             const int permille = layers > 0 ? int(1000LL * done / layers) : 0;
             QMetaObject::invokeMethod(
                 this,
