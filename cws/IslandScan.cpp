@@ -35,7 +35,7 @@ public:
         : m_layerCount(layerCount), m_make(std::move(make)), m_cancel(std::move(cancel))
     {
         const int threads = std::max(1, std::min(QThread::idealThreadCount(), layerCount));
-        m_ahead = threads;
+        m_ahead = 4 * threads;
         for (int i = 0; i < threads; ++i)
             m_threads.emplace_back([this] { work(); });
     }

@@ -43,21 +43,4 @@ template <typename Items, typename RowOf> void sortByRow(Items &items, RowOf row
     std::move(sorted.begin(), sorted.end(), items.begin());
 }
 
-// One step of an insertion sort by key: items[0, i) are in order, and items[i] moves down to
-// its place. Items keep their order from row to row but where edges cross or start, so most
-// stay put; one move a step, where swapping would take three.
-template <typename Item, typename KeyOf> void shiftIntoPlace(Item *items, size_t i, KeyOf keyOf)
-{
-    if (i == 0 || !(keyOf(items[i]) < keyOf(items[i - 1])))
-        return;
-    Item moving = std::move(items[i]);
-    const auto key = keyOf(moving);
-    size_t j = i;
-    do {
-        items[j] = std::move(items[j - 1]);
-        --j;
-    } while (j > 0 && key < keyOf(items[j - 1]));
-    items[j] = std::move(moving);
-}
-
 } // namespace CWS

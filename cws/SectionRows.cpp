@@ -1,5 +1,6 @@
 #include "cws/SectionRows.h"
 
+#include "cws/EvenOddScan.h"
 #include "cws/RowOrder.h"
 
 #include <algorithm>
@@ -12,16 +13,31 @@ namespace {
 // The raster engine steps lines in 16.16 fixed point in an int: further out, QPainter draws them.
 constexpr int kLineLimit = 32768;
 
-bool startsBefore(const LayerRaster::PixelRun &l, const LayerRaster::PixelRun &r)
+constexpr quint64 kAllBits = ~quint64(0);
+
+inline int lowerY(const LayerRaster::PixelEdge &e)
 {
-    return l.from < r.from;
+    return std::min(e.y0, e.y1);
+}
+
+// Bit i set where an odd number of bits 0 to i are.
+inline quint64 prefixParity(quint64 v)
+{
+    v ^= v << 1;
+    v ^= v << 2;
+    v ^= v << 4;
+    v ^= v << 8;
+    v ^= v << 16;
+    v ^= v << 32;
+    return v;
 }
 
 } // namespace
 
 SectionRows::SectionRows(QSize imageSize)
     : m_size(imageSize), m_halfWidth(imageSize.width() / 2), m_halfHeight(imageSize.height() / 2),
-      m_firstRow(INT_MAX), m_endRow(INT_MIN), m_builtRow(INT_MIN), m_nextRow(INT_MIN)
+      m_wordsPerRow((std::max(imageSize.width(), 0) + 63) / 64), m_firstRow(INT_MAX),
+      m_endRow(INT_MIN), m_builtRow(INT_MIN), m_bandStart(INT_MIN)
 {
 }
 
@@ -31,7 +47,13 @@ void SectionRows::addList(const QVector<LayerRaster::PixelEdge> &edges)
         return;
     const int w = m_size.width(), h = m_size.height();
     const int right = std::min(w, kLineLimit), bottom = std::min(h, kLineLimit);
+    int minX = edges.first().x0, maxX = minX;
+    int minY = lowerY(edges.first()), maxY = minY;
     for (const LayerRaster::PixelEdge &e : edges) {
+        minX = std::min({minX, e.x0, e.x1});
+        maxX = std::max({maxX, e.x0, e.x1});
+        minY = std::min(minY, lowerY(e));
+        maxY = std::max({maxY, e.y0, e.y1});
         const QLine line(e.x0 + m_halfWidth, e.y0 + m_halfHeight, e.x1 + m_halfWidth,
                          e.y1 + m_halfHeight);
         const bool inside =
@@ -45,25 +67,34 @@ void SectionRows::addList(const QVector<LayerRaster::PixelEdge> &edges)
         m_firstRow = std::min(m_firstRow, m_lines.back().firstRow());
         m_endRow = std::max(m_endRow, m_lines.back().lastRow() + 1);
     }
-    // Rows outside the image fill nothing, so the scan skips them.
-    m_scans.emplace_back(edges, -m_halfHeight, h - m_halfHeight);
-    const EvenOddScan &scan = m_scans.back();
-    if (scan.firstRow() < scan.endRow()) {
-        m_firstRow = std::min(m_firstRow, scan.firstRow() + m_halfHeight);
-        m_endRow = std::max(m_endRow, scan.endRow() + m_halfHeight);
-    } else {
-        m_scans.pop_back();
+    // The fill scans the rows from the topmost edge end up to, not including, the lowest; rows
+    // outside the image fill nothing.
+    ListFill list;
+    list.firstRow = std::max(minY, -m_halfHeight);
+    list.endRow = std::min(maxY, h - m_halfHeight);
+    if (list.firstRow >= list.endRow)
+        return;
+    const qint64 left = qint64(minX) + m_halfWidth, rightmost = qint64(maxX) + m_halfWidth;
+    if (rightmost >= 0 && left < w) {
+        list.firstWord = int(std::max<qint64>(left, 0) >> 6);
+        list.lastWord = int(std::min<qint64>(rightmost, w - 1) >> 6);
     }
+    list.edges = edges;
+    sortByRow(list.edges, [](const LayerRaster::PixelEdge &e) { return lowerY(e); });
+    m_firstRow = std::min(m_firstRow, list.firstRow + m_halfHeight);
+    m_endRow = std::max(m_endRow, list.endRow + m_halfHeight);
+    m_lists.push_back(std::move(list));
 }
 
 void SectionRows::start()
 {
     m_started = true;
-    std::sort(m_scans.begin(), m_scans.end(), [](const EvenOddScan &l, const EvenOddScan &r) {
-        return l.firstRow() < r.firstRow();
-    });
+    std::sort(m_lists.begin(), m_lists.end(),
+              [](const ListFill &l, const ListFill &r) { return l.firstRow < r.firstRow; });
     sortByRow(m_lines, [](const CosmeticLine &l) { return l.firstRow(); });
-    m_nextRow = m_firstRow;
+    m_band.assign(size_t(kBandRows) * size_t(m_wordsPerRow), 0);
+    std::fill(m_bandFirstWord, m_bandFirstWord + kBandRows, m_wordsPerRow);
+    std::fill(m_bandLastWord, m_bandLastWord + kBandRows, -1);
 }
 
 const std::vector<LayerRaster::PixelRun> &SectionRows::row(int y)
@@ -72,75 +103,234 @@ const std::vector<LayerRaster::PixelRun> &SectionRows::row(int y)
         start();
     if (y == m_builtRow)
         return m_runs;
-    if (y < m_firstRow || y >= m_endRow) {
-        m_runs.clear();
-        m_builtRow = y;
+    m_builtRow = y;
+    m_runs.clear();
+    if (y < m_firstRow || y >= m_endRow)
         return m_runs;
+    // Every band from the first row on is built: edges and lines step through them in turn.
+    if (m_bandStart == INT_MIN)
+        buildBand(m_firstRow);
+    while (y >= m_bandStart + kBandRows)
+        buildBand(m_bandStart + kBandRows);
+
+    const int r = y - m_bandStart;
+    const quint64 *bits = &m_band[size_t(r) * size_t(m_wordsPerRow)];
+    const int lastWord = m_bandLastWord[r];
+    bool inRun = false;
+    int runFrom = 0;
+    for (int i = m_bandFirstWord[r]; i <= lastWord; ++i) {
+        const quint64 word = bits[i];
+        quint64 ahead = kAllBits;
+        for (;;) {
+            // The next column that ends a run, or starts one.
+            const quint64 change = (inRun ? ~word : word) & ahead;
+            if (!change)
+                break;
+            const int bit = __builtin_ctzll(change);
+            if (inRun)
+                m_runs.push_back({runFrom, i * 64 + bit - 1});
+            else
+                runFrom = i * 64 + bit;
+            inRun = !inRun;
+            if (bit == 63)
+                break;
+            ahead = kAllBits << (bit + 1);
+        }
     }
-    // Every row from the first on is built: the scans and lines step one row at a time.
-    for (int skipped = m_nextRow; skipped < y; ++skipped)
-        build(skipped);
-    build(y);
+    if (inRun)
+        m_runs.push_back({runFrom, lastWord * 64 + 63});
     return m_runs;
 }
 
-void SectionRows::build(int y)
+inline void SectionRows::setRun(int bandRow, int from, int to)
 {
-    m_builtRow = y;
-    m_nextRow = y + 1;
-    const int lastColumn = m_size.width() - 1;
+    quint64 *bits = &m_band[size_t(bandRow) * size_t(m_wordsPerRow)];
+    const int first = from >> 6, last = to >> 6;
+    const quint64 head = kAllBits << (from & 63);
+    const quint64 tail = kAllBits >> (63 - (to & 63));
+    if (first == last) {
+        bits[first] |= head & tail;
+    } else {
+        bits[first] |= head;
+        std::fill(bits + first + 1, bits + last, kAllBits);
+        bits[last] |= tail;
+    }
+    m_bandFirstWord[bandRow] = std::min(m_bandFirstWord[bandRow], first);
+    m_bandLastWord[bandRow] = std::max(m_bandLastWord[bandRow], last);
+}
 
-    m_spans.clear();
-    while (m_nextScan < m_scans.size() && m_scans[m_nextScan].firstRow() + m_halfHeight <= y)
-        m_activeScans.push_back(&m_scans[m_nextScan++]);
-    int listsWithSpans = 0;
-    size_t kept = 0;
-    for (EvenOddScan *scan : m_activeScans) {
-        scan->row(y - m_halfHeight, m_crossings);
-        listsWithSpans += m_crossings.empty() ? 0 : 1;
-        for (size_t i = 0; i + 1 < m_crossings.size(); i += 2) {
-            const int from = std::max(m_crossings[i] + m_halfWidth, 0);
-            const int to = std::min(m_crossings[i + 1] + m_halfWidth, lastColumn);
-            if (from <= to)
-                m_spans.push_back({from, to});
+void SectionRows::buildBand(int firstRow)
+{
+    if (m_bandStart != INT_MIN) {
+        for (int r = 0; r < kBandRows; ++r) {
+            if (m_bandFirstWord[r] > m_bandLastWord[r])
+                continue;
+            quint64 *bits = &m_band[size_t(r) * size_t(m_wordsPerRow)];
+            std::fill(bits + m_bandFirstWord[r], bits + m_bandLastWord[r] + 1, 0);
+            m_bandFirstWord[r] = m_wordsPerRow;
+            m_bandLastWord[r] = -1;
         }
-        if (scan->endRow() + m_halfHeight > y + 1)
-            m_activeScans[kept++] = scan;
     }
-    m_activeScans.resize(kept);
-    if (listsWithSpans > 1)
-        std::sort(m_spans.begin(), m_spans.end(), startsBefore);
+    m_bandStart = firstRow;
+    const int endRow = std::min(firstRow + kBandRows, m_endRow);
 
-    // The lines stay ordered by their runs: from row to row the order barely changes.
-    while (m_nextLine < m_lines.size() && m_lines[m_nextLine].firstRow() <= y)
-        m_activeLines.push_back({m_lines[m_nextLine++], {0, -1}});
-    ActiveLine *lines = m_activeLines.data();
-    const size_t lineCount = m_activeLines.size();
-    for (size_t i = 0; i < lineCount; ++i) {
-        lines[i].line.nextRow(lines[i].run.from, lines[i].run.to);
-        shiftIntoPlace(lines, i, [](const ActiveLine &a) { return a.run.from; });
+    while (m_nextList < m_lists.size() && m_lists[m_nextList].firstRow + m_halfHeight < endRow)
+        m_activeLists.push_back(&m_lists[m_nextList++]);
+    size_t kept = 0;
+    for (ListFill *list : m_activeLists) {
+        const int from = std::max(firstRow, list->firstRow + m_halfHeight);
+        const int to = std::min(endRow, list->endRow + m_halfHeight);
+        if (from < to)
+            fillList(*list, from, to);
+        if (list->endRow + m_halfHeight > endRow)
+            m_activeLists[kept++] = list;
     }
+    m_activeLists.resize(kept);
 
-    // Both in order: one pass unites them.
-    const LayerRaster::PixelRun *spans = m_spans.data();
-    const size_t spanCount = m_spans.size();
-    m_runs.resize(spanCount + lineCount);
-    LayerRaster::PixelRun *runs = m_runs.data();
-    size_t runCount = 0, span = 0, line = 0;
-    while (span < spanCount || line < lineCount) {
-        const bool takeSpan =
-            line == lineCount || (span < spanCount && spans[span].from <= lines[line].run.from);
-        const LayerRaster::PixelRun next = takeSpan ? spans[span++] : lines[line++].run;
-        if (runCount > 0 && next.from <= runs[runCount - 1].to + 1)
-            runs[runCount - 1].to = std::max(runs[runCount - 1].to, next.to);
-        else
-            runs[runCount++] = next;
+    while (m_nextLine < m_lines.size() && m_lines[m_nextLine].firstRow() < endRow) {
+        m_activeLines.push_back({m_lines[m_nextLine], m_lines[m_nextLine].firstRow()});
+        ++m_nextLine;
     }
-    m_runs.resize(runCount);
+    kept = 0;
+    for (ActiveLine &a : m_activeLines) {
+        const int end = std::min(endRow, a.line.lastRow() + 1);
+        int from = 0, to = -1;
+        for (; a.row < end; ++a.row) {
+            a.line.nextRow(from, to);
+            setRun(a.row - firstRow, from, to);
+        }
+        if (a.row <= a.line.lastRow())
+            m_activeLines[kept++] = a;
+    }
+    m_activeLines.erase(m_activeLines.begin() + std::ptrdiff_t(kept), m_activeLines.end());
+}
 
-    const auto done = [y](const ActiveLine &a) { return a.line.lastRow() <= y; };
-    m_activeLines.erase(std::remove_if(m_activeLines.begin(), m_activeLines.end(), done),
-                        m_activeLines.end());
+void SectionRows::fillList(ListFill &list, int fromRow, int toRow)
+{
+    const int rows = toRow - fromRow;
+    const int words = std::max(list.lastWord - list.firstWord + 1, 0);
+    const int maskWords = (words + 63) / 64;
+    // The scratch is left all zero after use: only the words a row touched are cleared.
+    const size_t scratch = size_t(rows) * size_t(words);
+    if (m_toggled.size() < scratch) {
+        m_toggled.resize(scratch, 0);
+        m_crossed.resize(scratch, 0);
+    }
+    if (m_touched.size() < size_t(rows) * size_t(maskWords))
+        m_touched.resize(size_t(rows) * size_t(maskWords), 0);
+    std::fill(m_crossings, m_crossings + rows, 0);
+    std::fill(m_leftParity, m_leftParity + rows, false);
+    // The edges' rows are uncentred.
+    const int fromU = fromRow - m_halfHeight, toU = toRow - m_halfHeight;
+    const qint64 lastColumn = m_size.width() - 1;
+    const int firstWord = list.firstWord;
+    quint64 *const toggled = m_toggled.data();
+    quint64 *const crossed = m_crossed.data();
+    quint64 *const touched = m_touched.data();
+    const auto cross = [&](int y, int x) {
+        const int r = y - fromU;
+        ++m_crossings[r];
+        const qint64 column = qint64(x) + m_halfWidth;
+        if (column < 0) {
+            m_leftParity[r] = !m_leftParity[r];
+            return;
+        }
+        if (column > lastColumn)
+            return;
+        const int word = int(column >> 6) - firstWord;
+        const size_t at = size_t(r) * size_t(words) + size_t(word);
+        const quint64 bit = quint64(1) << (column & 63);
+        toggled[at] ^= bit;
+        crossed[at] |= bit;
+        touched[size_t(r) * size_t(maskWords) + size_t(word >> 6)] |= quint64(1) << (word & 63);
+    };
+
+    const LayerRaster::PixelEdge *edges = list.edges.constData();
+    while (list.next < list.edges.size() && lowerY(edges[list.next]) < toU) {
+        const LayerRaster::PixelEdge &e = edges[list.next++];
+        if (e.y0 == e.y1) {
+            if (e.y0 >= fromU) {
+                cross(e.y0, e.x0);
+                cross(e.y0, e.x1);
+            }
+            continue;
+        }
+        // An edge crosses the rows from its lower end up to, not including, its upper end.
+        if (std::max(e.y0, e.y1) > fromU)
+            list.active.emplace_back(e, std::max(lowerY(e), fromU));
+    }
+    size_t kept = 0;
+    for (EdgeStepper &edge : list.active) {
+        const int end = std::min(edge.top(), toU);
+        for (int y = edge.row();;) {
+            cross(y, edge.x());
+            if (++y >= end)
+                break;
+            edge.moveTo(y);
+        }
+        if (edge.top() > toU) {
+            edge.moveTo(toU);
+            list.active[kept++] = edge;
+        }
+    }
+    list.active.resize(kept);
+
+    const int w = m_size.width();
+    const quint64 lastMask = list.lastWord == m_wordsPerRow - 1 && (w & 63) != 0
+                                 ? kAllBits >> (64 - (w & 63))
+                                 : kAllBits;
+    for (int r = 0; r < rows; ++r) {
+        const int count = m_crossings[r];
+        if (count == 0)
+            continue;
+        const bool odd = count % 2 != 0;
+        if (odd)
+            EvenOddScan::logOddRow(fromU + r, count);
+        const int bandRow = fromRow + r - m_bandStart;
+        quint64 *out = &m_band[size_t(bandRow) * size_t(m_wordsPerRow) + size_t(firstWord)];
+        quint64 *rowToggled = toggled + size_t(r) * size_t(words);
+        quint64 *rowCrossed = crossed + size_t(r) * size_t(words);
+        quint64 *rowTouched = touched + size_t(r) * size_t(maskWords);
+        // A pixel is white where a crossing lies on it, or past an odd number of them. Words
+        // without a crossing are all the parity before them.
+        quint64 parity = m_leftParity[r] ? kAllBits : 0;
+        int filledFrom = parity ? 0 : words, filledTo = -1, next = 0;
+        for (int m = 0; m < maskWords; ++m) {
+            for (quint64 bits = rowTouched[m]; bits; bits &= bits - 1) {
+                const int i = m * 64 + __builtin_ctzll(bits);
+                const quint64 t = rowToggled[i];
+                const quint64 c = rowCrossed[i];
+                rowToggled[i] = 0;
+                rowCrossed[i] = 0;
+                if (odd)
+                    continue;
+                if (parity)
+                    std::fill(out + next, out + i, kAllBits);
+                const quint64 through = prefixParity(t) ^ parity;
+                quint64 white = c | (through ^ t);
+                if (i == words - 1)
+                    white &= lastMask;
+                out[i] |= white;
+                parity = through >> 63 ? kAllBits : 0;
+                filledFrom = std::min(filledFrom, i);
+                filledTo = i;
+                next = i + 1;
+            }
+            rowTouched[m] = 0;
+        }
+        if (odd)
+            continue;
+        if (parity && next < words) {
+            // Crossings past the image's right edge leave the rest of the row filled.
+            std::fill(out + next, out + words, kAllBits);
+            out[words - 1] &= lastMask;
+            filledTo = words - 1;
+        }
+        if (filledFrom > filledTo)
+            continue;
+        m_bandFirstWord[bandRow] = std::min(m_bandFirstWord[bandRow], firstWord + filledFrom);
+        m_bandLastWord[bandRow] = std::max(m_bandLastWord[bandRow], firstWord + filledTo);
+    }
 }
 
 } // namespace CWS

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "cws/CosmeticLine.h"
-#include "cws/EvenOddScan.h"
+#include "cws/EdgeStepper.h"
 #include "cws/LayerRaster.h"
 
 #include <QLine>
@@ -15,6 +15,10 @@ namespace CWS {
 // The white pixels that drawing segment lists centred on an image gives (each list's outline
 // and its even-odd fill, lists united), a row at a time as sorted runs, without the image.
 // Outline edges that reach outside the image are left to QPainter, which clips them.
+//
+// Rows are made a band at a time as bits: each edge marks its crossings on the band's rows and
+// each outline line sets its pixels, so nothing is sorted or merged. A pixel is filled where a
+// crossing lies on it or where an odd number of its list's crossings lie to its left.
 class SectionRows
 {
 public:
@@ -35,31 +39,59 @@ public:
     const std::vector<LayerRaster::PixelRun> &row(int y);
 
 private:
+    static constexpr int kBandRows = 32;
+
+    // One list's fill: its edges by upper end, the rows it scans (uncentred) and the words of
+    // a row its crossings can reach.
+    struct ListFill
+    {
+        QVector<LayerRaster::PixelEdge> edges;
+        int firstRow = 0;
+        int endRow = 0;
+        int next = 0;
+        std::vector<EdgeStepper> active;
+        int firstWord = 0;
+        int lastWord = -1;
+    };
+    struct ActiveLine
+    {
+        CosmeticLine line;
+        int row; // the next one it gives
+    };
+
     void start();
-    void build(int y);
+    void buildBand(int firstRow);
+    void fillList(ListFill &list, int fromRow, int toRow);
+    void setRun(int bandRow, int from, int to);
 
     QSize m_size;
     int m_halfWidth;
     int m_halfHeight;
+    int m_wordsPerRow;
     int m_firstRow;
     int m_endRow;
     bool m_started = false;
     int m_builtRow;
-    int m_nextRow;
-    std::vector<EvenOddScan> m_scans; // by first row once started
-    size_t m_nextScan = 0;
-    std::vector<EvenOddScan *> m_activeScans;
+    std::vector<ListFill> m_lists; // by first row once started
+    size_t m_nextList = 0;
+    std::vector<ListFill *> m_activeLists;
     std::vector<CosmeticLine> m_lines; // by first row once started
     size_t m_nextLine = 0;
-    struct ActiveLine
-    {
-        CosmeticLine line;
-        LayerRaster::PixelRun run; // this row's
-    };
-    std::vector<ActiveLine> m_activeLines; // by their runs' first columns
+    std::vector<ActiveLine> m_activeLines;
     QVector<QLine> m_outsideLines;
-    std::vector<int> m_crossings;
-    std::vector<LayerRaster::PixelRun> m_spans;
+    // The band's rows as bits, the first column in the lowest bit, and the words each row has
+    // touched.
+    int m_bandStart;
+    std::vector<quint64> m_band;
+    int m_bandFirstWord[kBandRows];
+    int m_bandLastWord[kBandRows];
+    // One list's crossings on the band: toggled and set bits, the words they touched, counts,
+    // and the parity of those left of the image.
+    std::vector<quint64> m_toggled;
+    std::vector<quint64> m_crossed;
+    std::vector<quint64> m_touched;
+    int m_crossings[kBandRows];
+    bool m_leftParity[kBandRows];
     std::vector<LayerRaster::PixelRun> m_runs;
 };
 

@@ -286,6 +286,9 @@ void TestRaster::fastPathMatchesPlainOnRandomSections_data()
     QTest::newRow("one row") << QSize(411, 1) << kPpmm << 8.0 << 4u;
     QTest::newRow("one column") << QSize(1, 389) << kPpmm << 8.0 << 5u;
     QTest::newRow("odd width, 2.5 times") << QSize(1027, 973) << kPpmm * 2.5 << 8.0 << 6u;
+    // Rows are kept as bits with a mask of the 64-column words in use: past 4,096 columns
+    // that mask takes more than one word.
+    QTest::newRow("wider than 4096, ten times") << QSize(4501, 301) << kPpmm * 10 << 12.0 << 8u;
 }
 
 void TestRaster::fastPathMatchesPlainOnRandomSections()
