@@ -26,8 +26,9 @@ using IslandAnalysis::PixelRun;
 using LayerRegions = LabelledLayer;
 
 // Layers drawn and labelled ahead on worker threads, handed out strictly in layer order. At
-// most one layer per thread waits beyond the one being analysed, so memory stays a few
-// layers' worth.
+// most four layers per thread wait beyond the one being analysed, so memory stays a few
+// layers' worth; with one each, a worker that finished first sat waiting for the other's
+// layer to be taken, and the cores were busy only about two thirds of the time.
 class OrderedLayers
 {
 public:
