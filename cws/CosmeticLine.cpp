@@ -1,8 +1,5 @@
 #include "cws/CosmeticLine.h"
 
-#include <algorithm>
-#include <cstdlib>
-
 namespace CWS {
 
 namespace {
@@ -67,32 +64,6 @@ CosmeticLine::CosmeticLine(int x0, int y0, int x1, int y1)
     }
     m_firstRow = m_row = int(std::min(first, last) >> 16);
     m_lastRow = int(std::max(first, last) >> 16);
-}
-
-bool CosmeticLine::nextRow(int &from, int &to)
-{
-    if (m_row > m_lastRow)
-        return false;
-    if (m_steep) {
-        from = to = int(m_pos >> 16);
-        m_pos += m_inc;
-        ++m_row;
-        return true;
-    }
-    // Columns left on this row: the steps until the 16.16 row reaches the next one.
-    const int left = std::abs(m_lastColumn - m_column) + 1;
-    int count = left;
-    if (m_inc > 0) {
-        const qint64 toNext = (qint64(m_row + 1) << 16) - m_pos;
-        count = int(std::min<qint64>(left, (toNext + m_inc - 1) / m_inc));
-    }
-    const int end = m_column + (count - 1) * m_columnStep;
-    from = std::min(m_column, end);
-    to = std::max(m_column, end);
-    m_column = end + m_columnStep;
-    m_pos += qint64(count) * m_inc;
-    ++m_row;
-    return true;
 }
 
 } // namespace CWS

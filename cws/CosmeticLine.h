@@ -2,6 +2,9 @@
 
 #include <QtGlobal>
 
+#include <algorithm>
+#include <cstdlib>
+
 namespace CWS {
 
 // The pixels QPainter sets for an aliased line of a one-pixel pen (square caps) between two
@@ -33,5 +36,32 @@ private:
     int m_inc = 0;
     int m_columnStep = 1;
 };
+
+// Inline: it runs for every row of every outline line.
+inline bool CosmeticLine::nextRow(int &from, int &to)
+{
+    if (m_row > m_lastRow)
+        return false;
+    if (m_steep) {
+        from = to = int(m_pos >> 16);
+        m_pos += m_inc;
+        ++m_row;
+        return true;
+    }
+    // Columns left on this row: the steps until the 16.16 row reaches the next one.
+    const int left = std::abs(m_lastColumn - m_column) + 1;
+    int count = left;
+    if (m_inc > 0) {
+        const qint64 toNext = (qint64(m_row + 1) << 16) - m_pos;
+        count = int(std::min<qint64>(left, (toNext + m_inc - 1) / m_inc));
+    }
+    const int end = m_column + (count - 1) * m_columnStep;
+    from = std::min(m_column, end);
+    to = std::max(m_column, end);
+    m_column = end + m_columnStep;
+    m_pos += qint64(count) * m_inc;
+    ++m_row;
+    return true;
+}
 
 } // namespace CWS

@@ -45,6 +45,12 @@ EdgeStepper::EdgeStepper(const LayerRaster::PixelEdge &e, int y)
     if (!m_byFormula) {
         m_height = m_top - m_lowY;
         m_stepWhole = floorDiv((firstLower ? e.x1 : e.x0) - m_base, m_height, m_stepPart);
+        if (y == m_lowY) {
+            // Most edges start on their lower end, which is a whole pixel.
+            m_row = y;
+            m_x = m_base;
+            return;
+        }
         m_whole = floorDiv(qint64(y - 1 - m_lowY) * (m_stepWhole * qint64(m_height) + m_stepPart),
                            m_height, m_part);
     }

@@ -269,8 +269,7 @@ void appendWhiteRuns(std::vector<IslandAnalysis::PixelRun> &runs, const SegmentL
     }
     const int endRow = std::min(rows.endRow(), imageSize.height());
     for (int y = std::max(rows.firstRow(), 0); y < endRow; ++y)
-        for (const PixelRun &run : rows.row(y))
-            runs.push_back({y, run.from, run.to + 1});
+        rows.appendRuns(y, runs);
 }
 
 QImage downscalePlain(const QImage &supersampled, const QSize &target)

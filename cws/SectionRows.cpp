@@ -97,16 +97,12 @@ void SectionRows::start()
     std::fill(m_bandLastWord, m_bandLastWord + kBandRows, -1);
 }
 
-const std::vector<LayerRaster::PixelRun> &SectionRows::row(int y)
+template <typename Take> void SectionRows::forEachRun(int y, Take take)
 {
     if (!m_started)
         start();
-    if (y == m_builtRow)
-        return m_runs;
-    m_builtRow = y;
-    m_runs.clear();
     if (y < m_firstRow || y >= m_endRow)
-        return m_runs;
+        return;
     // Every band from the first row on is built: edges and lines step through them in turn.
     if (m_bandStart == INT_MIN)
         buildBand(m_firstRow);
@@ -128,7 +124,7 @@ const std::vector<LayerRaster::PixelRun> &SectionRows::row(int y)
                 break;
             const int bit = __builtin_ctzll(change);
             if (inRun)
-                m_runs.push_back({runFrom, i * 64 + bit - 1});
+                take(runFrom, i * 64 + bit - 1);
             else
                 runFrom = i * 64 + bit;
             inRun = !inRun;
@@ -138,8 +134,22 @@ const std::vector<LayerRaster::PixelRun> &SectionRows::row(int y)
         }
     }
     if (inRun)
-        m_runs.push_back({runFrom, lastWord * 64 + 63});
+        take(runFrom, lastWord * 64 + 63);
+}
+
+const std::vector<LayerRaster::PixelRun> &SectionRows::row(int y)
+{
+    if (y == m_builtRow)
+        return m_runs;
+    m_builtRow = y;
+    m_runs.clear();
+    forEachRun(y, [this](int from, int to) { m_runs.push_back({from, to}); });
     return m_runs;
+}
+
+void SectionRows::appendRuns(int y, std::vector<IslandAnalysis::PixelRun> &runs)
+{
+    forEachRun(y, [y, &runs](int from, int to) { runs.push_back({y, from, to + 1}); });
 }
 
 inline void SectionRows::setRun(int bandRow, int from, int to)
@@ -256,8 +266,11 @@ void SectionRows::fillList(ListFill &list, int fromRow, int toRow)
             continue;
         }
         // An edge crosses the rows from its lower end up to, not including, its upper end.
-        if (std::max(e.y0, e.y1) > fromU)
-            list.active.emplace_back(e, std::max(lowerY(e), fromU));
+        const int low = lowerY(e), top = std::max(e.y0, e.y1);
+        if (top == low + 1 && low >= fromU)
+            cross(low, e.y0 < e.y1 ? e.x0 : e.x1); // one row: its lower end
+        else if (top > fromU)
+            list.active.emplace_back(e, std::max(low, fromU));
     }
     size_t kept = 0;
     for (EdgeStepper &edge : list.active) {

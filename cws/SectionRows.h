@@ -37,6 +37,8 @@ public:
     // Row y's white pixels: sorted runs inside the image, apart from each other by at least a
     // black pixel. y must not decrease from call to call; the runs stay valid until the next.
     const std::vector<LayerRaster::PixelRun> &row(int y);
+    // The same runs appended to runs as the island analysis keeps them, without a copy.
+    void appendRuns(int y, std::vector<IslandAnalysis::PixelRun> &runs);
 
 private:
     static constexpr int kBandRows = 32;
@@ -60,6 +62,7 @@ private:
     };
 
     void start();
+    template <typename Take> void forEachRun(int y, Take take);
     void buildBand(int firstRow);
     void fillList(ListFill &list, int fromRow, int toRow);
     void setRun(int bandRow, int from, int to);
