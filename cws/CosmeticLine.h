@@ -18,6 +18,8 @@ public:
 
     int firstRow() const { return m_firstRow; }
     int lastRow() const { return m_lastRow; }
+    // The row the next call to nextRow() gives.
+    int nextRowIndex() const { return m_row; }
 
     // The columns [from, to] set on the next row, starting at firstRow(); every row up to
     // lastRow() has at least one. Calls past lastRow() give nothing.

@@ -10,9 +10,7 @@
 #include <QPainter>
 
 #include <algorithm>
-#include <climits>
 #include <cmath>
-#include <cstring>
 #include <new>
 #include <vector>
 
@@ -91,101 +89,6 @@ void paintRows(QImage &image, SectionRows &rows)
     }
 }
 
-// A section's rows with the outline lines that QPainter must clip painted in, without
-// drawing the whole image: each row is cleared and read only across the columns those lines
-// can reach on it, and rows they do not reach are the section's own.
-class ClippedRows
-{
-public:
-    ClippedRows(SectionRows &rows, QSize imageSize)
-        : m_rows(rows), m_height(imageSize.height()), m_from(size_t(m_height), INT_MAX),
-          m_to(size_t(m_height), -1)
-    {
-        const int w = imageSize.width();
-        for (const QLine &line : rows.outsideLines()) {
-            // An aliased one-pixel line sets pixels only inside its bounding box.
-            const int top = std::max(std::min(line.y1(), line.y2()), 0);
-            const int bottom = std::min(std::max(line.y1(), line.y2()), m_height - 1);
-            const int left = std::max(std::min(line.x1(), line.x2()), 0);
-            const int right = std::min(std::max(line.x1(), line.x2()), w - 1);
-            if (top > bottom || left > right)
-                continue;
-            for (int y = top; y <= bottom; ++y) {
-                m_from[size_t(y)] = std::min(m_from[size_t(y)], left >> 3);
-                m_to[size_t(y)] = std::max(m_to[size_t(y)], right >> 3);
-            }
-            m_firstRow = std::min(m_firstRow, top);
-            m_endRow = std::max(m_endRow, bottom + 1);
-        }
-        m_firstRow = std::min(m_firstRow, rows.firstRow());
-        m_endRow = std::max(m_endRow, rows.endRow());
-        m_image = ImageBufferPool::acquire(w, m_height, QImage::Format_Mono);
-        if (m_image.isNull())
-            throw std::bad_alloc();
-        m_image.setColorTable({qRgb(0, 0, 0), qRgb(255, 255, 255)});
-        for (int y = 0; y < m_height; ++y)
-            if (m_from[size_t(y)] <= m_to[size_t(y)])
-                std::memset(m_image.scanLine(y) + m_from[size_t(y)], 0,
-                            size_t(m_to[size_t(y)] - m_from[size_t(y)] + 1));
-        QPainter painter(&m_image);
-        painter.setPen(whitePen());
-        painter.drawLines(rows.outsideLines().constData(), rows.outsideLines().size());
-    }
-
-    int firstRow() const { return m_firstRow; }
-    int endRow() const { return m_endRow; }
-
-    // As SectionRows::row, lines included.
-    const std::vector<PixelRun> &row(int y)
-    {
-        const std::vector<PixelRun> &own = m_rows.row(y);
-        if (y < 0 || y >= m_height || m_from[size_t(y)] > m_to[size_t(y)])
-            return own;
-        if (y == m_builtRow)
-            return m_runs;
-        m_builtRow = y;
-        m_lineRuns.clear();
-        const uchar *line = m_image.constScanLine(y);
-        for (int byte = m_from[size_t(y)]; byte <= m_to[size_t(y)]; ++byte) {
-            if (!line[byte])
-                continue;
-            for (int bit = 0; bit < 8; ++bit) {
-                if (!((line[byte] << bit) & 0x80))
-                    continue;
-                const int x = byte * 8 + bit;
-                if (!m_lineRuns.empty() && m_lineRuns.back().to + 1 == x)
-                    m_lineRuns.back().to = x;
-                else
-                    m_lineRuns.push_back({x, x});
-            }
-        }
-        // Both sorted: one pass unites them.
-        m_runs.clear();
-        size_t a = 0, b = 0;
-        while (a < own.size() || b < m_lineRuns.size()) {
-            const bool takeOwn =
-                b == m_lineRuns.size() || (a < own.size() && own[a].from <= m_lineRuns[b].from);
-            const PixelRun next = takeOwn ? own[a++] : m_lineRuns[b++];
-            if (!m_runs.empty() && next.from <= m_runs.back().to + 1)
-                m_runs.back().to = std::max(m_runs.back().to, next.to);
-            else
-                m_runs.push_back(next);
-        }
-        return m_runs;
-    }
-
-private:
-    SectionRows &m_rows;
-    const int m_height;
-    std::vector<int> m_from, m_to; // per row, the bytes the lines may reach
-    int m_firstRow = INT_MAX;
-    int m_endRow = INT_MIN;
-    QImage m_image;
-    int m_builtRow = INT_MIN;
-    std::vector<PixelRun> m_lineRuns;
-    std::vector<PixelRun> m_runs;
-};
-
 } // namespace
 
 QVector<PixelEdge> toPixelEdges(const SegmentList &segments, double xPixelsPerMm,
@@ -259,14 +162,7 @@ void appendWhiteRuns(std::vector<IslandAnalysis::PixelRun> &runs, const SegmentL
     SectionRows rows(imageSize);
     for (const SegmentList &list : lists)
         rows.addList(toPixelEdges(list, xPixelsPerMm, yPixelsPerMm));
-    if (!rows.outsideLines().isEmpty()) {
-        ClippedRows clipped(rows, imageSize);
-        const int endRow = std::min(clipped.endRow(), imageSize.height());
-        for (int y = std::max(clipped.firstRow(), 0); y < endRow; ++y)
-            for (const PixelRun &run : clipped.row(y))
-                runs.push_back({y, run.from, run.to + 1});
-        return;
-    }
+    rows.drawOutsideLines(whitePen());
     const int endRow = std::min(rows.endRow(), imageSize.height());
     for (int y = std::max(rows.firstRow(), 0); y < endRow; ++y)
         rows.appendRuns(y, runs);
@@ -302,17 +198,14 @@ QImage drawDownscaled(const SegmentListSet &lists, double xPixelsPerMm, double y
         rows.addList(toPixelEdges(list, xPixelsPerMm, yPixelsPerMm));
     const std::shared_ptr<const SmoothDownscale> plan =
         SmoothDownscale::forSizes(supersampledSize, target);
-    if (plan->readsRuns() && rows.outsideLines().isEmpty())
-        return plan->fromRuns(
-            [&rows](int y) -> const std::vector<PixelRun> & { return rows.row(y); });
     if (plan->readsRuns()) {
         try {
-            ClippedRows clipped(rows, supersampledSize);
-            return plan->fromRuns(
-                [&clipped](int y) -> const std::vector<PixelRun> & { return clipped.row(y); });
+            rows.drawOutsideLines(whitePen());
         } catch (const std::bad_alloc &) {
             return QImage();
         }
+        return plan->fromRuns(
+            [&rows](int y) -> const std::vector<PixelRun> & { return rows.row(y); });
     }
     // A reduction Qt does its own way.
     QImage image = ImageBufferPool::acquire(supersampledSize.width(), supersampledSize.height(),

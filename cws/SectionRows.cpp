@@ -1,10 +1,16 @@
 #include "cws/SectionRows.h"
 
 #include "cws/EvenOddScan.h"
+#include "cws/ImageBufferPool.h"
 #include "cws/RowOrder.h"
 
+#include <QPainter>
+
 #include <algorithm>
+#include <array>
 #include <climits>
+#include <cstring>
+#include <new>
 
 namespace CWS {
 
@@ -32,12 +38,23 @@ inline quint64 prefixParity(quint64 v)
     return v;
 }
 
+// A byte's bits in the other order: QImage keeps the first column in the highest bit.
+constexpr std::array<uchar, 256> kReversed = [] {
+    std::array<uchar, 256> table{};
+    for (int v = 0; v < 256; ++v)
+        for (int bit = 0; bit < 8; ++bit)
+            if (v & (1 << bit))
+                table[size_t(v)] |= uchar(0x80 >> bit);
+    return table;
+}();
+
 } // namespace
 
 SectionRows::SectionRows(QSize imageSize)
     : m_size(imageSize), m_halfWidth(imageSize.width() / 2), m_halfHeight(imageSize.height() / 2),
-      m_wordsPerRow((std::max(imageSize.width(), 0) + 63) / 64), m_firstRow(INT_MAX),
-      m_endRow(INT_MIN), m_builtRow(INT_MIN), m_bandStart(INT_MIN)
+      m_wordsPerRow((std::max(imageSize.width(), 0) + 63) / 64),
+      m_maskWordsPerRow((m_wordsPerRow + 63) / 64), m_firstRow(INT_MAX), m_endRow(INT_MIN),
+      m_builtRow(INT_MIN), m_bandStart(INT_MIN)
 {
 }
 
@@ -86,6 +103,42 @@ void SectionRows::addList(const QVector<LayerRaster::PixelEdge> &edges)
     m_lists.push_back(std::move(list));
 }
 
+void SectionRows::drawOutsideLines(const QPen &pen)
+{
+    if (m_outsideLines.isEmpty())
+        return;
+    const int w = m_size.width(), h = m_size.height();
+    m_outsideFirstByte.assign(size_t(std::max(h, 0)), INT_MAX);
+    m_outsideLastByte.assign(size_t(std::max(h, 0)), -1);
+    for (const QLine &line : qAsConst(m_outsideLines)) {
+        // An aliased one-pixel line sets pixels only inside its bounding box.
+        const int top = std::max(std::min(line.y1(), line.y2()), 0);
+        const int bottom = std::min(std::max(line.y1(), line.y2()), h - 1);
+        const int left = std::max(std::min(line.x1(), line.x2()), 0);
+        const int right = std::min(std::max(line.x1(), line.x2()), w - 1);
+        if (top > bottom || left > right)
+            continue;
+        for (int y = top; y <= bottom; ++y) {
+            m_outsideFirstByte[size_t(y)] = std::min(m_outsideFirstByte[size_t(y)], left >> 3);
+            m_outsideLastByte[size_t(y)] = std::max(m_outsideLastByte[size_t(y)], right >> 3);
+        }
+        m_firstRow = std::min(m_firstRow, top);
+        m_endRow = std::max(m_endRow, bottom + 1);
+    }
+    m_outsidePixels = ImageBufferPool::acquire(w, h, QImage::Format_Mono);
+    if (m_outsidePixels.isNull())
+        throw std::bad_alloc();
+    m_outsidePixels.setColorTable({qRgb(0, 0, 0), qRgb(255, 255, 255)});
+    // Only the bytes the lines can reach are cleared, and only they are read back.
+    for (int y = 0; y < h; ++y)
+        if (m_outsideFirstByte[size_t(y)] <= m_outsideLastByte[size_t(y)])
+            std::memset(m_outsidePixels.scanLine(y) + m_outsideFirstByte[size_t(y)], 0,
+                        size_t(m_outsideLastByte[size_t(y)] - m_outsideFirstByte[size_t(y)] + 1));
+    QPainter painter(&m_outsidePixels);
+    painter.setPen(pen);
+    painter.drawLines(m_outsideLines.constData(), m_outsideLines.size());
+}
+
 void SectionRows::start()
 {
     m_started = true;
@@ -93,8 +146,7 @@ void SectionRows::start()
               [](const ListFill &l, const ListFill &r) { return l.firstRow < r.firstRow; });
     sortByRow(m_lines, [](const CosmeticLine &l) { return l.firstRow(); });
     m_band.assign(size_t(kBandRows) * size_t(m_wordsPerRow), 0);
-    std::fill(m_bandFirstWord, m_bandFirstWord + kBandRows, m_wordsPerRow);
-    std::fill(m_bandLastWord, m_bandLastWord + kBandRows, -1);
+    m_bandMask.assign(size_t(kBandRows) * size_t(m_maskWordsPerRow), 0);
 }
 
 template <typename Take> void SectionRows::forEachRun(int y, Take take)
@@ -111,30 +163,38 @@ template <typename Take> void SectionRows::forEachRun(int y, Take take)
 
     const int r = y - m_bandStart;
     const quint64 *bits = &m_band[size_t(r) * size_t(m_wordsPerRow)];
-    const int lastWord = m_bandLastWord[r];
+    const quint64 *mask = &m_bandMask[size_t(r) * size_t(m_maskWordsPerRow)];
     bool inRun = false;
-    int runFrom = 0;
-    for (int i = m_bandFirstWord[r]; i <= lastWord; ++i) {
-        const quint64 word = bits[i];
-        quint64 ahead = kAllBits;
-        for (;;) {
-            // The next column that ends a run, or starts one.
-            const quint64 change = (inRun ? ~word : word) & ahead;
-            if (!change)
-                break;
-            const int bit = __builtin_ctzll(change);
-            if (inRun)
-                take(runFrom, i * 64 + bit - 1);
-            else
-                runFrom = i * 64 + bit;
-            inRun = !inRun;
-            if (bit == 63)
-                break;
-            ahead = kAllBits << (bit + 1);
+    int runFrom = 0, last = -2;
+    for (int m = 0; m < m_maskWordsPerRow; ++m) {
+        for (quint64 used = mask[m]; used; used &= used - 1) {
+            const int i = m * 64 + __builtin_ctzll(used);
+            if (inRun && i != last + 1) {
+                take(runFrom, last * 64 + 63); // the words between are black
+                inRun = false;
+            }
+            last = i;
+            const quint64 word = bits[i];
+            quint64 ahead = kAllBits;
+            for (;;) {
+                // The next column that ends a run, or starts one.
+                const quint64 change = (inRun ? ~word : word) & ahead;
+                if (!change)
+                    break;
+                const int bit = __builtin_ctzll(change);
+                if (inRun)
+                    take(runFrom, i * 64 + bit - 1);
+                else
+                    runFrom = i * 64 + bit;
+                inRun = !inRun;
+                if (bit == 63)
+                    break;
+                ahead = kAllBits << (bit + 1);
+            }
         }
     }
     if (inRun)
-        take(runFrom, lastWord * 64 + 63);
+        take(runFrom, last * 64 + 63);
 }
 
 const std::vector<LayerRaster::PixelRun> &SectionRows::row(int y)
@@ -165,20 +225,34 @@ inline void SectionRows::setRun(int bandRow, int from, int to)
         std::fill(bits + first + 1, bits + last, kAllBits);
         bits[last] |= tail;
     }
-    m_bandFirstWord[bandRow] = std::min(m_bandFirstWord[bandRow], first);
-    m_bandLastWord[bandRow] = std::max(m_bandLastWord[bandRow], last);
+    markWords(bandRow, first, last);
+}
+
+inline void SectionRows::markWords(int bandRow, int first, int last)
+{
+    quint64 *mask = &m_bandMask[size_t(bandRow) * size_t(m_maskWordsPerRow)];
+    if (first == last) {
+        mask[first >> 6] |= quint64(1) << (first & 63);
+        return;
+    }
+    for (int m = first >> 6; m <= last >> 6; ++m) {
+        const int from = m == first >> 6 ? first & 63 : 0;
+        const int to = m == last >> 6 ? last & 63 : 63;
+        mask[m] |= (kAllBits << from) & (kAllBits >> (63 - to));
+    }
 }
 
 void SectionRows::buildBand(int firstRow)
 {
     if (m_bandStart != INT_MIN) {
         for (int r = 0; r < kBandRows; ++r) {
-            if (m_bandFirstWord[r] > m_bandLastWord[r])
-                continue;
             quint64 *bits = &m_band[size_t(r) * size_t(m_wordsPerRow)];
-            std::fill(bits + m_bandFirstWord[r], bits + m_bandLastWord[r] + 1, 0);
-            m_bandFirstWord[r] = m_wordsPerRow;
-            m_bandLastWord[r] = -1;
+            quint64 *mask = &m_bandMask[size_t(r) * size_t(m_maskWordsPerRow)];
+            for (int m = 0; m < m_maskWordsPerRow; ++m) {
+                for (quint64 used = mask[m]; used; used &= used - 1)
+                    bits[m * 64 + __builtin_ctzll(used)] = 0;
+                mask[m] = 0;
+            }
         }
     }
     m_bandStart = firstRow;
@@ -197,22 +271,39 @@ void SectionRows::buildBand(int firstRow)
     }
     m_activeLists.resize(kept);
 
-    while (m_nextLine < m_lines.size() && m_lines[m_nextLine].firstRow() < endRow) {
-        m_activeLines.push_back({m_lines[m_nextLine], m_lines[m_nextLine].firstRow()});
-        ++m_nextLine;
-    }
+    while (m_nextLine < m_lines.size() && m_lines[m_nextLine].firstRow() < endRow)
+        m_activeLines.push_back(quint32(m_nextLine++));
     kept = 0;
-    for (ActiveLine &a : m_activeLines) {
-        const int end = std::min(endRow, a.line.lastRow() + 1);
+    for (const quint32 index : m_activeLines) {
+        CosmeticLine &line = m_lines[index];
+        const int end = std::min(endRow, line.lastRow() + 1);
         int from = 0, to = -1;
-        for (; a.row < end; ++a.row) {
-            a.line.nextRow(from, to);
-            setRun(a.row - firstRow, from, to);
+        for (int row = line.nextRowIndex(); row < end; ++row) {
+            line.nextRow(from, to);
+            setRun(row - firstRow, from, to);
         }
-        if (a.row <= a.line.lastRow())
-            m_activeLines[kept++] = a;
+        if (end <= line.lastRow())
+            m_activeLines[kept++] = index;
     }
-    m_activeLines.erase(m_activeLines.begin() + std::ptrdiff_t(kept), m_activeLines.end());
+    m_activeLines.resize(kept);
+    if (!m_outsidePixels.isNull())
+        addOutsidePixels(firstRow, endRow);
+}
+
+void SectionRows::addOutsidePixels(int firstRow, int endRow)
+{
+    for (int y = std::max(firstRow, 0); y < std::min(endRow, m_size.height()); ++y) {
+        const int last = m_outsideLastByte[size_t(y)];
+        const uchar *line = m_outsidePixels.constScanLine(y);
+        quint64 *bits = &m_band[size_t(y - firstRow) * size_t(m_wordsPerRow)];
+        for (int byte = m_outsideFirstByte[size_t(y)]; byte <= last; ++byte) {
+            if (!line[byte])
+                continue;
+            const int word = byte >> 3;
+            bits[word] |= quint64(kReversed[line[byte]]) << ((byte & 7) * 8);
+            markWords(y - firstRow, word, word);
+        }
+    }
 }
 
 void SectionRows::fillList(ListFill &list, int fromRow, int toRow)
@@ -307,7 +398,7 @@ void SectionRows::fillList(ListFill &list, int fromRow, int toRow)
         // A pixel is white where a crossing lies on it, or past an odd number of them. Words
         // without a crossing are all the parity before them.
         quint64 parity = m_leftParity[r] ? kAllBits : 0;
-        int filledFrom = parity ? 0 : words, filledTo = -1, next = 0;
+        int next = 0;
         for (int m = 0; m < maskWords; ++m) {
             for (quint64 bits = rowTouched[m]; bits; bits &= bits - 1) {
                 const int i = m * 64 + __builtin_ctzll(bits);
@@ -317,16 +408,17 @@ void SectionRows::fillList(ListFill &list, int fromRow, int toRow)
                 rowCrossed[i] = 0;
                 if (odd)
                     continue;
-                if (parity)
+                if (parity && next < i) {
                     std::fill(out + next, out + i, kAllBits);
+                    markWords(bandRow, firstWord + next, firstWord + i - 1);
+                }
                 const quint64 through = prefixParity(t) ^ parity;
                 quint64 white = c | (through ^ t);
                 if (i == words - 1)
                     white &= lastMask;
                 out[i] |= white;
                 parity = through >> 63 ? kAllBits : 0;
-                filledFrom = std::min(filledFrom, i);
-                filledTo = i;
+                markWords(bandRow, firstWord + i, firstWord + i);
                 next = i + 1;
             }
             rowTouched[m] = 0;
@@ -337,12 +429,8 @@ void SectionRows::fillList(ListFill &list, int fromRow, int toRow)
             // Crossings past the image's right edge leave the rest of the row filled.
             std::fill(out + next, out + words, kAllBits);
             out[words - 1] &= lastMask;
-            filledTo = words - 1;
+            markWords(bandRow, firstWord + next, firstWord + words - 1);
         }
-        if (filledFrom > filledTo)
-            continue;
-        m_bandFirstWord[bandRow] = std::min(m_bandFirstWord[bandRow], firstWord + filledFrom);
-        m_bandLastWord[bandRow] = std::max(m_bandLastWord[bandRow], firstWord + filledTo);
     }
 }
 

@@ -4,11 +4,14 @@
 #include "cws/EdgeStepper.h"
 #include "cws/LayerRaster.h"
 
+#include <QImage>
 #include <QLine>
 #include <QSize>
 #include <QVector>
 
 #include <vector>
+
+class QPen;
 
 namespace CWS {
 
@@ -29,6 +32,11 @@ public:
 
     // Outline edges, centred, with an end outside the image: their pixels are not in the rows.
     const QVector<QLine> &outsideLines() const { return m_outsideLines; }
+
+    // Has QPainter draw the outside lines with pen, clipped to the image, and puts their
+    // pixels in the rows. Call after the last addList() and before the first row(); throws
+    // std::bad_alloc when no image can be had.
+    void drawOutsideLines(const QPen &pen);
 
     // Rows outside [firstRow(), endRow()) hold nothing.
     int firstRow() const { return m_firstRow; }
@@ -55,22 +63,19 @@ private:
         int firstWord = 0;
         int lastWord = -1;
     };
-    struct ActiveLine
-    {
-        CosmeticLine line;
-        int row; // the next one it gives
-    };
-
     void start();
     template <typename Take> void forEachRun(int y, Take take);
     void buildBand(int firstRow);
     void fillList(ListFill &list, int fromRow, int toRow);
     void setRun(int bandRow, int from, int to);
+    void markWords(int bandRow, int first, int last);
+    void addOutsidePixels(int firstRow, int endRow);
 
     QSize m_size;
     int m_halfWidth;
     int m_halfHeight;
     int m_wordsPerRow;
+    int m_maskWordsPerRow;
     int m_firstRow;
     int m_endRow;
     bool m_started = false;
@@ -80,14 +85,17 @@ private:
     std::vector<ListFill *> m_activeLists;
     std::vector<CosmeticLine> m_lines; // by first row once started
     size_t m_nextLine = 0;
-    std::vector<ActiveLine> m_activeLines;
+    std::vector<quint32> m_activeLines; // into m_lines, stepped where they lie
     QVector<QLine> m_outsideLines;
-    // The band's rows as bits, the first column in the lowest bit, and the words each row has
-    // touched.
+    // Their pixels as QPainter drew them, and per row the bytes they may reach.
+    QImage m_outsidePixels;
+    std::vector<int> m_outsideFirstByte;
+    std::vector<int> m_outsideLastByte;
+    // The band's rows as bits, the first column in the lowest bit, and per row a mask of the
+    // words that may hold white.
     int m_bandStart;
     std::vector<quint64> m_band;
-    int m_bandFirstWord[kBandRows];
-    int m_bandLastWord[kBandRows];
+    std::vector<quint64> m_bandMask;
     // One list's crossings on the band: toggled and set bits, the words they touched, counts,
     // and the parity of those left of the image.
     std::vector<quint64> m_toggled;
