@@ -198,12 +198,15 @@ QImage drawDownscaled(const SegmentListSet &lists, double xPixelsPerMm, double y
         rows.addList(toPixelEdges(list, xPixelsPerMm, yPixelsPerMm));
     const std::shared_ptr<const SmoothDownscale> plan =
         SmoothDownscale::forSizes(supersampledSize, target);
-    if (plan->readsRuns()) {
+    if (plan->readsBitPairs() || plan->readsRuns()) {
         try {
             rows.drawOutsideLines(whitePen());
         } catch (const std::bad_alloc &) {
             return QImage();
         }
+        if (plan->readsBitPairs())
+            return plan->fromBits(
+                [&rows](int y, const quint64 *&usedWords) { return rows.rowBits(y, usedWords); });
         return plan->fromRuns(
             [&rows](int y) -> const std::vector<PixelRun> & { return rows.row(y); });
     }

@@ -155,11 +155,7 @@ template <typename Take> void SectionRows::forEachRun(int y, Take take)
         start();
     if (y < m_firstRow || y >= m_endRow)
         return;
-    // Every band from the first row on is built: edges and lines step through them in turn.
-    if (m_bandStart == INT_MIN)
-        buildBand(m_firstRow);
-    while (y >= m_bandStart + kBandRows)
-        buildBand(m_bandStart + kBandRows);
+    buildBandsTo(y);
 
     const int r = y - m_bandStart;
     const quint64 *bits = &m_band[size_t(r) * size_t(m_wordsPerRow)];
@@ -195,6 +191,28 @@ template <typename Take> void SectionRows::forEachRun(int y, Take take)
     }
     if (inRun)
         take(runFrom, last * 64 + 63);
+}
+
+void SectionRows::buildBandsTo(int y)
+{
+    // Every band from the first row on is built: edges and lines step through them in turn.
+    // Bands start at multiples of their height, so a pair of rows 2k, 2k + 1 never straddles two.
+    if (m_bandStart == INT_MIN)
+        buildBand(m_firstRow - ((m_firstRow % kBandRows) + kBandRows) % kBandRows);
+    while (y >= m_bandStart + kBandRows)
+        buildBand(m_bandStart + kBandRows);
+}
+
+const quint64 *SectionRows::rowBits(int y, const quint64 *&usedWords)
+{
+    if (!m_started)
+        start();
+    if (y < m_firstRow || y >= m_endRow)
+        return nullptr;
+    buildBandsTo(y);
+    const int r = y - m_bandStart;
+    usedWords = &m_bandMask[size_t(r) * size_t(m_maskWordsPerRow)];
+    return &m_band[size_t(r) * size_t(m_wordsPerRow)];
 }
 
 const std::vector<LayerRaster::PixelRun> &SectionRows::row(int y)

@@ -47,6 +47,10 @@ public:
     const std::vector<LayerRaster::PixelRun> &row(int y);
     // The same runs appended to runs as the island analysis keeps them, without a copy.
     void appendRuns(int y, std::vector<IslandAnalysis::PixelRun> &runs);
+    // Row y as bits, 64 columns a word with the first in the lowest bit, and in usedWords a
+    // mask of the words that may hold white; nullptr where the row holds nothing. Same order
+    // as row(); rows 2k and 2k + 1 stay valid together.
+    const quint64 *rowBits(int y, const quint64 *&usedWords);
 
 private:
     static constexpr int kBandRows = 32;
@@ -64,6 +68,7 @@ private:
         int lastWord = -1;
     };
     void start();
+    void buildBandsTo(int y);
     template <typename Take> void forEachRun(int y, Take take);
     void buildBand(int firstRow);
     void fillList(ListFill &list, int fromRow, int toRow);

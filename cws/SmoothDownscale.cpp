@@ -123,6 +123,7 @@ SmoothDownscale::SmoothDownscale(QSize source, QSize target) : m_source(source),
     }
     m_exact = true;
     buildRunTables();
+    buildPairValues();
     if (m_maxColumnTaps > kMaxMonoTaps || maxRowTaps > kMaxRowTaps)
         return;
 
@@ -202,6 +203,42 @@ void SmoothDownscale::buildRunTables()
         m_lastEndingBy[size_t(c)] = endingBy;
     }
     m_readsRuns = true;
+}
+
+void SmoothDownscale::buildPairValues()
+{
+    const int dw = m_target.width(), dh = m_target.height();
+    if (m_source.width() != 2 * dw || m_source.height() != 2 * dh)
+        return;
+    // Every output pixel must take its own two columns and rows, with the same two weights.
+    const auto halves = [](const std::vector<Taps> &taps, const std::vector<int> &weights) {
+        for (size_t i = 0; i < taps.size(); ++i) {
+            const Taps &t = taps[i];
+            if (t.first != int(2 * i) || t.count != 2 ||
+                weights[size_t(t.weightOffset)] != weights[size_t(taps[0].weightOffset)] ||
+                weights[size_t(t.weightOffset) + 1] != weights[size_t(taps[0].weightOffset) + 1])
+                return false;
+        }
+        return true;
+    };
+    if (!halves(m_columns, m_weights) || !halves(m_rows, m_rowWeights))
+        return;
+    const quint32 w0 = quint32(m_weights[size_t(m_columns[0].weightOffset)]);
+    const quint32 w1 = quint32(m_weights[size_t(m_columns[0].weightOffset) + 1]);
+    const quint32 r0 = quint32(m_rowWeights[size_t(m_rows[0].weightOffset)]);
+    const quint32 r1 = quint32(m_rowWeights[size_t(m_rows[0].weightOffset) + 1]);
+    // One output pixel from its block's two bits in each row, first column in the lower bit.
+    const auto value = [&](unsigned upper, unsigned lower) {
+        const auto rowSum = [&](unsigned bits) {
+            return (255u * (w0 * (bits & 1u) + w1 * ((bits >> 1) & 1u))) >> 4;
+        };
+        return uchar((rowSum(upper) * r0 + rowSum(lower) * r1) >> 24);
+    };
+    m_pairValues.resize(256);
+    for (unsigned key = 0; key < 256; ++key) {
+        const unsigned upper = key & 15u, lower = key >> 4;
+        m_pairValues[key] = {value(upper & 3u, lower & 3u), value(upper >> 2, lower >> 2)};
+    }
 }
 
 std::shared_ptr<const SmoothDownscale> SmoothDownscale::forSizes(QSize source, QSize target)
@@ -444,6 +481,54 @@ QImage SmoothDownscale::fromRuns(const RowRuns &rowRuns) const
         std::memset(dst, 0, size_t(sums.from));
         storeTotals(sums.total.data() + sums.from, dst + sums.from, sums.to - sums.from + 1);
         std::memset(dst + sums.to + 1, 0, size_t(dw - sums.to - 1));
+    }
+    return out;
+}
+
+QImage SmoothDownscale::fromBits(const RowBits &rowBits) const
+{
+    if (m_pairValues.empty())
+        return QImage();
+    const int dw = m_target.width(), dh = m_target.height();
+    QImage out = ImageBufferPool::acquire(dw, dh, QImage::Format_Grayscale8);
+    if (out.isNull())
+        return out;
+    const int maskWords = ((m_source.width() + 63) / 64 + 63) / 64;
+    const std::array<uchar, 2> white = m_pairValues[255];
+    uchar *const bits = out.bits();
+    const qsizetype bytesPerLine = out.bytesPerLine();
+    for (int y = 0; y < dh; ++y) {
+        const quint64 *upperUsed = nullptr, *lowerUsed = nullptr;
+        const quint64 *upper = rowBits(2 * y, upperUsed);
+        const quint64 *lower = rowBits(2 * y + 1, lowerUsed);
+        uchar *dst = bits + bytesPerLine * y;
+        std::memset(dst, 0, size_t(dw));
+        for (int m = 0; m < maskWords; ++m) {
+            quint64 used = (upper ? upperUsed[m] : 0) | (lower ? lowerUsed[m] : 0);
+            for (; used; used &= used - 1) {
+                const int i = m * 64 + __builtin_ctzll(used);
+                const quint64 u = upper ? upper[i] : 0, l = lower ? lower[i] : 0;
+                if ((u | l) == 0)
+                    continue;
+                // A word's 64 source columns make 32 output pixels; the last may reach past
+                // the row.
+                const int x = i * 32;
+                const int count = std::min(32, dw - x);
+                if ((u & l) == ~quint64(0) && white[0] == white[1]) {
+                    std::memset(dst + x, white[0], size_t(count));
+                    continue;
+                }
+                uchar last[32];
+                uchar *const o = count == 32 ? dst + x : last;
+                for (int k = 0; k < 16; ++k) {
+                    const unsigned key =
+                        unsigned((u >> (4 * k)) & 15u) | unsigned(((l >> (4 * k)) & 15u) << 4);
+                    std::memcpy(o + 2 * k, m_pairValues[key].data(), 2);
+                }
+                if (o == last)
+                    std::memcpy(dst + x, last, size_t(count));
+            }
+        }
     }
     return out;
 }

@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QSize>
 
+#include <array>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -46,6 +47,18 @@ public:
     // columns at the runs' ends add up their white taps one by one.
     QImage fromRuns(const RowRuns &rowRuns) const;
 
+    // A source row's pixels as bits, 64 columns a word with the first in the lowest bit, and in
+    // usedWords a mask of the words that may hold white (bit i of mask word m stands for word
+    // 64 m + i; the others are 0); nullptr for a row with nothing white. Rows are asked for from
+    // the top down, two at a time, and the first must stay valid while the second is read.
+    using RowBits = std::function<const quint64 *(int sourceRow, const quint64 *&usedWords)>;
+    // Whether fromBits can stand in for fromMono: an exact halving both ways, where every
+    // output pixel weighs the two-by-two block under it alike.
+    bool readsBitPairs() const { return !m_pairValues.empty(); }
+    // fromMono's pixels from the bits of a 1-bit image that is never drawn: two output pixels
+    // at a time are looked up by the four source columns under them in their two rows.
+    QImage fromBits(const RowBits &rowBits) const;
+
 private:
     // The source pixels under one output pixel along one axis and their weights.
     struct Taps
@@ -60,6 +73,7 @@ private:
     void monoRow(const QImage &mono, int y, uchar *out, std::vector<uchar> &anyRow,
                  std::vector<uchar> &allRow) const;
     void buildRunTables();
+    void buildPairValues();
     struct RunSums;
     void addRuns(const std::vector<LayerRaster::PixelRun> &runs, quint32 rowWeight,
                  RunSums &sums) const;
@@ -88,6 +102,9 @@ private:
     // Per output column, its taps' running sums of 255 times their weight (count + 1 each,
     // from weightOffset + column on).
     std::vector<quint32> m_columnPrefix;
+    // For halving: two output pixels by the bits of the four source columns under them, the
+    // upper row's in the low nibble (first column in the lowest bit).
+    std::vector<std::array<uchar, 2>> m_pairValues;
 };
 
 } // namespace CWS

@@ -70,6 +70,8 @@ private slots:
     void smallImagesFallBackToQt();
     void drawnReductionMatchesPlain_data();
     void drawnReductionMatchesPlain();
+    void bitPairsMatchGrey_data();
+    void bitPairsMatchGrey();
     void layerImagesMatchPlainDrawing_data();
     void layerImagesMatchPlainDrawing();
 };
@@ -214,6 +216,56 @@ void TestDownscale::drawnReductionMatchesPlain()
                  qPrintable(
                      QStringLiteral("round %1: %2").arg(round).arg(firstDifference(fast, plain))));
     }
+}
+
+void TestDownscale::bitPairsMatchGrey_data()
+{
+    QTest::addColumn<QSize>("jobSize");
+    // Odd widths end on a part word; past 4096 source columns a row's word mask takes two words.
+    QTest::newRow("613x871") << QSize(613, 871);
+    QTest::newRow("2100x600") << QSize(2100, 600);
+}
+
+void TestDownscale::bitPairsMatchGrey()
+{
+    QFETCH(QSize, jobSize);
+    const QSize super(jobSize.width() * 2, jobSize.height() * 2);
+    const SmoothDownscale plan(super, jobSize);
+    QVERIFY(plan.readsBitPairs());
+    QVERIFY(!SmoothDownscale(superSize(jobSize, 2.5), jobSize).readsBitPairs());
+    const int words = (super.width() + 63) / 64, maskWords = (words + 63) / 64;
+    std::vector<quint64> bits(size_t(words) * size_t(super.height()), 0);
+    std::vector<quint64> masks(size_t(maskWords) * size_t(super.height()), 0);
+    std::vector<bool> empty(size_t(super.height()), false);
+    QImage grey = LayerImages::blankImage(super, QImage::Format_Grayscale8);
+    QRandomGenerator rng(uint(jobSize.width()));
+    for (int y = 0; y < super.height(); ++y) {
+        // Rows with nothing, sparse noise, or words all white and noise.
+        const int kind = int(rng.bounded(4));
+        empty[size_t(y)] = kind == 0;
+        quint64 *row = &bits[size_t(y) * size_t(words)];
+        quint64 *mask = &masks[size_t(y) * size_t(maskWords)];
+        for (int i = 0; i < words && kind != 0; ++i) {
+            quint64 v = kind == 1 ? rng.generate64() & rng.generate64() : 0;
+            if (kind >= 2 && rng.bounded(3) != 0)
+                v = rng.bounded(2) ? ~quint64(0) : rng.generate64();
+            if (i == words - 1 && super.width() % 64)
+                v &= ~quint64(0) >> (64 - super.width() % 64); // nothing past the row
+            row[i] = v;
+            if (v || rng.bounded(8) == 0) // a used word may still be all black
+                mask[i / 64] |= quint64(1) << (i % 64);
+        }
+        for (int x = 0; x < super.width(); ++x)
+            grey.scanLine(y)[x] = (row[x / 64] >> (x % 64)) & 1 ? 255 : 0;
+    }
+    const QImage fast = plan.fromBits([&](int y, const quint64 *&used) -> const quint64 * {
+        if (empty[size_t(y)])
+            return nullptr;
+        used = &masks[size_t(y) * size_t(maskWords)];
+        return &bits[size_t(y) * size_t(words)];
+    });
+    const QImage plain = plan.fromGrey(grey);
+    QVERIFY2(fast == plain, qPrintable(firstDifference(fast, plain)));
 }
 
 void TestDownscale::layerImagesMatchPlainDrawing_data()
