@@ -198,13 +198,13 @@ QImage drawDownscaled(const SegmentListSet &lists, double xPixelsPerMm, double y
         rows.addList(toPixelEdges(list, xPixelsPerMm, yPixelsPerMm));
     const std::shared_ptr<const SmoothDownscale> plan =
         SmoothDownscale::forSizes(supersampledSize, target);
-    if (plan->readsBitPairs() || plan->readsRuns()) {
+    if (plan->readsBits() || plan->readsRuns()) {
         try {
             rows.drawOutsideLines(whitePen());
         } catch (const std::bad_alloc &) {
             return QImage();
         }
-        if (plan->readsBitPairs())
+        if (plan->readsBits())
             return plan->fromBits(
                 [&rows](int y, const quint64 *&usedWords) { return rows.rowBits(y, usedWords); });
         return plan->fromRuns(

@@ -196,7 +196,8 @@ template <typename Take> void SectionRows::forEachRun(int y, Take take)
 void SectionRows::buildBandsTo(int y)
 {
     // Every band from the first row on is built: edges and lines step through them in turn.
-    // Bands start at multiples of their height, so a pair of rows 2k, 2k + 1 never straddles two.
+    // Bands start at multiples of their height, so a block of 2 or 4 rows from a multiple of its
+    // size never straddles two.
     if (m_bandStart == INT_MIN)
         buildBand(m_firstRow - ((m_firstRow % kBandRows) + kBandRows) % kBandRows);
     while (y >= m_bandStart + kBandRows)

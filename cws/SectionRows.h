@@ -49,7 +49,8 @@ public:
     void appendRuns(int y, std::vector<IslandAnalysis::PixelRun> &runs);
     // Row y as bits, 64 columns a word with the first in the lowest bit, and in usedWords a
     // mask of the words that may hold white; nullptr where the row holds nothing. Same order
-    // as row(); rows 2k and 2k + 1 stay valid together.
+    // as row(); the rows of a block of 2 or 4 that starts at a multiple of its size stay valid
+    // together.
     const quint64 *rowBits(int y, const quint64 *&usedWords);
 
 private:

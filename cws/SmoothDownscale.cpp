@@ -123,7 +123,7 @@ SmoothDownscale::SmoothDownscale(QSize source, QSize target) : m_source(source),
     }
     m_exact = true;
     buildRunTables();
-    buildPairValues();
+    buildBitValues();
     if (m_maxColumnTaps > kMaxMonoTaps || maxRowTaps > kMaxRowTaps)
         return;
 
@@ -205,40 +205,66 @@ void SmoothDownscale::buildRunTables()
     m_readsRuns = true;
 }
 
-void SmoothDownscale::buildPairValues()
+void SmoothDownscale::buildBitValues()
 {
     const int dw = m_target.width(), dh = m_target.height();
-    if (m_source.width() != 2 * dw || m_source.height() != 2 * dh)
+    const int f = m_source.width() == 2 * dw ? 2 : m_source.width() == 4 * dw ? 4 : 0;
+    if (f == 0 || m_source.height() != f * dh)
         return;
-    // Every output pixel must take its own two columns and rows, with the same two weights.
-    const auto halves = [](const std::vector<Taps> &taps, const std::vector<int> &weights) {
+    // Every output pixel must take its own f columns and rows, with the same weights.
+    const auto aligned = [f](const std::vector<Taps> &taps, const std::vector<int> &weights) {
         for (size_t i = 0; i < taps.size(); ++i) {
             const Taps &t = taps[i];
-            if (t.first != int(2 * i) || t.count != 2 ||
-                weights[size_t(t.weightOffset)] != weights[size_t(taps[0].weightOffset)] ||
-                weights[size_t(t.weightOffset) + 1] != weights[size_t(taps[0].weightOffset) + 1])
+            if (t.first != int(f * i) || t.count != f)
                 return false;
+            for (int k = 0; k < f; ++k)
+                if (weights[size_t(t.weightOffset + k)] !=
+                    weights[size_t(taps[0].weightOffset + k)])
+                    return false;
         }
         return true;
     };
-    if (!halves(m_columns, m_weights) || !halves(m_rows, m_rowWeights))
+    if (!aligned(m_columns, m_weights) || !aligned(m_rows, m_rowWeights))
         return;
-    const quint32 w0 = quint32(m_weights[size_t(m_columns[0].weightOffset)]);
-    const quint32 w1 = quint32(m_weights[size_t(m_columns[0].weightOffset) + 1]);
-    const quint32 r0 = quint32(m_rowWeights[size_t(m_rows[0].weightOffset)]);
-    const quint32 r1 = quint32(m_rowWeights[size_t(m_rows[0].weightOffset) + 1]);
-    // One output pixel from its block's two bits in each row, first column in the lower bit.
-    const auto value = [&](unsigned upper, unsigned lower) {
-        const auto rowSum = [&](unsigned bits) {
-            return (255u * (w0 * (bits & 1u) + w1 * ((bits >> 1) & 1u))) >> 4;
-        };
-        return uchar((rowSum(upper) * r0 + rowSum(lower) * r1) >> 24);
+    const int *w = &m_weights[size_t(m_columns[0].weightOffset)];
+    const int *r = &m_rowWeights[size_t(m_rows[0].weightOffset)];
+    // One source row's sum over an output pixel's columns, first column in the lowest bit.
+    const auto rowSum = [w](unsigned bits, int count) {
+        quint32 sum = 0;
+        for (int i = 0; i < count; ++i)
+            if (bits & (1u << i))
+                sum += 255u * quint32(w[i]);
+        return sum >> 4;
     };
-    m_pairValues.resize(256);
-    for (unsigned key = 0; key < 256; ++key) {
-        const unsigned upper = key & 15u, lower = key >> 4;
-        m_pairValues[key] = {value(upper & 3u, lower & 3u), value(upper >> 2, lower >> 2)};
+    if (f == 2) {
+        const auto value = [&](unsigned upper, unsigned lower) {
+            return uchar((rowSum(upper, 2) * quint32(r[0]) + rowSum(lower, 2) * quint32(r[1])) >>
+                         24);
+        };
+        m_pairValues.resize(256);
+        for (unsigned key = 0; key < 256; ++key) {
+            const unsigned upper = key & 15u, lower = key >> 4;
+            m_pairValues[key] = {value(upper & 3u, lower & 3u), value(upper >> 2, lower >> 2)};
+        }
+        m_bitFactor = 2;
+        return;
     }
+    // By 4 a pixel goes by its count alone only where all weights are alike and a row's sum
+    // loses nothing to the shift.
+    for (int k = 1; k < 4; ++k)
+        if (w[k] != w[0] || r[k] != r[0])
+            return;
+    if ((255u * quint32(w[0])) % 16u != 0)
+        return;
+    for (int count = 0; count <= 16; ++count) {
+        quint32 total = 0;
+        for (int k = 0; k < 4; ++k) {
+            const int inRow = std::clamp(count - 4 * k, 0, 4);
+            total += rowSum((1u << inRow) - 1u, 4) * quint32(r[k]);
+        }
+        m_countValues[size_t(count)] = uchar(total >> 24);
+    }
+    m_bitFactor = 4;
 }
 
 std::shared_ptr<const SmoothDownscale> SmoothDownscale::forSizes(QSize source, QSize target)
@@ -487,50 +513,107 @@ QImage SmoothDownscale::fromRuns(const RowRuns &rowRuns) const
 
 QImage SmoothDownscale::fromBits(const RowBits &rowBits) const
 {
-    if (m_pairValues.empty())
+    if (m_bitFactor == 0)
         return QImage();
     const int dw = m_target.width(), dh = m_target.height();
     QImage out = ImageBufferPool::acquire(dw, dh, QImage::Format_Grayscale8);
     if (out.isNull())
         return out;
-    const int maskWords = ((m_source.width() + 63) / 64 + 63) / 64;
-    const std::array<uchar, 2> white = m_pairValues[255];
     uchar *const bits = out.bits();
     const qsizetype bytesPerLine = out.bytesPerLine();
+    const quint64 *rows[4];
+    const quint64 *used[4];
     for (int y = 0; y < dh; ++y) {
-        const quint64 *upperUsed = nullptr, *lowerUsed = nullptr;
-        const quint64 *upper = rowBits(2 * y, upperUsed);
-        const quint64 *lower = rowBits(2 * y + 1, lowerUsed);
+        for (int k = 0; k < m_bitFactor; ++k)
+            rows[k] = rowBits(m_bitFactor * y + k, used[k]);
         uchar *dst = bits + bytesPerLine * y;
         std::memset(dst, 0, size_t(dw));
-        for (int m = 0; m < maskWords; ++m) {
-            quint64 used = (upper ? upperUsed[m] : 0) | (lower ? lowerUsed[m] : 0);
-            for (; used; used &= used - 1) {
-                const int i = m * 64 + __builtin_ctzll(used);
-                const quint64 u = upper ? upper[i] : 0, l = lower ? lower[i] : 0;
-                if ((u | l) == 0)
-                    continue;
-                // A word's 64 source columns make 32 output pixels; the last may reach past
-                // the row.
-                const int x = i * 32;
-                const int count = std::min(32, dw - x);
-                if ((u & l) == ~quint64(0) && white[0] == white[1]) {
-                    std::memset(dst + x, white[0], size_t(count));
-                    continue;
-                }
-                uchar last[32];
-                uchar *const o = count == 32 ? dst + x : last;
-                for (int k = 0; k < 16; ++k) {
-                    const unsigned key =
-                        unsigned((u >> (4 * k)) & 15u) | unsigned(((l >> (4 * k)) & 15u) << 4);
-                    std::memcpy(o + 2 * k, m_pairValues[key].data(), 2);
-                }
-                if (o == last)
-                    std::memcpy(dst + x, last, size_t(count));
-            }
-        }
+        if (m_bitFactor == 2)
+            halveRow(rows, used, dst);
+        else
+            quarterRow(rows, used, dst);
     }
     return out;
+}
+
+void SmoothDownscale::halveRow(const quint64 *const *rows, const quint64 *const *used,
+                               uchar *dst) const
+{
+    const int dw = m_target.width();
+    const int maskWords = ((m_source.width() + 63) / 64 + 63) / 64;
+    const quint64 *upper = rows[0], *lower = rows[1];
+    const std::array<uchar, 2> white = m_pairValues[255];
+    for (int m = 0; m < maskWords; ++m) {
+        quint64 words = (upper ? used[0][m] : 0) | (lower ? used[1][m] : 0);
+        for (; words; words &= words - 1) {
+            const int i = m * 64 + __builtin_ctzll(words);
+            const quint64 u = upper ? upper[i] : 0, l = lower ? lower[i] : 0;
+            if ((u | l) == 0)
+                continue;
+            // A word's 64 source columns make 32 output pixels; the last may reach past the row.
+            const int x = i * 32;
+            const int count = std::min(32, dw - x);
+            if ((u & l) == ~quint64(0) && white[0] == white[1]) {
+                std::memset(dst + x, white[0], size_t(count));
+                continue;
+            }
+            uchar last[32];
+            uchar *const o = count == 32 ? dst + x : last;
+            for (int k = 0; k < 16; ++k) {
+                const unsigned key =
+                    unsigned((u >> (4 * k)) & 15u) | unsigned(((l >> (4 * k)) & 15u) << 4);
+                std::memcpy(o + 2 * k, m_pairValues[key].data(), 2);
+            }
+            if (o == last)
+                std::memcpy(dst + x, last, size_t(count));
+        }
+    }
+}
+
+void SmoothDownscale::quarterRow(const quint64 *const *rows, const quint64 *const *used,
+                                 uchar *dst) const
+{
+    constexpr quint64 kPairs = 0x5555555555555555ull, kNibbles = 0x3333333333333333ull,
+                      kBytes = 0x0f0f0f0f0f0f0f0full;
+    // The white pixels of each four-column group of a word, a count (0 to 4) per nibble.
+    const auto nibbleCounts = [](quint64 v) {
+        v -= (v >> 1) & kPairs;
+        return (v & kNibbles) + ((v >> 2) & kNibbles);
+    };
+    const int dw = m_target.width();
+    const int maskWords = ((m_source.width() + 63) / 64 + 63) / 64;
+    for (int m = 0; m < maskWords; ++m) {
+        quint64 words = 0;
+        for (int k = 0; k < 4; ++k)
+            words |= rows[k] ? used[k][m] : 0;
+        for (; words; words &= words - 1) {
+            const int i = m * 64 + __builtin_ctzll(words);
+            quint64 v[4];
+            for (int k = 0; k < 4; ++k)
+                v[k] = rows[k] ? rows[k][i] : 0;
+            if ((v[0] | v[1] | v[2] | v[3]) == 0)
+                continue;
+            // A word's 64 source columns make 16 output pixels; the last may reach past the row.
+            const int x = i * 16;
+            const int count = std::min(16, dw - x);
+            if ((v[0] & v[1] & v[2] & v[3]) == ~quint64(0)) {
+                std::memset(dst + x, m_countValues[16], size_t(count));
+                continue;
+            }
+            // Two rows' counts fit a nibble (up to 8), four a byte (up to 16): even groups in
+            // one word's bytes, odd groups in another's.
+            const quint64 top = nibbleCounts(v[0]) + nibbleCounts(v[1]);
+            const quint64 bottom = nibbleCounts(v[2]) + nibbleCounts(v[3]);
+            const quint64 even = (top & kBytes) + (bottom & kBytes);
+            const quint64 odd = ((top >> 4) & kBytes) + ((bottom >> 4) & kBytes);
+            uchar pixels[16];
+            for (int b = 0; b < 8; ++b) {
+                pixels[2 * b] = m_countValues[size_t((even >> (8 * b)) & 0xff)];
+                pixels[2 * b + 1] = m_countValues[size_t((odd >> (8 * b)) & 0xff)];
+            }
+            std::memcpy(dst + x, pixels, size_t(count));
+        }
+    }
 }
 
 } // namespace CWS

@@ -50,13 +50,15 @@ public:
     // A source row's pixels as bits, 64 columns a word with the first in the lowest bit, and in
     // usedWords a mask of the words that may hold white (bit i of mask word m stands for word
     // 64 m + i; the others are 0); nullptr for a row with nothing white. Rows are asked for from
-    // the top down, two at a time, and the first must stay valid while the second is read.
+    // the top down, an output row's source rows in turn, and each must stay valid while the
+    // rest of them are read.
     using RowBits = std::function<const quint64 *(int sourceRow, const quint64 *&usedWords)>;
-    // Whether fromBits can stand in for fromMono: an exact halving both ways, where every
-    // output pixel weighs the two-by-two block under it alike.
-    bool readsBitPairs() const { return !m_pairValues.empty(); }
-    // fromMono's pixels from the bits of a 1-bit image that is never drawn: two output pixels
-    // at a time are looked up by the four source columns under them in their two rows.
+    // Whether fromBits can stand in for fromMono: a reduction by exactly 2 or 4 both ways, where
+    // every output pixel weighs the square block under it alike.
+    bool readsBits() const { return m_bitFactor != 0; }
+    // fromMono's pixels from the bits of a 1-bit image that is never drawn: by halves, two
+    // output pixels at a time looked up by the four source columns under them in their two
+    // rows; by quarters, each output pixel by the number of white pixels in its block.
     QImage fromBits(const RowBits &rowBits) const;
 
 private:
@@ -73,7 +75,9 @@ private:
     void monoRow(const QImage &mono, int y, uchar *out, std::vector<uchar> &anyRow,
                  std::vector<uchar> &allRow) const;
     void buildRunTables();
-    void buildPairValues();
+    void buildBitValues();
+    void halveRow(const quint64 *const *rows, const quint64 *const *used, uchar *dst) const;
+    void quarterRow(const quint64 *const *rows, const quint64 *const *used, uchar *dst) const;
     struct RunSums;
     void addRuns(const std::vector<LayerRaster::PixelRun> &runs, quint32 rowWeight,
                  RunSums &sums) const;
@@ -102,9 +106,12 @@ private:
     // Per output column, its taps' running sums of 255 times their weight (count + 1 each,
     // from weightOffset + column on).
     std::vector<quint32> m_columnPrefix;
-    // For halving: two output pixels by the bits of the four source columns under them, the
-    // upper row's in the low nibble (first column in the lowest bit).
+    // Reductions by 2 or 4 read from bits (0: neither). By 2: two output pixels by the bits of
+    // the four source columns under them, the upper row's in the low nibble (first column in
+    // the lowest bit). By 4: an output pixel by the white pixels in its block, 0 to 16.
+    int m_bitFactor = 0;
     std::vector<std::array<uchar, 2>> m_pairValues;
+    std::array<uchar, 17> m_countValues{};
 };
 
 } // namespace CWS

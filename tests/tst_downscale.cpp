@@ -70,8 +70,8 @@ private slots:
     void smallImagesFallBackToQt();
     void drawnReductionMatchesPlain_data();
     void drawnReductionMatchesPlain();
-    void bitPairsMatchGrey_data();
-    void bitPairsMatchGrey();
+    void bitsMatchGrey_data();
+    void bitsMatchGrey();
     void layerImagesMatchPlainDrawing_data();
     void layerImagesMatchPlainDrawing();
 };
@@ -218,21 +218,25 @@ void TestDownscale::drawnReductionMatchesPlain()
     }
 }
 
-void TestDownscale::bitPairsMatchGrey_data()
+void TestDownscale::bitsMatchGrey_data()
 {
     QTest::addColumn<QSize>("jobSize");
+    QTest::addColumn<int>("factor");
     // Odd widths end on a part word; past 4096 source columns a row's word mask takes two words.
-    QTest::newRow("613x871") << QSize(613, 871);
-    QTest::newRow("2100x600") << QSize(2100, 600);
+    for (int f : {2, 4}) {
+        QTest::newRow(qPrintable(QStringLiteral("613x871 x%1").arg(f))) << QSize(613, 871) << f;
+        QTest::newRow(qPrintable(QStringLiteral("2100x600 x%1").arg(f))) << QSize(2100, 600) << f;
+    }
 }
 
-void TestDownscale::bitPairsMatchGrey()
+void TestDownscale::bitsMatchGrey()
 {
     QFETCH(QSize, jobSize);
-    const QSize super(jobSize.width() * 2, jobSize.height() * 2);
+    QFETCH(int, factor);
+    const QSize super(jobSize.width() * factor, jobSize.height() * factor);
     const SmoothDownscale plan(super, jobSize);
-    QVERIFY(plan.readsBitPairs());
-    QVERIFY(!SmoothDownscale(superSize(jobSize, 2.5), jobSize).readsBitPairs());
+    QVERIFY(plan.readsBits());
+    QVERIFY(!SmoothDownscale(superSize(jobSize, factor + 0.5), jobSize).readsBits());
     const int words = (super.width() + 63) / 64, maskWords = (words + 63) / 64;
     std::vector<quint64> bits(size_t(words) * size_t(super.height()), 0);
     std::vector<quint64> masks(size_t(maskWords) * size_t(super.height()), 0);
