@@ -193,11 +193,11 @@ QImage downscale(const QImage &supersampled, const QSize &target)
 QImage drawDownscaled(const SegmentListSet &lists, double xPixelsPerMm, double yPixelsPerMm,
                       const QSize &supersampledSize, const QSize &target)
 {
-    SectionRows rows(supersampledSize);
-    for (const SegmentList &list : lists)
-        rows.addList(toPixelEdges(list, xPixelsPerMm, yPixelsPerMm));
     const std::shared_ptr<const SmoothDownscale> plan =
         SmoothDownscale::forSizes(supersampledSize, target);
+    SectionRows rows(supersampledSize, plan->bitBlockRows());
+    for (const SegmentList &list : lists)
+        rows.addList(toPixelEdges(list, xPixelsPerMm, yPixelsPerMm));
     if (plan->readsBits() || plan->readsRuns()) {
         try {
             rows.drawOutsideLines(whitePen());

@@ -50,8 +50,11 @@ constexpr std::array<uchar, 256> kReversed = [] {
 
 } // namespace
 
-SectionRows::SectionRows(QSize imageSize)
-    : m_size(imageSize), m_halfWidth(imageSize.width() / 2), m_halfHeight(imageSize.height() / 2),
+SectionRows::SectionRows(QSize imageSize, int blockRows)
+    : m_size(imageSize), m_bandRows(blockRows >= 2 && blockRows <= kMaxBandRows
+                                        ? kMaxBandRows - kMaxBandRows % blockRows
+                                        : kMaxBandRows),
+      m_halfWidth(imageSize.width() / 2), m_halfHeight(imageSize.height() / 2),
       m_wordsPerRow((std::max(imageSize.width(), 0) + 63) / 64),
       m_maskWordsPerRow((m_wordsPerRow + 63) / 64), m_firstRow(INT_MAX), m_endRow(INT_MIN),
       m_builtRow(INT_MIN), m_bandStart(INT_MIN)
@@ -145,8 +148,8 @@ void SectionRows::start()
     std::sort(m_lists.begin(), m_lists.end(),
               [](const ListFill &l, const ListFill &r) { return l.firstRow < r.firstRow; });
     sortByRow(m_lines, [](const CosmeticLine &l) { return l.firstRow(); });
-    m_band.assign(size_t(kBandRows) * size_t(m_wordsPerRow), 0);
-    m_bandMask.assign(size_t(kBandRows) * size_t(m_maskWordsPerRow), 0);
+    m_band.assign(size_t(m_bandRows) * size_t(m_wordsPerRow), 0);
+    m_bandMask.assign(size_t(m_bandRows) * size_t(m_maskWordsPerRow), 0);
 }
 
 template <typename Take> void SectionRows::forEachRun(int y, Take take)
@@ -196,12 +199,11 @@ template <typename Take> void SectionRows::forEachRun(int y, Take take)
 void SectionRows::buildBandsTo(int y)
 {
     // Every band from the first row on is built: edges and lines step through them in turn.
-    // Bands start at multiples of their height, so a block of 2 or 4 rows from a multiple of its
-    // size never straddles two.
+    // Bands start at multiples of their height, so a block never straddles two.
     if (m_bandStart == INT_MIN)
-        buildBand(m_firstRow - ((m_firstRow % kBandRows) + kBandRows) % kBandRows);
-    while (y >= m_bandStart + kBandRows)
-        buildBand(m_bandStart + kBandRows);
+        buildBand(m_firstRow - ((m_firstRow % m_bandRows) + m_bandRows) % m_bandRows);
+    while (y >= m_bandStart + m_bandRows)
+        buildBand(m_bandStart + m_bandRows);
 }
 
 const quint64 *SectionRows::rowBits(int y, const quint64 *&usedWords)
@@ -264,7 +266,7 @@ inline void SectionRows::markWords(int bandRow, int first, int last)
 void SectionRows::buildBand(int firstRow)
 {
     if (m_bandStart != INT_MIN) {
-        for (int r = 0; r < kBandRows; ++r) {
+        for (int r = 0; r < m_bandRows; ++r) {
             quint64 *bits = &m_band[size_t(r) * size_t(m_wordsPerRow)];
             quint64 *mask = &m_bandMask[size_t(r) * size_t(m_maskWordsPerRow)];
             for (int m = 0; m < m_maskWordsPerRow; ++m) {
@@ -275,7 +277,7 @@ void SectionRows::buildBand(int firstRow)
         }
     }
     m_bandStart = firstRow;
-    const int endRow = std::min(firstRow + kBandRows, m_endRow);
+    const int endRow = std::min(firstRow + m_bandRows, m_endRow);
 
     while (m_nextList < m_lists.size() && m_lists[m_nextList].firstRow + m_halfHeight < endRow)
         m_activeLists.push_back(&m_lists[m_nextList++]);

@@ -25,7 +25,10 @@ namespace CWS {
 class SectionRows
 {
 public:
-    explicit SectionRows(QSize imageSize);
+    // Rows come a band at a time; with blockRows of 2 to 32, bands are a multiple of it high
+    // and start at multiples of their height, so the rows of a block that starts at a multiple
+    // of blockRows are at hand together.
+    explicit SectionRows(QSize imageSize, int blockRows = 1);
 
     // One list's edges in whole pixels, uncentred. Call before the first row().
     void addList(const QVector<LayerRaster::PixelEdge> &edges);
@@ -49,12 +52,11 @@ public:
     void appendRuns(int y, std::vector<IslandAnalysis::PixelRun> &runs);
     // Row y as bits, 64 columns a word with the first in the lowest bit, and in usedWords a
     // mask of the words that may hold white; nullptr where the row holds nothing. Same order
-    // as row(); the rows of a block of 2 or 4 that starts at a multiple of its size stay valid
-    // together.
+    // as row(); the rows of a block (see the constructor) stay valid together.
     const quint64 *rowBits(int y, const quint64 *&usedWords);
 
 private:
-    static constexpr int kBandRows = 32;
+    static constexpr int kMaxBandRows = 32;
 
     // One list's fill: its edges by upper end, the rows it scans (uncentred) and the words of
     // a row its crossings can reach.
@@ -78,6 +80,7 @@ private:
     void addOutsidePixels(int firstRow, int endRow);
 
     QSize m_size;
+    int m_bandRows;
     int m_halfWidth;
     int m_halfHeight;
     int m_wordsPerRow;
@@ -107,8 +110,8 @@ private:
     std::vector<quint64> m_toggled;
     std::vector<quint64> m_crossed;
     std::vector<quint64> m_touched;
-    int m_crossings[kBandRows];
-    bool m_leftParity[kBandRows];
+    int m_crossings[kMaxBandRows];
+    bool m_leftParity[kMaxBandRows];
     std::vector<LayerRaster::PixelRun> m_runs;
 };
 

@@ -208,8 +208,8 @@ void SmoothDownscale::buildRunTables()
 void SmoothDownscale::buildBitValues()
 {
     const int dw = m_target.width(), dh = m_target.height();
-    const int f = m_source.width() == 2 * dw ? 2 : m_source.width() == 4 * dw ? 4 : 0;
-    if (f == 0 || m_source.height() != f * dh)
+    const int f = m_source.width() / dw;
+    if (f < 2 || f > kMaxBitFactor || m_source.width() != f * dw || m_source.height() != f * dh)
         return;
     // Every output pixel must take its own f columns and rows, with the same weights.
     const auto aligned = [f](const std::vector<Taps> &taps, const std::vector<int> &weights) {
@@ -247,6 +247,16 @@ void SmoothDownscale::buildBitValues()
             m_pairValues[key] = {value(upper & 3u, lower & 3u), value(upper >> 2, lower >> 2)};
         }
         m_bitFactor = 2;
+        return;
+    }
+    if (f != 4) {
+        for (unsigned bits = 0; bits < (1u << f); ++bits)
+            m_blockRowSums[bits] = rowSum(bits, f);
+        for (int k = 0; k < f; ++k)
+            m_blockRowWeights[size_t(k)] = quint32(r[k]);
+        for (int bit = 0; bit < 64; ++bit)
+            m_bitPixel[size_t(bit)] = uchar(bit / f);
+        m_bitFactor = f;
         return;
     }
     // By 4 a pixel goes by its count alone only where all weights are alike and a row's sum
@@ -521,8 +531,8 @@ QImage SmoothDownscale::fromBits(const RowBits &rowBits) const
         return out;
     uchar *const bits = out.bits();
     const qsizetype bytesPerLine = out.bytesPerLine();
-    const quint64 *rows[4];
-    const quint64 *used[4];
+    const quint64 *rows[kMaxBitFactor];
+    const quint64 *used[kMaxBitFactor];
     for (int y = 0; y < dh; ++y) {
         for (int k = 0; k < m_bitFactor; ++k)
             rows[k] = rowBits(m_bitFactor * y + k, used[k]);
@@ -530,8 +540,10 @@ QImage SmoothDownscale::fromBits(const RowBits &rowBits) const
         std::memset(dst, 0, size_t(dw));
         if (m_bitFactor == 2)
             halveRow(rows, used, dst);
-        else
+        else if (m_bitFactor == 4)
             quarterRow(rows, used, dst);
+        else
+            blockRow(rows, used, dst);
     }
     return out;
 }
@@ -612,6 +624,90 @@ void SmoothDownscale::quarterRow(const quint64 *const *rows, const quint64 *cons
                 pixels[2 * b + 1] = m_countValues[size_t((odd >> (8 * b)) & 0xff)];
             }
             std::memcpy(dst + x, pixels, size_t(count));
+        }
+    }
+}
+
+void SmoothDownscale::blockRow(const quint64 *const *rows, const quint64 *const *used,
+                               uchar *dst) const
+{
+    const int f = m_bitFactor;
+    const int dw = m_target.width();
+    const int maskWords = ((m_source.width() + 63) / 64 + 63) / 64;
+    const unsigned full = (1u << f) - 1u;
+    quint32 rowWeights = 0;
+    for (int k = 0; k < f; ++k)
+        rowWeights += m_blockRowWeights[size_t(k)];
+    const uchar whiteValue = uchar((m_blockRowSums[full] * rowWeights) >> 24);
+    // The f bits of row from column c on, the first in the lowest bit. A block never reaches
+    // past the row's last word, so the next word is there whenever it is read.
+    const auto field = [f, full](const quint64 *row, int c) {
+        if (!row)
+            return 0u;
+        const int i = c >> 6, shift = c & 63;
+        quint64 v = row[i] >> shift;
+        if (shift > 64 - f)
+            v |= row[i + 1] << (64 - shift);
+        return unsigned(v) & full;
+    };
+    const auto blockValue = [&](int x) {
+        quint32 total = 0;
+        for (int k = 0; k < f; ++k)
+            total += m_blockRowSums[field(rows[k], f * x)] * m_blockRowWeights[size_t(k)];
+        return uchar(total >> 24);
+    };
+    int next = 0; // output pixels before it are done
+    for (int m = 0; m < maskWords; ++m) {
+        quint64 words = 0;
+        for (int k = 0; k < f; ++k)
+            words |= rows[k] ? used[k][m] : 0;
+        for (; words; words &= words - 1) {
+            const int i = m * 64 + __builtin_ctzll(words);
+            quint64 v[kMaxBitFactor];
+            quint64 any = 0, all = ~quint64(0);
+            for (int k = 0; k < f; ++k) {
+                v[k] = rows[k] ? rows[k][i] : 0;
+                any |= v[k];
+                all &= v[k];
+            }
+            // The output pixels whose blocks meet this word, and those that lie wholly in it.
+            const int meetLast = std::min(dw - 1, (64 * i + 63) / f);
+            const int insideFirst = (64 * i + f - 1) / f, insideLast = (64 * i + 64 - f) / f;
+            int x = std::max(next, 64 * i / f);
+            for (; x <= meetLast && x < insideFirst; ++x)
+                dst[x] = blockValue(x); // shared with the word before
+            const int lastInside = std::min(insideLast, meetLast);
+            if (all == ~quint64(0) && x <= lastInside)
+                std::memset(dst + x, whiteValue, size_t(lastInside - x + 1));
+            // Inside the word: black blocks are skipped (the row is black already), stretches of
+            // blocks white in every row filled, and only the blocks between summed.
+            while (any != 0 && all != ~quint64(0) && x <= lastInside) {
+                const quint64 white = any >> (f * x - 64 * i);
+                if (white == 0)
+                    break;
+                x += m_bitPixel[size_t(__builtin_ctzll(white))];
+                if (x > lastInside)
+                    break;
+                const int at = f * x - 64 * i;
+                const quint64 notWhite = ~all >> at;
+                const int end = notWhite == 0
+                                    ? lastInside + 1
+                                    : std::min(x + m_bitPixel[size_t(__builtin_ctzll(notWhite))],
+                                               lastInside + 1);
+                if (end > x) {
+                    for (; x < end; ++x)
+                        dst[x] = whiteValue;
+                    continue;
+                }
+                quint32 total = 0;
+                for (int k = 0; k < f; ++k)
+                    total +=
+                        m_blockRowSums[unsigned(v[k] >> at) & full] * m_blockRowWeights[size_t(k)];
+                dst[x++] = uchar(total >> 24);
+            }
+            for (x = std::max(x, lastInside + 1); x <= meetLast; ++x)
+                dst[x] = blockValue(x); // shared with the word after
+            next = meetLast + 1;
         }
     }
 }

@@ -53,12 +53,15 @@ public:
     // the top down, an output row's source rows in turn, and each must stay valid while the
     // rest of them are read.
     using RowBits = std::function<const quint64 *(int sourceRow, const quint64 *&usedWords)>;
-    // Whether fromBits can stand in for fromMono: a reduction by exactly 2 or 4 both ways, where
-    // every output pixel weighs the square block under it alike.
+    // Whether fromBits can stand in for fromMono: a reduction by a whole factor from 2 to 5 both
+    // ways, where every output pixel weighs the square block under it alike.
     bool readsBits() const { return m_bitFactor != 0; }
+    // The source rows under one output row that fromBits reads together (0 when it reads none).
+    int bitBlockRows() const { return m_bitFactor; }
     // fromMono's pixels from the bits of a 1-bit image that is never drawn: by halves, two
     // output pixels at a time looked up by the four source columns under them in their two
-    // rows; by quarters, each output pixel by the number of white pixels in its block.
+    // rows; by quarters, each output pixel by the number of white pixels in its block; by 3 and
+    // 5, each by the sums of its rows' bits, looked up.
     QImage fromBits(const RowBits &rowBits) const;
 
 private:
@@ -78,6 +81,7 @@ private:
     void buildBitValues();
     void halveRow(const quint64 *const *rows, const quint64 *const *used, uchar *dst) const;
     void quarterRow(const quint64 *const *rows, const quint64 *const *used, uchar *dst) const;
+    void blockRow(const quint64 *const *rows, const quint64 *const *used, uchar *dst) const;
     struct RunSums;
     void addRuns(const std::vector<LayerRaster::PixelRun> &runs, quint32 rowWeight,
                  RunSums &sums) const;
@@ -106,12 +110,18 @@ private:
     // Per output column, its taps' running sums of 255 times their weight (count + 1 each,
     // from weightOffset + column on).
     std::vector<quint32> m_columnPrefix;
-    // Reductions by 2 or 4 read from bits (0: neither). By 2: two output pixels by the bits of
+    // The factor of a reduction read from bits (0: none). By 2: two output pixels by the bits of
     // the four source columns under them, the upper row's in the low nibble (first column in
     // the lowest bit). By 4: an output pixel by the white pixels in its block, 0 to 16.
+    // By 3 or 5: a source row's sum (shifted down by 4) by its bits under an output pixel, and
+    // the rows' weights.
+    static constexpr int kMaxBitFactor = 5;
     int m_bitFactor = 0;
     std::vector<std::array<uchar, 2>> m_pairValues;
     std::array<uchar, 17> m_countValues{};
+    std::array<quint32, 1 << kMaxBitFactor> m_blockRowSums{};
+    std::array<quint32, kMaxBitFactor> m_blockRowWeights{};
+    std::array<uchar, 64> m_bitPixel{}; // bit / factor: how many blocks on a bit lies
 };
 
 } // namespace CWS

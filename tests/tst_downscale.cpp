@@ -223,7 +223,7 @@ void TestDownscale::bitsMatchGrey_data()
     QTest::addColumn<QSize>("jobSize");
     QTest::addColumn<int>("factor");
     // Odd widths end on a part word; past 4096 source columns a row's word mask takes two words.
-    for (int f : {2, 4}) {
+    for (int f : {2, 3, 4, 5}) {
         QTest::newRow(qPrintable(QStringLiteral("613x871 x%1").arg(f))) << QSize(613, 871) << f;
         QTest::newRow(qPrintable(QStringLiteral("2100x600 x%1").arg(f))) << QSize(2100, 600) << f;
     }
