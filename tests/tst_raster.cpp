@@ -2,6 +2,7 @@
 #include "LogCapture.h"
 #include "TestMeshes.h"
 #include "cws/LayerRaster.h"
+#include "cws/SectionRows.h"
 #include "model/LayerMath.h"
 
 #include <QImage>
@@ -97,6 +98,8 @@ private slots:
     void fastPathMatchesPlainOnRandomSections();
     void downscaleMatchesSmoothScaling_data();
     void downscaleMatchesSmoothScaling();
+    void rowBitsMatchRuns_data();
+    void rowBitsMatchRuns();
 };
 
 void TestRaster::squareCoversExpectedPixels()
@@ -352,6 +355,54 @@ void TestRaster::downscaleMatchesSmoothScaling()
     QCOMPARE(fast.format(), QImage::Format_Grayscale8);
     QCOMPARE(fast.size(), target);
     QVERIFY2(fast == plain, qPrintable(firstDifference(fast, plain)));
+}
+
+void TestRaster::rowBitsMatchRuns_data()
+{
+    QTest::addColumn<int>("blockRows");
+    // 1: bands of 32 rows; 3 and 5 do not divide 32, so their bands are 30 rows high.
+    for (int block : {1, 2, 3, 4, 5})
+        QTest::newRow(qPrintable(QStringLiteral("blocks of %1").arg(block))) << block;
+}
+
+void TestRaster::rowBitsMatchRuns()
+{
+    QFETCH(int, blockRows);
+    const QSize size(1301, 977);
+    QRandomGenerator rng(quint32(40 + blockRows));
+    for (int round = 0; round < 5; ++round) {
+        SectionRows bits(size, blockRows), runs(size);
+        for (int list = 0; list < 3; ++list) {
+            const QVector<LayerRaster::PixelEdge> edges =
+                LayerRaster::toPixelEdges(LayerImages::segmentSoup(rng, 20.0), kPpmm, kPpmm);
+            bits.addList(edges);
+            runs.addList(edges);
+        }
+        const int words = (size.width() + 63) / 64;
+        for (int first = 0; first < size.height(); first += blockRows) {
+            // A block's rows are all asked for before any is read: each must still hold.
+            const quint64 *row[5] = {};
+            const quint64 *used[5] = {};
+            const int count = std::min(blockRows, size.height() - first);
+            for (int k = 0; k < count; ++k)
+                row[k] = bits.rowBits(first + k, used[k]);
+            for (int k = 0; k < count; ++k) {
+                std::vector<quint64> expected(size_t(words), 0);
+                for (const LayerRaster::PixelRun &r : runs.row(first + k))
+                    for (int x = r.from; x <= r.to; ++x)
+                        expected[size_t(x / 64)] |= quint64(1) << (x % 64);
+                for (int w = 0; w < words; ++w) {
+                    const quint64 got = row[k] ? row[k][w] : 0;
+                    const bool marked = row[k] && (used[k][w / 64] >> (w % 64)) & 1;
+                    QVERIFY2(got == expected[size_t(w)] && (marked || got == 0),
+                             qPrintable(QStringLiteral("round %1, row %2, word %3")
+                                            .arg(round)
+                                            .arg(first + k)
+                                            .arg(w)));
+                }
+            }
+        }
+    }
 }
 
 QTEST_GUILESS_MAIN(TestRaster)
