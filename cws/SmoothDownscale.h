@@ -121,7 +121,7 @@ private:
     std::array<uchar, 17> m_countValues{};
     std::array<quint32, 1 << kMaxBitFactor> m_blockRowSums{};
     std::array<quint32, kMaxBitFactor> m_blockRowWeights{};
-    std::array<uchar, 64> m_bitPixel{}; // bit / factor: how many blocks on a bit lies
+    std::array<uchar, 64> m_bitPixel{}; // bit / factor: whole blocks before a bit of a word
 };
 
 } // namespace CWS
